@@ -1,0 +1,151 @@
+// The servo register protocol over the adapter session.
+#include <algorithm>
+#include <vector>
+
+#include "Comm.h"
+#include "Crc16.h"
+#include "Protocol.h"
+
+namespace rvz {
+
+using namespace protocol;
+
+namespace {
+
+bool IsFramed(std::span<const std::uint8_t> reply, std::int32_t received)
+{
+    return received == static_cast<std::int32_t>(reply.size()) && reply[0] == kReplyMarker;
+}
+
+bool IsPositive(std::uint8_t status) { return (status & kStatusSuccessBit) != 0; }
+
+}  // namespace
+
+bool TComm::ReadStatus(std::uint8_t* destination)
+{
+    std::array<std::uint8_t, kStatusReplySize> reply{};
+    if (!IsFramed(reply, AdapterRead(reply))) {
+        m_linkVerified = false;
+        return false;
+    }
+    if (destination != nullptr)
+        *destination = reply[2];
+    if (!IsPositive(reply[1]))
+        return false;
+    m_linkVerified = true;
+    return true;
+}
+
+bool TComm::ReadBlockAck(std::uint16_t crc)
+{
+    std::array<std::uint8_t, kBlockReplySize> reply{};
+    if (!IsFramed(reply, AdapterRead(reply))) {
+        m_linkVerified = false;
+        return false;
+    }
+    if (!IsPositive(reply[1]))
+        return false;
+    // A wrong CRC fails the block, but the reply itself was well framed.
+    m_linkVerified = true;
+    return reply[3] + 256u * reply[4] == crc;
+}
+
+bool TComm::ProbeServo()
+{
+    const RegisterCommand probe = ProbeCommand();
+    if (!AdapterWrite(probe))
+        return false;
+    return ReadStatus(nullptr);
+}
+
+bool TComm::WriteCommandAndReadStatus(std::span<const std::uint8_t> command)
+{
+    return AdapterWrite(command) && ReadStatus(nullptr);
+}
+
+bool TComm::MaskFits(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
+{
+    if (n <= 0)
+        return true;
+    const auto count = static_cast<std::size_t>(n);
+    return count <= mask.size() && count <= record.size() && count <= kRegisterCount;
+}
+
+bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
+{
+    // A count beyond the mask or the record is the caller's mistake; nothing
+    // goes out for it rather than reading or writing past either.
+    if (!MaskFits(record, mask, n))
+        return false;
+    if (!m_linkVerified)
+        ProbeServo();  // the first register exchange decides, not the probe
+
+    std::uint8_t bank = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto reg = static_cast<std::size_t>(i);
+        if (mask[reg] == 0)
+            continue;
+        const RegisterCommand command = ReadCommand(reg, bank);
+        if (!AdapterWrite(command))
+            return false;
+        if (!ReadStatus(&record[reg]))
+            return false;
+        if (reg == 0)
+            bank = static_cast<std::uint8_t>(record[0] & kBankMask);
+    }
+    return true;
+}
+
+bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask,
+                           std::int32_t n)
+{
+    if (!MaskFits(record, mask, n) || record.empty())
+        return false;
+    if (!m_linkVerified)
+        ProbeServo();
+
+    const auto bank = static_cast<std::uint8_t>(record[0] & kBankMask);
+    // Every select goes out before the first data command.
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto reg = static_cast<std::size_t>(i);
+        if (mask[reg] != 0 && !WriteCommandAndReadStatus(SelectCommand(reg, bank)))
+            return false;
+    }
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto reg = static_cast<std::size_t>(i);
+        if (mask[reg] != 0 && !WriteCommandAndReadStatus(DataCommand(reg, bank, record[reg])))
+            return false;
+    }
+    return true;
+}
+
+bool TComm::WriteBlock(std::span<const std::uint8_t> data)
+{
+    if (data.size() > kCrc16MaxLength)
+        return false;
+    std::vector<std::uint8_t> frame;
+    frame.reserve(data.size() + kCommandHeaderSize + kCrcSize);
+    frame.push_back(kClassBlock);
+    frame.push_back(kSubCommand);
+    frame.insert(frame.end(), data.begin(), data.end());
+    const std::uint16_t crc = Crc16(0, data);
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));  // low byte first
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+
+    if (!AdapterWrite(frame))
+        return false;
+    return ReadBlockAck(crc);
+}
+
+bool TComm::QueryAdapterInfo(std::span<std::uint8_t> destination)
+{
+    if (!AdapterWrite(kIdentifyCommand))
+        return false;
+    std::vector<std::uint8_t> reply(destination.size() + kReplyHeaderSize);
+    if (!IsFramed(reply, AdapterRead(reply)) || !IsPositive(reply[1]))
+        return false;
+    std::copy(reply.begin() + kReplyHeaderSize, reply.end(), destination.begin());
+    return true;
+}
+
+}  // namespace rvz

@@ -1,0 +1,61 @@
+#pragma once
+// The seven operations of the adapter's USB bridge library. The adapter
+// session reaches the adapter through this interface only, so the simulated
+// adapter and the Linux USB layer are interchangeable behind it.
+
+#include <cstdint>
+#include <span>
+
+namespace rvz {
+
+// 0 means success; every other value is a failure, and failures are never
+// told apart by the caller.
+using BridgeStatus = std::int32_t;
+inline constexpr BridgeStatus kBridgeSuccess = 0;
+
+// Opaque handle of an open adapter; 0 is the null handle.
+using BridgeHandle = std::uintptr_t;
+inline constexpr BridgeHandle kNullHandle = 0;
+
+// Value passed to FlushBuffers to flush a direction.
+inline constexpr std::uint8_t kFlushBuffer = 0xFF;
+
+class UsbBridge {
+public:
+    virtual ~UsbBridge() = default;
+
+    // Counts the attached adapters into *count. Status 0 while at least one
+    // adapter is available, any other status when none is. The session never
+    // reads the count: the status alone tells it that the adapter has gone.
+    virtual BridgeStatus GetNumDevices(std::uint32_t* count) = 0;
+
+    // Opens the adapter at deviceIndex and stores its handle in *handle.
+    // Status 0 and a non-null handle on success.
+    virtual BridgeStatus Open(std::uint32_t deviceIndex, BridgeHandle* handle) = 0;
+
+    // Releases the handle. The caller ignores the status.
+    virtual BridgeStatus Close(BridgeHandle handle) = 0;
+
+    // Reads up to destination.size() bytes. Returns when all of them arrived
+    // or the read time-out passed; *received then holds the count, which may
+    // be smaller than asked, down to 0. *received is valid only for status 0.
+    virtual BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> destination,
+                              std::uint32_t* received) = 0;
+
+    // Writes the bytes. Returns when they went out or the write time-out
+    // passed; *written holds the count. *written is valid only for status 0.
+    virtual BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source,
+                               std::uint32_t* written) = 0;
+
+    // Flushes the transmit and/or receive buffer (kFlushBuffer selects one).
+    // Afterwards no earlier byte waits to be read or sent. The caller ignores
+    // the status.
+    virtual BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit,
+                                      std::uint8_t flushReceive) = 0;
+
+    // Sets the read and write time-outs, in milliseconds, for every later
+    // read and write. The caller ignores the status.
+    virtual BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) = 0;
+};
+
+}  // namespace rvz

@@ -1,0 +1,191 @@
+#include "SimulatedAdapter.h"
+
+#include <algorithm>
+
+#include "Crc16.h"
+#include "Protocol.h"
+
+namespace rvz {
+
+using namespace protocol;
+
+namespace {
+constexpr BridgeStatus kDeviceNotFound = 0xFF;
+constexpr BridgeStatus kInvalidHandle = 0x01;
+constexpr std::uint8_t kNegativeStatus = 0x00;
+constexpr std::uint8_t kPositiveStatus = kStatusSuccessBit;
+}  // namespace
+
+SimulatedAdapter::SimulatedAdapter(bool pluggedIn) : m_pluggedIn(pluggedIn)
+{
+    // A made-up serial and firmware tag; only the last byte matters to the tool.
+    for (std::size_t i = 0; i < m_identification.size(); ++i)
+        m_identification[i] = static_cast<std::uint8_t>('A' + i);
+    m_identification[kIdentificationKeyIndex] = kIdentificationKey;
+}
+
+void SimulatedAdapter::Plug() { m_pluggedIn = true; }
+
+void SimulatedAdapter::Unplug()
+{
+    m_pluggedIn = false;
+    m_openHandle = kNullHandle;
+    ++m_generation;
+    m_pending.clear();
+}
+
+bool SimulatedAdapter::IsLive(BridgeHandle handle) const
+{
+    return m_pluggedIn && handle != kNullHandle && handle == m_openHandle;
+}
+
+BridgeStatus SimulatedAdapter::GetNumDevices(std::uint32_t* count)
+{
+    *count = m_pluggedIn ? 1 : 0;
+    return m_pluggedIn ? kBridgeSuccess : kDeviceNotFound;
+}
+
+BridgeStatus SimulatedAdapter::Open(std::uint32_t deviceIndex, BridgeHandle* handle)
+{
+    if (!m_pluggedIn || deviceIndex != 0)
+        return kDeviceNotFound;
+    m_openHandle = m_generation;
+    *handle = m_openHandle;
+    m_pending.clear();
+    return kBridgeSuccess;
+}
+
+BridgeStatus SimulatedAdapter::Close(BridgeHandle handle)
+{
+    if (handle == m_openHandle)
+        m_openHandle = kNullHandle;
+    return kBridgeSuccess;
+}
+
+BridgeStatus SimulatedAdapter::Read(BridgeHandle handle, std::span<std::uint8_t> destination,
+                                    std::uint32_t* received)
+{
+    if (!IsLive(handle))
+        return kInvalidHandle;
+    // Like a real read that times out: whatever is waiting, up to what was asked.
+    std::uint32_t count = 0;
+    while (count < destination.size() && !m_pending.empty()) {
+        destination[count++] = m_pending.front();
+        m_pending.pop_front();
+    }
+    *received = count;
+    return kBridgeSuccess;
+}
+
+BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::uint8_t> source,
+                                     std::uint32_t* written)
+{
+    if (!IsLive(handle))
+        return kInvalidHandle;
+    m_commands.emplace_back(source.begin(), source.end());
+    *written = static_cast<std::uint32_t>(source.size());
+    if (m_repliesToDrop > 0) {
+        --m_repliesToDrop;
+        return kBridgeSuccess;
+    }
+    Answer(source);
+    return kBridgeSuccess;
+}
+
+BridgeStatus SimulatedAdapter::FlushBuffers(BridgeHandle handle, std::uint8_t, std::uint8_t flushReceive)
+{
+    if (!IsLive(handle))
+        return kInvalidHandle;
+    if (flushReceive != 0)
+        m_pending.clear();
+    return kBridgeSuccess;
+}
+
+BridgeStatus SimulatedAdapter::SetTimeouts(std::uint32_t, std::uint32_t) { return kBridgeSuccess; }
+
+void SimulatedAdapter::ReplyStatus(bool positive, std::uint8_t data)
+{
+    m_pending.insert(m_pending.end(), {kReplyMarker, positive ? kPositiveStatus : kNegativeStatus, data});
+}
+
+void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
+{
+    if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify && command[1] == kSubCommand) {
+        m_pending.insert(m_pending.end(), {kReplyMarker, kPositiveStatus});
+        m_pending.insert(m_pending.end(), m_identification.begin(), m_identification.end());
+        return;
+    }
+    if (m_servoSilent)
+        return;
+    if (command.size() == kRegisterCommandSize && command[0] == kClassRegister)
+        AnswerRegisterCommand(command);
+    else if (command.size() > kCommandHeaderSize + kCrcSize && command[0] == kClassBlock && command[1] == kSubCommand)
+        AnswerBlock(command);
+    else
+        ReplyStatus(false);
+}
+
+int SimulatedAdapter::RegisterAt(std::uint8_t address) const
+{
+    // The servo has one bank; it answers only addresses in the bank that its
+    // register 0 names.
+    if ((address & kBankMask) != (m_registers[0] & kBankMask))
+        return -1;
+    const int reg = (address & kOffsetMask) + 1;
+    return reg < static_cast<int>(kRegisterCount) ? reg : -1;
+}
+
+void SimulatedAdapter::AnswerRegisterCommand(std::span<const std::uint8_t> command)
+{
+    const std::uint8_t op = command[1];
+    const std::uint8_t address = command[2];
+    const std::uint8_t value = command[3];
+    const bool forRegister0 = op >= kOpSelectReg0 && op <= kOpReadReg0;
+    const int reg = forRegister0 ? 0 : RegisterAt(address);
+    const auto index = static_cast<std::size_t>(reg);
+
+    switch (op) {
+    case kOpProbe:
+        ReplyStatus(address == 0 && value == 0);
+        return;
+    case kOpSelect:
+    case kOpSelectReg0:
+        if (reg < 0 || value != 0)
+            break;
+        m_selected[index] = true;
+        ReplyStatus(true);
+        return;
+    case kOpData:
+    case kOpDataReg0:
+        // A data command is taken only for a register selected before it.
+        if (reg < 0 || !m_selected[index])
+            break;
+        m_selected[index] = false;
+        m_registers[index] = value;
+        ReplyStatus(true);
+        return;
+    case kOpRead:
+    case kOpReadReg0:
+        if (reg < 0 || value != 0)
+            break;
+        ReplyStatus(true, m_registers[index]);
+        return;
+    default:
+        break;
+    }
+    ReplyStatus(false);
+}
+
+void SimulatedAdapter::AnswerBlock(std::span<const std::uint8_t> frame)
+{
+    const auto block = frame.subspan(kCommandHeaderSize, frame.size() - kCommandHeaderSize - kCrcSize);
+    const std::uint16_t sent = static_cast<std::uint16_t>(frame[frame.size() - 2] | (frame[frame.size() - 1] << 8));
+    const std::uint16_t crc = Crc16(0, block);
+    const bool accepted = crc == sent && block.size() >= kRegisterCount;
+    if (accepted)
+        std::copy_n(block.begin(), kRegisterCount, m_registers.begin());
+    m_pending.insert(m_pending.end(), {kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0,
+                                       static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)});
+}
+
+}  // namespace rvz

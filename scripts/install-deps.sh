@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages that are missing from the given list.
+# Usage: scripts/install-deps.sh build|test|demo
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
+                libgtest-dev libgmock-dev libbenchmark-dev)
+case "${1:-build}" in
+  build|test) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
+  # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
+  demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
+  *) echo "usage: $0 build|test|demo" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
