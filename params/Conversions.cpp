@@ -1,0 +1,106 @@
+#include "Conversions.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "NumberText.h"
+
+namespace rvz {
+
+namespace {
+
+// dead band = 13 - D/5 us, so D = 65 - 5 x dead band.
+constexpr std::int64_t kDeadBandOffset = 65;
+constexpr std::int64_t kDeadBandFactor = -5;
+constexpr std::int32_t kNeutralBase = 960;  // us at neutral code 0
+
+ExactDecimal DeadBandValue(std::string_view text, char separator)
+{
+    if (auto value = ParseDecimal(text, separator))
+        return *value;
+    return *ParseDecimal(kDefaultDeadBand, '.');
+}
+
+// A pulse limit of L us has code L / 12.8 = 5L / 64.
+std::int64_t LimitCode(std::int32_t microseconds) { return RoundHalfEvenDiv(5 * std::int64_t{microseconds}, 64); }
+
+// P = 32 (N - 960) / 5 = 1792 (N - 960) / 280. The product is formed in
+// signed 32-bit arithmetic and wraps there, as the servo's own tools do, so
+// neutral values beyond about +-1.2 million wrap rather than saturate.
+std::int64_t NeutralCode(std::int32_t neutral)
+{
+    const std::uint32_t offset = static_cast<std::uint32_t>(neutral) - static_cast<std::uint32_t>(kNeutralBase);
+    const auto product = static_cast<std::int32_t>(offset * 1792u);
+    return RoundHalfEvenDiv(product, 280);
+}
+
+}  // namespace
+
+TServoConfig BuildConfig(const TServoFields& fields, char decimalSeparator)
+{
+    TServoConfig config;
+
+    const auto deadBandCode = RoundAffine(DeadBandValue(fields.DeadBand, decimalSeparator), kDeadBandFactor, kDeadBandOffset);
+    if (!deadBandCode)
+        throw ConversionError("The dead band \"" + fields.DeadBand + "\" is out of range and cannot be stored.");
+    config.SetDeadBandCode(static_cast<std::uint64_t>(*deadBandCode));
+
+    config.SetLockBit(static_cast<std::uint64_t>(fields.LockIndex));
+
+    const std::int32_t neutral = ReadInteger(fields.Neutral, kDefaultNeutral);
+    const std::int32_t signal = ReadInteger(fields.Signal, kDefaultSignal);
+    const std::int32_t lower = std::min(ReadInteger(fields.Lower, kDefaultLowerLimit), neutral);
+    const std::int32_t upper = std::max(ReadInteger(fields.Upper, kDefaultUpperLimit), neutral);
+
+    config.SetLowerCode(static_cast<std::uint64_t>(LimitCode(lower)));
+    config.SetUpperCode(static_cast<std::uint64_t>(LimitCode(upper)));
+    config.SetNeutralCode(static_cast<std::uint64_t>(NeutralCode(neutral)));
+    config.SetNeutralSignal(static_cast<std::uint32_t>(signal));
+    return config;
+}
+
+TShownConfig ShowConfig(const TServoConfig& config, char decimalSeparator)
+{
+    TShownConfig shown;
+    // 13 - D/5 in tenths is 130 - 2D: exact, never a half.
+    shown.DeadBand = FormatTenthsShortest(130 - 2 * std::int64_t{config.DeadBandCode()}, decimalSeparator);
+    shown.LockIndex = config.LockBit();
+    // 12.8 x code = 64 code / 5, never a half.
+    shown.Lower = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.LowerCode()}, 5));
+    shown.Upper = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.UpperCode()}, 5));
+    // 960 + 5P/32 = (30720 + 5P) / 32: a half whenever P is 16 past a multiple of 32.
+    shown.Neutral = std::to_string(RoundHalfEvenDiv(32 * std::int64_t{kNeutralBase} + 5 * std::int64_t{config.NeutralCode()}, 32));
+    return shown;
+}
+
+TLimitCheck CheckLimits(std::string_view neutralText, std::string_view lowerText, std::string_view upperText)
+{
+    const std::int32_t neutral = ReadInteger(neutralText, kDefaultNeutral);
+    TLimitCheck check;
+    check.LowerRed = neutral < ReadInteger(lowerText, kDefaultLowerLimit);
+    check.UpperRed = neutral > ReadInteger(upperText, kDefaultUpperLimit);
+    // Spin bounds are 16-bit; a neutral position beyond that range wraps.
+    check.LowerSpinMax = static_cast<std::int16_t>(static_cast<std::uint16_t>(neutral));
+    check.UpperSpinMin = check.LowerSpinMax;
+    return check;
+}
+
+std::int32_t DeadBandMirror(std::string_view deadBand, char decimalSeparator)
+{
+    const auto tenths = RoundAffine(DeadBandValue(deadBand, decimalSeparator), 10, 0);
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    if (!tenths)
+        return DeadBandValue(deadBand, decimalSeparator).negative ? kMin : kMax;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(*tenths, kMin, kMax));
+}
+
+std::string DeadBandFromMirror(std::string_view mirror, char decimalSeparator)
+{
+    const auto tenths = ParseInteger(mirror);
+    if (!tenths)
+        throw ConversionError("'" + std::string(mirror) + "' is not a valid integer value");
+    return FormatTenths(*tenths, decimalSeparator);
+}
+
+}  // namespace rvz
