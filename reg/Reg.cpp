@@ -1,0 +1,118 @@
+#include "Reg.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include "NumberText.h"
+
+namespace rvz {
+
+TPreferences Preferences;
+
+namespace {
+
+constexpr std::size_t kLineCount = 5;
+
+// Lines end at CR LF, a lone CR or a lone LF; a NUL byte ends the text.
+std::vector<std::string> SplitLines(const std::string& content)
+{
+    const std::string text = content.substr(0, content.find('\0'));
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line.push_back(c);
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        lines.push_back(std::move(line));
+        line.clear();
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    return lines;
+}
+
+std::string Describe(const std::filesystem::path& file, const char* what)
+{
+    return std::string(what) + " \"" + file.string() + "\". " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable)
+{
+    // Only a dot inside the file name starts an extension, never one in a folder name.
+    std::string path = executable.string();
+    const auto nameStart = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart))
+        path.erase(dot);
+    return path + ".dat";
+}
+
+std::filesystem::path PreferencesPath()
+{
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        throw PreferencesError("Cannot find the program's own path: " + error.message());
+    return PreferencesPathFor(executable);
+}
+
+bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& file)
+{
+    preferences.Changed = false;
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status) || std::filesystem::is_directory(status))
+        return false;
+
+    errno = 0;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        throw PreferencesError(Describe(file, "Cannot open file"));
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        throw PreferencesError(Describe(file, "Cannot read file"));
+
+    const std::vector<std::string> lines = SplitLines(content);
+    if (lines.size() >= kLineCount) {
+        preferences.Reserved1 = lines[1];
+        preferences.Reserved2 = lines[2];
+        preferences.Language = ReadInteger(lines[3], 0);
+    }
+    return true;
+}
+
+bool LoadPreferences(TPreferences& preferences) { return LoadPreferences(preferences, PreferencesPath()); }
+
+void SavePreferences(const TPreferences& preferences, const std::filesystem::path& file)
+{
+    if (!preferences.Changed)
+        return;
+    errno = 0;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw PreferencesError(Describe(file, "Cannot create file"));
+    for (const std::string& line : {std::string(kPreferencesHeader), preferences.Reserved1, preferences.Reserved2,
+                                    std::to_string(preferences.Language), std::string(kPreferencesTrailer)})
+        out << line << "\r\n";
+    out.close();
+    if (!out)
+        throw PreferencesError(Describe(file, "Cannot write file"));
+}
+
+void SavePreferences(const TPreferences& preferences)
+{
+    if (preferences.Changed)
+        SavePreferences(preferences, PreferencesPath());
+}
+
+}  // namespace rvz

@@ -1,0 +1,160 @@
+// The preferences file on disk.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "Reg.h"
+
+namespace rvz {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RegTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("rvz-reg-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        file = dir / "rivivev-uvezi.dat";
+    }
+    void TearDown() override
+    {
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir);
+    }
+    void Write(const std::string& content) const { std::ofstream(file, std::ios::binary) << content; }
+    std::string Read() const
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir;
+    fs::path file;
+    TPreferences prefs;
+};
+
+TEST(PreferencesPathTest, ReplacesOrAppendsExtension)
+{
+    EXPECT_EQ(PreferencesPathFor("/opt/tool/Servo.exe"), fs::path("/opt/tool/Servo.dat"));
+    EXPECT_EQ(PreferencesPathFor("/usr/bin/rivivev-uvezi"), fs::path("/usr/bin/rivivev-uvezi.dat"));
+    EXPECT_EQ(PreferencesPathFor("/home/a.b/tool"), fs::path("/home/a.b/tool.dat"));
+    EXPECT_EQ(PreferencesPathFor("/x/archive.tar.gz"), fs::path("/x/archive.tar.dat"));
+    EXPECT_EQ(PreferencesPath().filename().string().ends_with(".dat"), true);
+}
+
+TEST_F(RegTest, NoFileReportsFalseAndKeepsRecord)
+{
+    prefs.Language = 1;
+    prefs.Changed = true;
+    EXPECT_FALSE(LoadPreferences(prefs, file));
+    EXPECT_EQ(prefs.Language, 1);
+    EXPECT_FALSE(prefs.Changed);
+    fs::create_directory(file);
+    EXPECT_FALSE(LoadPreferences(prefs, file)) << "a folder of that name counts as no file";
+}
+
+struct FileCase {
+    const char* name;
+    std::string content;
+    std::int32_t language;
+    std::string reserved1;
+    std::string reserved2;
+};
+
+class LoadTest : public RegTest, public ::testing::WithParamInterface<FileCase> {};
+
+TEST_P(LoadTest, ReadsFile)
+{
+    const FileCase& c = GetParam();
+    Write(c.content);
+    prefs.Changed = true;
+    EXPECT_TRUE(LoadPreferences(prefs, file));
+    EXPECT_EQ(prefs.Language, c.language);
+    EXPECT_EQ(prefs.Reserved1, c.reserved1);
+    EXPECT_EQ(prefs.Reserved2, c.reserved2);
+    EXPECT_FALSE(prefs.Changed);
+}
+
+const std::string kCrLf = "USB servo register file!\r\nr1\r\nr2\r\n1\r\nDo'nt edit the file!\r\n";
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadTest,
+    ::testing::Values(
+        FileCase{"CrLf", kCrLf, 1, "r1", "r2"},
+        FileCase{"LfOnly", "h\nr1\nr2\n1\nt\n", 1, "r1", "r2"},
+        FileCase{"CrOnly", "h\rr1\rr2\r1\rt", 1, "r1", "r2"},
+        FileCase{"MixedEndsAndEmptyLines", "h\r\n\n\r2\rt", 2, "", ""},
+        FileCase{"FourLinesTakeNothing", "h\r\nr1\r\nr2\r\n2\r\n", 0, "", ""},
+        FileCase{"EmptyFile", "", 0, "", ""},
+        FileCase{"AnyHeaderAndTrailer", "x\r\na\r\nb\r\n2\r\ny\r\nmore\r\nlines\r\n", 2, "a", "b"},
+        FileCase{"LeadingSpace", "h\r\na\r\nb\r\n 2\r\nt\r\n", 2, "a", "b"},
+        FileCase{"TrailingBlank", "h\r\na\r\nb\r\n2 \r\nt\r\n", 0, "a", "b"},
+        FileCase{"Word", "h\r\na\r\nb\r\ntwo\r\nt\r\n", 0, "a", "b"},
+        FileCase{"Hex", "h\r\na\r\nb\r\n$2\r\nt\r\n", 2, "a", "b"},
+        FileCase{"OutOfRangeKept", "h\r\na\r\nb\r\n7\r\nt\r\n", 7, "a", "b"},
+        FileCase{"NulEndsText", std::string("h\r\na\r\nb\r\n1\r\n\0t\r\n", 16), 0, "", ""},
+        FileCase{"NonAsciiReserved", "h\r\n\xA4\xA4\xA4\xE5\r\n\xFF\xFE\r\n1\r\nt", 1, "\xA4\xA4\xA4\xE5", "\xFF\xFE"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(RegTest, SaveWritesOnlyWhenChanged)
+{
+    prefs.Language = 1;
+    SavePreferences(prefs, file);
+    EXPECT_FALSE(fs::exists(file));
+    Write("untouched");
+    SavePreferences(prefs, file);
+    EXPECT_EQ(Read(), "untouched");
+}
+
+TEST_F(RegTest, SimplifiedChineseAfterNoFileIs55Bytes)
+{
+    ASSERT_FALSE(LoadPreferences(prefs, file));
+    prefs.Language = 1;
+    prefs.Changed = true;
+    SavePreferences(prefs, file);
+    const std::string expected = "USB servo register file!\r\n\r\n\r\n1\r\nDo'nt edit the file!\r\n";
+    EXPECT_EQ(Read(), expected);
+    EXPECT_EQ(Read().size(), 55u);
+    EXPECT_TRUE(prefs.Changed);
+}
+
+TEST_F(RegTest, RoundTripKeepsReservedBytesAndWritesFiveLines)
+{
+    Write("h\nr\xA4\xA4\n\xFF\r\n0\nt\nsixth\nseventh");
+    ASSERT_TRUE(LoadPreferences(prefs, file));
+    prefs.Language = 2;
+    prefs.Changed = true;
+    SavePreferences(prefs, file);
+    EXPECT_EQ(Read(), "USB servo register file!\r\nr\xA4\xA4\r\n\xFF\r\n2\r\nDo'nt edit the file!\r\n");
+}
+
+TEST_F(RegTest, FileSystemErrorsRaiseWithPath)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads and writes files regardless of their permissions";
+    Write(kCrLf);
+    fs::permissions(file, fs::perms::none);
+    EXPECT_THROW(LoadPreferences(prefs, file), PreferencesError);
+}
+
+TEST_F(RegTest, UnwritableFolderRaises)
+{
+    prefs.Changed = true;
+    try {
+        SavePreferences(prefs, dir / "missing-folder" / "x.dat");
+        FAIL() << "no error raised";
+    } catch (const PreferencesError& error) {
+        EXPECT_NE(std::string(error.what()).find("missing-folder"), std::string::npos);
+    }
+    fs::create_directory(file);
+    EXPECT_THROW(SavePreferences(prefs, file), PreferencesError) << "a folder in the file's place";
+}
+
+}  // namespace
+}  // namespace rvz
