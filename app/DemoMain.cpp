@@ -1,0 +1,10 @@
+// rivivev-uvezi-demo: the whole tool over the built-in simulated adapter,
+// with its servo attached from the start.
+#include "Program.h"
+#include "SimulatedAdapter.h"
+
+int main(int argc, char** argv)
+{
+    rvz::SimulatedAdapter adapter(true);
+    return rvz::RunProgram(argc, argv, adapter);
+}

@@ -1,0 +1,45 @@
+#include "Program.h"
+
+#include <QApplication>
+
+#include "Comm.h"
+#include "ErrorBox.h"
+#include "FileDialogs.h"
+#include "Main.h"
+#include "Msgex.h"
+#include "Reg.h"
+
+namespace rvz {
+
+namespace {
+
+void RunWindows(UsbBridge& bridge)
+{
+    TComm comm(bridge);
+    TQtFileDialogRunner fileDialogs;
+    // The main window is created first, so it is the application's main
+    // window: closing it ends the program.
+    TServoForm servoForm({comm, Preferences, PreferencesPath(), fileDialogs});
+    TMsgExForm msgExForm(&servoForm);
+    servoForm.SetResultDialog(&msgExForm);
+    servoForm.show();
+    QApplication::exec();
+}
+
+}  // namespace
+
+int RunProgram(int argc, char** argv, UsbBridge& bridge)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Rivivev Uvezi");
+    try {
+        RunWindows(bridge);
+    } catch (const std::exception& error) {
+        ShowErrorBox(nullptr, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ShowErrorBox(nullptr, QString());
+    }
+    return 0;
+}
+
+}  // namespace rvz

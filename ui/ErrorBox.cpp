@@ -1,0 +1,15 @@
+#include "ErrorBox.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+
+namespace rvz {
+
+void ShowErrorBox(QWidget* parent, const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), message, QMessageBox::Ok, parent);
+    box.setObjectName("ErrorBox");
+    box.exec();
+}
+
+}  // namespace rvz

@@ -1,0 +1,91 @@
+#include "Msgex.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include "Pictures.h"
+#include "Strs.h"
+
+namespace rvz {
+
+namespace {
+
+// Message keys by outcome: fault, success, mismatch.
+constexpr std::array<const char*, 3> kMessageKeys{"Fault", "Succeed", "Mismatch"};
+
+}  // namespace
+
+TMsgExForm::TMsgExForm(QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowCloseButtonHint)
+{
+    setObjectName("MsgExForm");
+    setModal(true);
+    setFixedSize(308, 98);
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(12);
+    setFont(dialogFont);
+
+    m_imageList1 = {DrawWarningIcon(), DrawInformationIcon()};
+
+    m_msgLabel = new QLabel("MsgLabel", this);
+    m_msgLabel->setObjectName("MsgLabel");
+    m_msgLabel->setWordWrap(false);
+    m_msgLabel->move(72, 24);
+
+    m_image1 = new QLabel(this);
+    m_image1->setObjectName("Image1");
+    m_image1->setGeometry(24, 16, 32, 32);
+    m_image1->setAttribute(Qt::WA_TranslucentBackground);
+
+    m_okBtn = new QPushButton("OkBtn", this);
+    m_okBtn->setObjectName("OkBtn");
+    m_okBtn->setGeometry(120, 56, 81, 25);
+    m_okBtn->setDefault(true);
+    m_okBtn->setAutoDefault(true);
+    connect(m_okBtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+const QPixmap& TMsgExForm::IconFor(int outcome) const
+{
+    return m_imageList1[outcome == kOutcomeSuccess ? 1 : 0];
+}
+
+void TMsgExForm::SetMessage(const QString& text, std::int32_t language, int outcome)
+{
+    setWindowTitle(TranslateText(outcome == kOutcomeSuccess ? "Info" : "Warn", language));
+
+    // Callers pass 0, 1 or 2; anything else is worded as a fault.
+    const char* messageKey = outcome >= 0 && outcome < 3 ? kMessageKeys[static_cast<std::size_t>(outcome)] : kMessageKeys[0];
+    m_msgLabel->setText(text + QLatin1Char(':') + TranslateText(messageKey, language));
+    m_msgLabel->adjustSize();
+
+    m_okBtn->setText(TranslateText("OkBtn", language));
+
+    m_image1->clear();
+    m_image1->setPixmap(IconFor(outcome));
+}
+
+void TMsgExForm::showEvent(QShowEvent* event)
+{
+    if (QWidget* owner = parentWidget()) {
+        const QRect area = owner->frameGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    m_okBtn->setFocus();
+    QDialog::showEvent(event);
+}
+
+void TMsgExForm::keyPressEvent(QKeyEvent* event)
+{
+    // The dialog has no cancel button: Escape leaves it open.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace rvz
