@@ -31,7 +31,7 @@ void RunWindows(UsbBridge& bridge)
 int RunProgram(int argc, char** argv, UsbBridge& bridge)
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName("Rivivev Uvezi");
+    SetApplicationTitle();
     try {
         RunWindows(bridge);
     } catch (const std::exception& error) {

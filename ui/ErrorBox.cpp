@@ -5,6 +5,8 @@
 
 namespace rvz {
 
+void SetApplicationTitle() { QCoreApplication::setApplicationName(QStringLiteral("Rivivev Uvezi")); }
+
 void ShowErrorBox(QWidget* parent, const QString& message)
 {
     QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), message, QMessageBox::Ok, parent);

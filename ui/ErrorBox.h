@@ -11,6 +11,9 @@ class QWidget;
 
 namespace rvz {
 
+// Names the application "Rivivev Uvezi": the error box's caption.
+void SetApplicationTitle();
+
 void ShowErrorBox(QWidget* parent, const QString& message);
 
 // Runs one event's work; an error it raises is shown in the error box and

@@ -72,7 +72,8 @@ void TMsgExForm::showEvent(QShowEvent* event)
 {
     if (QWidget* owner = parentWidget()) {
         const QRect area = owner->frameGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
+        const QSize frame = frameGeometry().size();
+        move(area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2);
     }
     m_okBtn->setFocus();
     QDialog::showEvent(event);

@@ -1,0 +1,627 @@
+// The main window driven as a user would: clicks, typed text and keys, over
+// the simulated adapter.
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+#include "Comm.h"
+#include "ErrorBox.h"
+#include "Main.h"
+#include "ModalWatcher.h"
+#include "Msgex.h"
+#include "Reg.h"
+#include "ScriptedFileDialogs.h"
+#include "SimulatedAdapter.h"
+#include "UpDown.h"
+
+namespace rvz {
+
+using test::ModalWatcher;
+using test::ScriptedFileDialogs;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kStartingRecord{0x00, 0x23, 0x00, 0x00, 0x00, 0x00, 0x01, 0x4E,
+                            0x9C, 0x80, 0x0D, 0x00, 0x00, 0x00, 0x05, 0xDC};
+
+class MainTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<SimulatedAdapter> sim;
+    std::unique_ptr<TComm> comm;
+    TPreferences preferences;
+    QString preferencesFile;
+    ScriptedFileDialogs dialogs;
+    std::unique_ptr<TServoForm> form;
+    std::unique_ptr<TMsgExForm> msgEx;
+    std::unique_ptr<ModalWatcher> watcher;
+
+    void Start(bool adapterAttached = true)
+    {
+        sim->Plug();
+        if (!adapterAttached)
+            sim->Unplug();
+        form = std::make_unique<TServoForm>(
+            TServoFormServices{*comm, preferences, preferencesFile.toStdString(), dialogs});
+        msgEx = std::make_unique<TMsgExForm>(form.get());
+        form->SetResultDialog(msgEx.get());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    template <typename T = QWidget>
+    T* Find(const char* name) const
+    {
+        T* widget = form->findChild<T*>(name);
+        if (!widget)
+            qFatal("no control named %s", name);
+        return widget;
+    }
+    QLineEdit* Edit(const char* name) const { return Find<QLineEdit>(name); }
+    QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+
+    void Type(const char* field, const QString& text)
+    {
+        QLineEdit* edit = Edit(field);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QCOMPARE(edit->text(), text);
+    }
+
+    bool ButtonsEnabled() const
+    {
+        const bool read = Button("ReadBtn")->isEnabled();
+        if (Button("WriteBtn")->isEnabled() != read || Button("InitBtn")->isEnabled() != read)
+            qFatal("the adapter buttons disagree");
+        return read;
+    }
+
+    int CommandsLike(const Bytes& command) const
+    {
+        int count = 0;
+        for (const auto& sent : sim->ReceivedCommands())
+            count += sent == command ? 1 : 0;
+        return count;
+    }
+
+    static bool IsRed(const QLineEdit* field) { return field->palette().color(QPalette::Text) == QColor(255, 0, 0); }
+
+private slots:
+    void initTestCase() { SetApplicationTitle(); }
+
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        preferencesFile = dir->filePath("rivivev-uvezi.dat");
+        preferences = TPreferences{};
+        dialogs = ScriptedFileDialogs{};
+        sim = std::make_unique<SimulatedAdapter>(true);
+        comm = std::make_unique<TComm>(*sim);
+        watcher = std::make_unique<ModalWatcher>();
+    }
+
+    void cleanup()
+    {
+        if (form)
+            form->close();
+        msgEx.reset();
+        form.reset();
+        watcher.reset();
+        comm.reset();
+        sim.reset();
+        dir.reset();
+    }
+
+    // ------------------------------------------------------------ start and stop
+
+    void startsInEnglishWithoutPreferencesAndWritesNone()
+    {
+        Start();
+        QCOMPARE(form->windowTitle(), QString("Rivivev Uvezi"));
+        QCOMPARE(Button("ReadBtn")->text(), QString("Read Config"));
+        QCOMPARE(Find<QLabel>("DBLabel")->text(), QString("Dead Band:"));
+        QCOMPARE(Find<QToolButton>("OpenBtn")->text(), QString("Open Config"));
+        QVERIFY(Find<QAction>("pEnglish")->isChecked());
+        QVERIFY(!Find<QAction>("pChineseTW")->isChecked());
+        form->close();
+        QVERIFY(!QFile::exists(preferencesFile));
+        QVERIFY(watcher->seen.empty());
+    }
+
+    void startsInStoredLanguage()
+    {
+        QFile file(preferencesFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("USB servo register file!\r\n\r\n\r\n0\r\nDo'nt edit the file!\r\n");
+        file.close();
+        Start();
+        QCOMPARE(Button("ReadBtn")->text(), QString::fromUtf8("讀配置"));
+        QCOMPARE(Find<QLabel>("SRULabel")->text(), QString::fromUtf8("脈衝上限："));
+        QVERIFY(Find<QAction>("pChineseTW")->isChecked());
+    }
+
+    void layoutMatchesDesign_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::newRow("DBEdit") << "DBEdit" << QRect(104, 56, 65, 24);
+        QTest::newRow("Edit1") << "Edit1" << QRect(104, 56, 65, 24);
+        QTest::newRow("DBUpDown") << "DBUpDown" << QRect(169, 56, 16, 24);
+        QTest::newRow("StaticText2") << "StaticText2" << QRect(149, 58, 18, 20);
+        QTest::newRow("RSTBox") << "RSTBox" << QRect(288, 56, 81, 24);
+        QTest::newRow("NeuIEdit") << "NeuIEdit" << QRect(480, 56, 65, 24);
+        QTest::newRow("NeuIUpDown") << "NeuIUpDown" << QRect(545, 56, 16, 24);
+        QTest::newRow("SRUEdit") << "SRUEdit" << QRect(104, 120, 65, 24);
+        QTest::newRow("NeuEdit") << "NeuEdit" << QRect(288, 120, 65, 24);
+        QTest::newRow("SRLEdit") << "SRLEdit" << QRect(480, 120, 65, 24);
+        QTest::newRow("SRLUpDown") << "SRLUpDown" << QRect(545, 120, 16, 24);
+        QTest::newRow("Image1") << "Image1" << QRect(392, 160, 159, 122);
+        QTest::newRow("ReadBtn") << "ReadBtn" << QRect(16, 288, 113, 28);
+        QTest::newRow("WriteBtn") << "WriteBtn" << QRect(152, 288, 113, 28);
+        QTest::newRow("InitBtn") << "InitBtn" << QRect(288, 288, 113, 28);
+        QTest::newRow("ToolBar1") << "ToolBar1" << QRect(0, 0, 577, 26);
+    }
+
+    void layoutMatchesDesign()
+    {
+        QFETCH(QString, name);
+        Start();
+        QTEST(Find<QWidget>(name.toLatin1().constData())->geometry(), "geometry");
+        QCOMPARE(form->size(), QSize(577, 332));
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    }
+
+    void initialFieldsHintsAndRanges()
+    {
+        Start();
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+        QCOMPARE(Edit("Edit1")->text(), QString("60"));
+        QVERIFY(Edit("Edit1")->isHidden());
+        QCOMPARE(Find<QComboBox>("RSTBox")->currentText(), QString("Y"));
+        QCOMPARE(Edit("SRUEdit")->toolTip(), QString("2290us-Neutral"));
+        QCOMPARE(Edit("SRLEdit")->toolTip(), QString("Neutral-710us"));
+        QCOMPARE(Edit("DBEdit")->toolTip(), QString("0.4-13us"));
+        QCOMPARE(Find<QLabel>("StaticText4")->text(), QString::fromUtf8("μs"));
+        QCOMPARE(Find<QLabel>("Label1")->text(), QString("V1.1"));
+        auto* srl = Find<TUpDown>("SRLUpDown");
+        QCOMPARE(srl->Min(), 900);
+        QCOMPARE(srl->Max(), 1500);
+        QCOMPARE(Find<TUpDown>("NeuUpDown")->Increment(), 20);
+        QCOMPARE(form->GetConfig().Bytes, (std::array<std::uint8_t, 16>{0x00, 0x23, 0x00, 0x00, 0x00, 0x00, 0x01, 0x4E,
+                                                                         0x9C, 0x80, 0x0D, 0x00, 0x00, 0x00, 0x05, 0xDC}));
+    }
+
+    void tabVisitsFieldsThenButtons()
+    {
+        Start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(QApplication::focusWidget(), Edit("DBEdit"));
+        const char* order[] = {"RSTBox", "SRUEdit", "SRLEdit", "NeuEdit", "NeuIEdit", "ReadBtn", "WriteBtn", "InitBtn", "DBEdit"};
+        for (const char* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
+        }
+    }
+
+    void unwritablePreferencesStillCloseTheAdapter()
+    {
+        preferencesFile = dir->filePath("missing-folder/rivivev-uvezi.dat");
+        Start();
+        QVERIFY(comm->AdapterHandle() != kNullHandle);
+        Find<QAction>("pChinese")->trigger();
+        form->close();
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(watcher->seen[0].errorIcon);
+        QCOMPARE(watcher->seen[0].title, QString("Rivivev Uvezi"));
+        QVERIFY(watcher->seen[0].message.contains("missing-folder"));
+        QCOMPARE(comm->AdapterHandle(), kNullHandle);
+        QVERIFY(!form->isVisible());
+    }
+
+    // ------------------------------------------------------------ poll
+
+    void buttonsFollowTheAdapter()
+    {
+        Start(false);
+        QVERIFY(!ButtonsEnabled());
+        sim->Plug();
+        QTRY_VERIFY(ButtonsEnabled());  // the next tick identifies it
+        sim->Unplug();
+        QTRY_VERIFY(!ButtonsEnabled());
+        QVERIFY(watcher->seen.empty());
+    }
+
+    void attachedAdapterEnablesButtonsBeforeFirstTick()
+    {
+        Start();
+        QVERIFY(ButtonsEnabled());
+        QCOMPARE(form->Timer1()->remainingTime() > 0, true);
+        QCOMPARE(CommandsLike({0x21, 0x40}), 1);
+    }
+
+    void wrongIdentificationIsNotAskedAgainUntilRelink()
+    {
+        SimulatedAdapter::Identification wrong{};
+        wrong[21] = 0xA1;
+        sim->SetIdentification(wrong);
+        Start();
+        QVERIFY(!ButtonsEnabled());
+        QCOMPARE(CommandsLike({0x21, 0x40}), 1);
+
+        SimulatedAdapter::Identification right{};
+        right[21] = 0xA0;
+        sim->SetIdentification(right);
+        form->Timer1Timer();
+        form->Timer1Timer();
+        QVERIFY(!ButtonsEnabled());
+        QCOMPARE(CommandsLike({0x21, 0x40}), 1);
+
+        sim->Unplug();
+        form->Timer1Timer();
+        sim->Plug();
+        form->Timer1Timer();
+        QVERIFY(ButtonsEnabled());
+        QVERIFY(watcher->seen.empty());
+    }
+
+    void unansweredIdentificationIsTriedThreeTimes()
+    {
+        sim->DropReplies(3);
+        Start();
+        QVERIFY(!ButtonsEnabled());
+        QCOMPARE(CommandsLike({0x21, 0x40}), 3);
+    }
+
+    void unplugBehindOpenDialogDisablesButtons()
+    {
+        Start();
+        bool enabledWhileOpen = true;
+        watcher->onShown = [&](QWidget*) {
+            sim->Unplug();
+            QTimer::singleShot(900, [&] { enabledWhileOpen = Button("ReadBtn")->isEnabled(); });
+            return 1000;
+        };
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(!enabledWhileOpen);
+        QVERIFY(!ButtonsEnabled());
+    }
+
+    // ------------------------------------------------------------ operations
+
+    void readSucceedingAtThirdAttemptShowsOneSuccess()
+    {
+        Start();
+        auto registers = SimulatedAdapter::kFactoryRegisters;
+        registers[1] = 40;    // dead band 5
+        registers[6] = 0;     // lock N
+        registers[7] = 70;    // 896
+        registers[8] = 164;   // 2099
+        registers[9] = 0x70;  // 3440: 1497.5 shows as 1498
+        registers[10] = 0x0D;
+        sim->SetServoRegisters(registers);
+        Type("NeuIEdit", "1450");
+        // The first attempt loses its first reply; the second its probe and
+        // first reply; the third's probe goes unanswered but its reads succeed.
+        sim->DropReplies(4);
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+
+        QCOMPARE(CommandsLike({0x23, 0x03, 0x00, 0x00}), 3);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].title, QString("Infomation"));
+        QCOMPARE(watcher->seen[0].message, QString("Read Config:Succeed!"));
+        QVERIFY(watcher->seen[0].informationIcon);
+        QCOMPARE(Edit("DBEdit")->text(), QString("5"));
+        QCOMPARE(Edit("Edit1")->text(), QString("50"));
+        QCOMPARE(Find<QComboBox>("RSTBox")->currentText(), QString("N"));
+        QCOMPARE(Edit("SRLEdit")->text(), QString("896"));
+        QCOMPARE(Edit("SRUEdit")->text(), QString("2099"));
+        QCOMPARE(Edit("NeuEdit")->text(), QString("1498"));
+        QCOMPARE(Edit("NeuIEdit")->text(), QString("1450"));
+        QCOMPARE(Find<TUpDown>("SRLUpDown")->Max(), 1498);
+    }
+
+    void readFailingThreeTimesShowsFaultAndKeepsFields()
+    {
+        Start();
+        sim->SetServoSilent(true);
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].title, QString("Warning"));
+        QCOMPARE(watcher->seen[0].message, QString("Read Config:Fault!"));
+        QVERIFY(!watcher->seen[0].informationIcon);
+        QCOMPARE(CommandsLike({0x23, 0x03, 0x00, 0x00}), 3);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+        QCOMPARE(Edit("SRLEdit")->text(), QString("1000"));
+        QCOMPARE(Edit("SRUEdit")->text(), QString("2000"));
+        QCOMPARE(Edit("NeuEdit")->text(), QString("1500"));
+    }
+
+    void writeSendsFieldsButNotTheNeutralSignal()
+    {
+        Start();
+        Type("DBEdit", "3");
+        Type("NeuEdit", "1520");
+        Type("NeuIEdit", "1600");
+        Find<QComboBox>("RSTBox")->setCurrentIndex(0);
+        QTest::mouseClick(Button("WriteBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].message, QString("Write Config:Succeed!"));
+        const auto& servo = sim->ServoRegisters();
+        QCOMPARE(servo[1], std::uint8_t{50});
+        QCOMPARE(servo[6], std::uint8_t{0});
+        QCOMPARE(servo[9], std::uint8_t{0x00});  // 1520 us is code 3584
+        QCOMPARE(servo[10], std::uint8_t{0x0E});
+        QCOMPARE(servo[14], std::uint8_t{0x05});
+        QCOMPARE(servo[15], std::uint8_t{0xDC});
+    }
+
+    void initialiseSendsWholeRecordAndZeroByte()
+    {
+        Start();
+        Type("NeuIEdit", "1600");
+        QTest::mouseClick(Button("InitBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].message, QString("Initialize:Succeed!"));
+        const Bytes& frame = sim->ReceivedCommands().back();
+        QCOMPARE(frame.size(), std::size_t{21});
+        QCOMPARE(frame[0], std::uint8_t{0x22});
+        QCOMPARE(frame[1], std::uint8_t{0x40});
+        Bytes record(frame.begin() + 2, frame.begin() + 18);
+        Bytes expected = kStartingRecord;
+        expected[14] = 0x06;
+        expected[15] = 0x40;
+        QCOMPARE(record, expected);
+        QCOMPARE(frame[18], std::uint8_t{0x00});
+        QCOMPARE(sim->ServoRegisters()[15], std::uint8_t{0x40});
+    }
+
+    void failedWriteIsReportedOnceAfterThreeAttempts()
+    {
+        Start();
+        sim->SetServoSilent(true);
+        QTest::mouseClick(Button("InitBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].message, QString("Initialize:Fault!"));
+        int blocks = 0;
+        for (const auto& sent : sim->ReceivedCommands())
+            blocks += sent.size() == 21 ? 1 : 0;
+        QCOMPARE(blocks, 3);
+    }
+
+    void absurdDeadBandShowsErrorAndProgramGoesOn()
+    {
+        Start();
+        Type("DBEdit", "1e30");
+        QTest::mouseClick(Button("WriteBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(watcher->seen[0].errorIcon);
+        QCOMPARE(watcher->seen[0].title, QString("Rivivev Uvezi"));
+        QVERIFY(watcher->seen[0].message.contains("dead band"));
+        QCOMPARE(CommandsLike({0x23, 0x01, 0x00, 0x00}), 0);
+
+        const QString file = dir->filePath("absurd.svo");
+        dialogs.answers = {file};
+        QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{2});
+        QVERIFY(!QFile::exists(file));
+
+        Type("DBEdit", "6.0");
+        QTest::mouseClick(Button("WriteBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.back().message, QString("Write Config:Succeed!"));
+    }
+
+    // ------------------------------------------------------------ fields
+
+    void limitsTurnRedAndSpinBoundsFollowNeutral()
+    {
+        Start();
+        QVERIFY(!IsRed(Edit("SRLEdit")));
+        Type("SRLEdit", "1600");
+        QVERIFY(IsRed(Edit("SRLEdit")));
+        QVERIFY(!IsRed(Edit("SRUEdit")));
+        Type("NeuEdit", "1700");
+        QVERIFY(!IsRed(Edit("SRLEdit")));
+        QCOMPARE(Find<TUpDown>("SRLUpDown")->Max(), 1700);
+        QCOMPARE(Find<TUpDown>("SRUUpDown")->Min(), 1700);
+        Type("SRUEdit", "abc");
+        QVERIFY(IsRed(Edit("SRUEdit")));
+        Type("SRUEdit", "1800");
+        QVERIFY(!IsRed(Edit("SRUEdit")));
+
+        // The upper spin stops at the neutral position it follows.
+        Type("NeuEdit", "1790");
+        Edit("SRUEdit")->setFocus();
+        QTest::keyClick(Edit("SRUEdit"), Qt::Key_Down);
+        QCOMPARE(Edit("SRUEdit")->text(), QString("1790"));
+        QTest::keyClick(Edit("SRUEdit"), Qt::Key_Down);
+        QCOMPARE(Edit("SRUEdit")->text(), QString("1790"));
+    }
+
+    void arrowKeysStepDeadBandThroughMirror()
+    {
+        Start();
+        Type("DBEdit", "6.2");
+        QCOMPARE(Edit("Edit1")->text(), QString("62"));
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Up);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.4"));
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Down);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.2"));
+
+        Type("DBEdit", "12.8");
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Up);
+        QCOMPARE(Edit("DBEdit")->text(), QString("13.0"));
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Up);
+        QCOMPARE(Edit("DBEdit")->text(), QString("13.0"));
+
+        Type("DBEdit", "0.6");
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Down);
+        QCOMPARE(Edit("DBEdit")->text(), QString("0.4"));
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Down);
+        QCOMPARE(Edit("DBEdit")->text(), QString("0.4"));
+    }
+
+    void spinStepShowsOneDecimalAfterReadShowsShortest()
+    {
+        Start();
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6"));
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Down);
+        QTest::keyClick(Edit("DBEdit"), Qt::Key_Up);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+    }
+
+    void mirrorThatIsNotANumberShowsError()
+    {
+        Start();
+        Edit("Edit1")->setText("abc");
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(watcher->seen[0].errorIcon);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+    }
+
+    void unitTextClickFocusesItsField_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("tag 0") << "StaticText2" << "DBEdit";
+        QTest::newRow("tag 1") << "StaticText1" << "SRUEdit";
+        QTest::newRow("tag 2") << "StaticText3" << "SRLEdit";
+        QTest::newRow("tag 3") << "StaticText4" << "NeuEdit";
+        QTest::newRow("tag 4") << "StaticText5" << "NeuIEdit";
+    }
+
+    void unitTextClickFocusesItsField()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, field);
+        Start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        Find<QComboBox>("RSTBox")->setFocus();
+        QTest::mouseClick(Find<QLabel>(text.toLatin1().constData()), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget()->objectName(), field);
+    }
+
+    // ------------------------------------------------------------ language
+
+    void languageSwitchRewordsWindowAndNextDialog()
+    {
+        Start();
+        Find<QAction>("pChinese")->trigger();
+        QCOMPARE(Button("ReadBtn")->text(), QString::fromUtf8("读配置"));
+        QCOMPARE(Find<QLabel>("DBLabel")->text(), QString::fromUtf8("死区:"));
+        QCOMPARE(Find<QToolButton>("LanguageBtn")->text(), QString::fromUtf8("语言/Language"));
+        QCOMPARE(form->windowTitle(), QString("Rivivev Uvezi"));
+        QVERIFY(Find<QAction>("pChinese")->isChecked());
+        QVERIFY(preferences.Changed);
+
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].title, QString::fromUtf8("提示"));
+        QCOMPARE(watcher->seen[0].message, QString::fromUtf8("读配置:成功！"));
+        QCOMPARE(watcher->seen[0].button, QString::fromUtf8("确定"));
+
+        form->close();
+        QFile file(preferencesFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("USB servo register file!\r\n\r\n\r\n1\r\nDo'nt edit the file!\r\n"));
+    }
+
+    void pickingCurrentLanguageChangesNothing()
+    {
+        Start();
+        Find<QAction>("pEnglish")->trigger();
+        QVERIFY(!preferences.Changed);
+        form->close();
+        QVERIFY(!QFile::exists(preferencesFile));
+    }
+
+    void languageButtonDropsDownTheMenu()
+    {
+        Start();
+        auto* button = Find<QToolButton>("LanguageBtn");
+        QCOMPARE(button->menu(), Find<QMenu>("PopupMenu1"));
+        QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        QCOMPARE(Find<QMenu>("PopupMenu1")->actions().size(), 3);
+    }
+
+    // ------------------------------------------------------------ parameter file
+
+    void saveThenOpenRoundTrip()
+    {
+        Start();
+        const QString file = dir->filePath("Servo.svo");
+        dialogs.answers = {file};
+        QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
+        QCOMPARE(dialogs.proposed.back().fileName, QString("Servo"));
+        QCOMPARE(dialogs.proposed.back().defaultExt, QString("svo"));
+        QCOMPARE(dialogs.proposed.back().filter, QString("Servo files(*.svo)"));
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QCOMPARE(Bytes(bytes.begin(), bytes.end()), kStartingRecord);
+
+        Type("DBEdit", "2");
+        Type("SRLEdit", "1100");
+        Type("NeuIEdit", "1555");
+        dialogs.answers = {file};
+        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        QCOMPARE(dialogs.proposed.back().fileName, QString("ervo.svo"));
+        QCOMPARE(Edit("DBEdit")->text(), QString("6"));
+        QCOMPARE(Edit("SRLEdit")->text(), QString("998"));
+        QCOMPARE(Edit("SRUEdit")->text(), QString("1997"));
+        QCOMPARE(Edit("NeuEdit")->text(), QString("1500"));
+        QCOMPARE(Edit("NeuIEdit")->text(), QString("1555"));
+
+        dialogs.answers = {std::nullopt, std::nullopt};
+        QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
+        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        QCOMPARE(dialogs.proposed[2].fileName, file);
+        QCOMPARE(dialogs.proposed[3].fileName, file);
+        QVERIFY(watcher->seen.empty());
+    }
+
+    void cancelledDialogsChangeNothing()
+    {
+        Start();
+        dialogs.answers = {std::nullopt, std::nullopt};
+        QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
+        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 0);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+        QCOMPARE(dialogs.proposed[0].fileName, QString("Servo"));
+        QCOMPARE(dialogs.proposed[1].fileName, QString("ervo.svo"));
+    }
+
+    void shortOrMissingFileShowsNothing()
+    {
+        Start();
+        const QString shortFile = dir->filePath("short.svo");
+        QFile file(shortFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(10, '\x11'));
+        file.close();
+        dialogs.answers = {shortFile, dir->filePath("none.svo")};
+        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
+        QCOMPARE(Edit("SRLEdit")->text(), QString("1000"));
+        QVERIFY(watcher->seen.empty());
+    }
+};
+
+}  // namespace rvz
+
+QTEST_MAIN(rvz::MainTest)
+#include "MainTest.moc"

@@ -1,0 +1,105 @@
+// Spin buttons bound to an edit field.
+#include <QLineEdit>
+#include <QtTest>
+
+#include "UpDown.h"
+
+namespace rvz {
+
+class UpDownTest : public QObject {
+    Q_OBJECT
+private slots:
+    void steps_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("up by increment") << "1500" << +1 << "1510";
+        QTest::newRow("down by increment") << "1500" << -1 << "1490";
+        QTest::newRow("stops at maximum") << "1600" << +1 << "1600";
+        QTest::newRow("near maximum does not pass it") << "1595" << +1 << "1600";
+        QTest::newRow("stops at minimum") << "1400" << -1 << "1400";
+        QTest::newRow("typed above range comes back to it") << "3000" << +1 << "1600";
+        QTest::newRow("typed below range comes back to it") << "100" << +1 << "1410";
+        QTest::newRow("non-number starts from position") << "abc" << +1 << "1510";
+        QTest::newRow("thousands separator tolerated") << "1,450" << -1 << "1440";
+    }
+
+    void steps()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, direction);
+        QLineEdit field;
+        TUpDown upDown;
+        upDown.SetAssociate(&field);
+        upDown.SetRange(1400, 1600);
+        upDown.SetIncrement(10);
+        upDown.SetPosition(1500);
+        field.setText(typed);
+        upDown.Step(direction);
+        QTEST(field.text(), "shown");
+    }
+
+    void typedTextIsNeverLimited()
+    {
+        QLineEdit field;
+        TUpDown upDown;
+        upDown.SetAssociate(&field);
+        upDown.SetRange(1400, 1600);
+        for (const char* typed : {"$5DC", "99999", "-7", "x"}) {
+            field.clear();
+            QTest::keyClicks(&field, typed);
+            QCOMPARE(field.text(), QString(typed));
+        }
+    }
+
+    void arrowKeysInFieldStep()
+    {
+        QLineEdit field("60");
+        TUpDown upDown;
+        upDown.SetAssociate(&field);
+        upDown.SetRange(4, 130);
+        upDown.SetIncrement(2);
+        QTest::keyClick(&field, Qt::Key_Up);
+        QCOMPARE(field.text(), QString("62"));
+        QTest::keyClick(&field, Qt::Key_Down);
+        QTest::keyClick(&field, Qt::Key_Down);
+        QCOMPARE(field.text(), QString("58"));
+        QTest::keyClick(&field, Qt::Key_Left);  // other keys pass through
+        QCOMPARE(field.text(), QString("58"));
+    }
+
+    void boundsMoveAtRunTime()
+    {
+        QLineEdit field("1000");
+        TUpDown upDown;
+        upDown.SetAssociate(&field);
+        upDown.SetRange(900, 1500);
+        upDown.SetIncrement(10);
+        upDown.SetMax(1005);
+        upDown.Step(+1);
+        QCOMPARE(field.text(), QString("1005"));
+        upDown.Step(+1);
+        QCOMPARE(field.text(), QString("1005"));
+    }
+
+    void arrowButtonsStep()
+    {
+        QLineEdit field("1500");
+        TUpDown upDown;
+        upDown.SetAssociate(&field);
+        upDown.SetRange(1400, 1600);
+        upDown.SetIncrement(20);
+        upDown.resize(16, 24);
+        upDown.show();
+        QTest::mouseClick(upDown.childAt(8, 5), Qt::LeftButton);
+        QCOMPARE(field.text(), QString("1520"));
+        QTest::mouseClick(upDown.childAt(8, 19), Qt::LeftButton);
+        QCOMPARE(field.text(), QString("1500"));
+    }
+};
+
+}  // namespace rvz
+
+QTEST_MAIN(rvz::UpDownTest)
+#include "UpDownTest.moc"
