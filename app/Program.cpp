@@ -13,7 +13,7 @@ namespace rvz {
 
 namespace {
 
-void RunWindows(UsbBridge& bridge)
+void RunWindows(UsbBridge& bridge, const std::function<void(QWidget&)>& extras)
 {
     TComm comm(bridge);
     TQtFileDialogRunner fileDialogs;
@@ -23,17 +23,19 @@ void RunWindows(UsbBridge& bridge)
     TMsgExForm msgExForm(&servoForm);
     servoForm.SetResultDialog(&msgExForm);
     servoForm.show();
+    if (extras)
+        extras(servoForm);
     QApplication::exec();
 }
 
 }  // namespace
 
-int RunProgram(int argc, char** argv, UsbBridge& bridge)
+int RunProgram(int argc, char** argv, UsbBridge& bridge, const std::function<void(QWidget&)>& extras)
 {
     QApplication application(argc, argv);
     SetApplicationTitle();
     try {
-        RunWindows(bridge);
+        RunWindows(bridge, extras);
     } catch (const std::exception& error) {
         ShowErrorBox(nullptr, QString::fromLocal8Bit(error.what()));
     } catch (...) {
