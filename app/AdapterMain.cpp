@@ -1,0 +1,11 @@
+// rivivev-uvezi: the tool over a real adapter, reached through libusb.
+#include "AdapterUsbBridge.h"
+#include "LibusbHost.h"
+#include "Program.h"
+
+int main(int argc, char** argv)
+{
+    rvz::LibusbHost usb;
+    rvz::AdapterUsbBridge adapter(usb);
+    return rvz::RunProgram(argc, argv, adapter);
+}

@@ -1,0 +1,187 @@
+#include "AdapterUsbBridge.h"
+
+#include <algorithm>
+
+namespace rvz {
+
+namespace {
+
+constexpr int kInterfaceNumber = 0;
+constexpr std::uint8_t kDirectionIn = 0x80;
+constexpr std::uint8_t kTransferTypeMask = 0x03;
+constexpr std::uint8_t kTransferTypeBulk = 0x02;
+
+bool IsAdapter(const UsbDeviceInfo& device)
+{
+    return std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(), [&](const UsbId& id) {
+        return id.vendorId == device.vendorId && id.productId == device.productId;
+    });
+}
+
+unsigned RemainingMs(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<unsigned>(left.count()) : 0;
+}
+
+}  // namespace
+
+AdapterUsbBridge::~AdapterUsbBridge()
+{
+    while (!m_sessions.empty())
+        Close(m_sessions.begin()->first);
+}
+
+std::vector<UsbDeviceInfo> AdapterUsbBridge::MatchingDevices()
+{
+    if (!m_host.Start())
+        return {};
+    std::vector<UsbDeviceInfo> adapters;
+    for (const UsbDeviceInfo& device : m_host.ListDevices())
+        if (IsAdapter(device))
+            adapters.push_back(device);
+    return adapters;
+}
+
+AdapterUsbBridge::Session* AdapterUsbBridge::Find(BridgeHandle handle)
+{
+    const auto it = m_sessions.find(handle);
+    return it == m_sessions.end() ? nullptr : &it->second;
+}
+
+BridgeStatus AdapterUsbBridge::GetNumDevices(std::uint32_t* count)
+{
+    const auto adapters = MatchingDevices();
+    *count = static_cast<std::uint32_t>(adapters.size());
+    return adapters.empty() ? bridge_status::kDeviceNotFound : kBridgeSuccess;
+}
+
+bool AdapterUsbBridge::FindBulkEndpoints(UsbDeviceHandle& device, Session& session)
+{
+    for (const UsbEndpointDescriptor& endpoint : device.InterfaceEndpoints(kInterfaceNumber)) {
+        if ((endpoint.attributes & kTransferTypeMask) != kTransferTypeBulk)
+            continue;
+        std::uint8_t& slot = (endpoint.address & kDirectionIn) ? session.inEndpoint : session.outEndpoint;
+        if (slot == 0)
+            slot = endpoint.address;
+    }
+    return session.inEndpoint != 0 && session.outEndpoint != 0;
+}
+
+BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* handle)
+{
+    using namespace bridge_request;
+    const auto adapters = MatchingDevices();
+    if (deviceIndex >= adapters.size())
+        return bridge_status::kDeviceNotFound;
+
+    Session session;
+    session.device = m_host.Open(adapters[deviceIndex]);
+    if (!session.device || !FindBulkEndpoints(*session.device, session))
+        return bridge_status::kDeviceNotFound;
+    UsbDeviceHandle& device = *session.device;
+    if (device.ClaimInterface(kInterfaceNumber) != UsbResult::Ok)
+        return bridge_status::kDeviceIoFailed;
+
+    const bool started = device.Control(kVendorOut, kReset, kResetValue, 0, kControlTimeoutMs) == UsbResult::Ok &&
+                         device.ClearHalt(session.inEndpoint) == UsbResult::Ok &&
+                         device.ClearHalt(session.outEndpoint) == UsbResult::Ok &&
+                         device.Control(kVendorOut, kControl, kEnable, 0, kControlTimeoutMs) == UsbResult::Ok;
+    if (!started) {
+        device.ReleaseInterface(kInterfaceNumber);
+        return bridge_status::kDeviceIoFailed;
+    }
+
+    *handle = m_nextHandle++;
+    m_sessions.emplace(*handle, std::move(session));
+    return kBridgeSuccess;
+}
+
+BridgeStatus AdapterUsbBridge::Close(BridgeHandle handle)
+{
+    using namespace bridge_request;
+    Session* session = Find(handle);
+    if (!session)
+        return bridge_status::kInvalidHandle;
+    // An unplugged adapter fails these; the handle is released all the same.
+    session->device->Control(kVendorOut, kControl, kDisable, 0, kControlTimeoutMs);
+    session->device->ReleaseInterface(kInterfaceNumber);
+    m_sessions.erase(handle);
+    return kBridgeSuccess;
+}
+
+BridgeStatus AdapterUsbBridge::Read(BridgeHandle handle, std::span<std::uint8_t> destination,
+                                    std::uint32_t* received)
+{
+    Session* session = Find(handle);
+    if (!session)
+        return bridge_status::kInvalidHandle;
+
+    std::size_t count = std::min(destination.size(), session->surplus.size());
+    std::copy_n(session->surplus.begin(), count, destination.begin());
+    session->surplus.erase(session->surplus.begin(), session->surplus.begin() + static_cast<long>(count));
+
+    const auto deadline = std::chrono::steady_clock::now() + m_readTimeout;
+    std::array<std::uint8_t, kInTransferSize> packet{};
+    while (count < destination.size()) {
+        const unsigned remaining = RemainingMs(deadline);
+        if (remaining == 0)
+            break;
+        const UsbTransferResult transfer = session->device->Bulk(session->inEndpoint, packet, remaining);
+        if (transfer.result != UsbResult::Ok && transfer.result != UsbResult::Timeout)
+            return bridge_status::kReadError;  // unplugged mid-transfer, or a broken pipe
+        const std::size_t got = std::min(transfer.transferred, packet.size());
+        const std::size_t used = std::min(got, destination.size() - count);
+        std::copy_n(packet.begin(), used, destination.begin() + static_cast<long>(count));
+        session->surplus.insert(session->surplus.end(), packet.begin() + static_cast<long>(used),
+                                packet.begin() + static_cast<long>(got));
+        count += used;
+        if (transfer.result == UsbResult::Timeout)
+            break;
+    }
+    *received = static_cast<std::uint32_t>(count);
+    return kBridgeSuccess;
+}
+
+BridgeStatus AdapterUsbBridge::Write(BridgeHandle handle, std::span<const std::uint8_t> source,
+                                     std::uint32_t* written)
+{
+    Session* session = Find(handle);
+    if (!session)
+        return bridge_status::kInvalidHandle;
+    std::vector<std::uint8_t> data(source.begin(), source.end());
+    const auto timeout = static_cast<unsigned>(std::max<long long>(1, m_writeTimeout.count()));
+    const UsbTransferResult transfer = session->device->Bulk(session->outEndpoint, data, timeout);
+    if (transfer.result != UsbResult::Ok && transfer.result != UsbResult::Timeout)
+        return bridge_status::kWriteError;
+    *written = static_cast<std::uint32_t>(std::min(transfer.transferred, data.size()));
+    return kBridgeSuccess;
+}
+
+BridgeStatus AdapterUsbBridge::FlushBuffers(BridgeHandle handle, std::uint8_t, std::uint8_t flushReceive)
+{
+    Session* session = Find(handle);
+    if (!session)
+        return bridge_status::kInvalidHandle;
+    // Writes complete before they return, so nothing waits to be sent.
+    if (flushReceive == 0)
+        return kBridgeSuccess;
+    session->surplus.clear();
+    std::array<std::uint8_t, kInTransferSize> packet{};
+    for (int i = 0; i < kDrainTransfers; ++i) {
+        const UsbTransferResult transfer = session->device->Bulk(session->inEndpoint, packet, kDrainTimeoutMs);
+        if (transfer.result != UsbResult::Ok || transfer.transferred == 0)
+            break;
+    }
+    return kBridgeSuccess;
+}
+
+BridgeStatus AdapterUsbBridge::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs)
+{
+    // A zero would mean no time-out at all to libusb; the shortest wait stands in.
+    m_readTimeout = std::chrono::milliseconds(std::max<std::uint32_t>(1, readTimeoutMs));
+    m_writeTimeout = std::chrono::milliseconds(std::max<std::uint32_t>(1, writeTimeoutMs));
+    return kBridgeSuccess;
+}
+
+}  // namespace rvz

@@ -1,0 +1,87 @@
+#pragma once
+// The adapter's bridge library rebuilt on plain USB transfers, for systems
+// where the vendor's library does not exist. It offers the same seven
+// operations with the results the adapter session relies on.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "UsbBridge.h"
+#include "UsbHost.h"
+
+namespace rvz {
+
+struct UsbId {
+    std::uint16_t vendorId;
+    std::uint16_t productId;
+};
+
+// The adapter's bridge microcontroller in its bulk firmware, and the vendor's
+// bridge chips in the same mode.
+inline constexpr std::array<UsbId, 2> kAdapterUsbIds{{{0x10C4, 0x0002}, {0x10C4, 0xEA61}}};
+
+// Vendor requests of the bridge firmware.
+namespace bridge_request {
+inline constexpr std::uint8_t kVendorOut = 0x40;  // host to device, vendor, device recipient
+inline constexpr std::uint8_t kReset = 0x00;
+inline constexpr std::uint16_t kResetValue = 0xFFFF;
+inline constexpr std::uint8_t kControl = 0x02;
+inline constexpr std::uint16_t kEnable = 0x0002;
+inline constexpr std::uint16_t kDisable = 0x0004;
+inline constexpr unsigned kControlTimeoutMs = 500;
+}  // namespace bridge_request
+
+// Statuses, numbered as the vendor's library numbers them.
+namespace bridge_status {
+inline constexpr BridgeStatus kInvalidHandle = 0x01;
+inline constexpr BridgeStatus kReadError = 0x02;
+inline constexpr BridgeStatus kWriteError = 0x04;
+inline constexpr BridgeStatus kDeviceIoFailed = 0x08;
+inline constexpr BridgeStatus kDeviceNotFound = 0xFF;
+}  // namespace bridge_status
+
+class AdapterUsbBridge final : public UsbBridge {
+public:
+    explicit AdapterUsbBridge(UsbHost& host) : m_host(host) {}
+    ~AdapterUsbBridge() override;
+
+    BridgeStatus GetNumDevices(std::uint32_t* count) override;
+    BridgeStatus Open(std::uint32_t deviceIndex, BridgeHandle* handle) override;
+    BridgeStatus Close(BridgeHandle handle) override;
+    BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> destination, std::uint32_t* received) override;
+    BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
+    BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
+    BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+
+    // Bytes of one bulk IN transfer; a reply longer than asked for leaves its
+    // surplus for the next read.
+    static constexpr std::size_t kInTransferSize = 512;
+    // Flushing drains what the device still holds, a few short transfers at most.
+    static constexpr int kDrainTransfers = 8;
+    static constexpr unsigned kDrainTimeoutMs = 1;
+
+private:
+    struct Session {
+        std::unique_ptr<UsbDeviceHandle> device;
+        std::uint8_t inEndpoint = 0;
+        std::uint8_t outEndpoint = 0;
+        std::vector<std::uint8_t> surplus;
+    };
+
+    std::vector<UsbDeviceInfo> MatchingDevices();
+    Session* Find(BridgeHandle handle);
+    static bool FindBulkEndpoints(UsbDeviceHandle& device, Session& session);
+
+    UsbHost& m_host;
+    std::map<BridgeHandle, Session> m_sessions;
+    BridgeHandle m_nextHandle = 1;
+    // Until set, transfers give up after a second; never wait without end.
+    std::chrono::milliseconds m_readTimeout{1000};
+    std::chrono::milliseconds m_writeTimeout{1000};
+};
+
+}  // namespace rvz

@@ -1,0 +1,138 @@
+#include "LibusbHost.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace rvz {
+
+namespace {
+
+UsbResult ToResult(int status)
+{
+    if (status >= 0)
+        return UsbResult::Ok;
+    switch (status) {
+    case LIBUSB_ERROR_TIMEOUT:
+        return UsbResult::Timeout;
+    case LIBUSB_ERROR_NO_DEVICE:
+        return UsbResult::NoDevice;
+    default:
+        return UsbResult::Error;
+    }
+}
+
+class LibusbDeviceHandle final : public UsbDeviceHandle {
+public:
+    explicit LibusbDeviceHandle(libusb_device_handle* handle) : m_handle(handle) {}
+    ~LibusbDeviceHandle() override { libusb_close(m_handle); }
+    LibusbDeviceHandle(const LibusbDeviceHandle&) = delete;
+    LibusbDeviceHandle& operator=(const LibusbDeviceHandle&) = delete;
+
+    std::vector<UsbEndpointDescriptor> InterfaceEndpoints(int interfaceNumber) override
+    {
+        std::vector<UsbEndpointDescriptor> endpoints;
+        libusb_config_descriptor* config = nullptr;
+        if (libusb_get_active_config_descriptor(libusb_get_device(m_handle), &config) != 0 || !config)
+            return endpoints;
+        for (int i = 0; i < config->bNumInterfaces; ++i) {
+            const libusb_interface& interface = config->interface[i];
+            if (interface.num_altsetting < 1 || interface.altsetting[0].bInterfaceNumber != interfaceNumber)
+                continue;
+            const libusb_interface_descriptor& setting = interface.altsetting[0];
+            for (int e = 0; e < setting.bNumEndpoints; ++e)
+                endpoints.push_back({setting.endpoint[e].bEndpointAddress, setting.endpoint[e].bmAttributes});
+        }
+        libusb_free_config_descriptor(config);
+        return endpoints;
+    }
+
+    UsbResult ClaimInterface(int interfaceNumber) override
+    {
+        // A kernel driver bound to the interface is detached while it is
+        // claimed, and attached again when it is released.
+        libusb_set_auto_detach_kernel_driver(m_handle, 1);
+        return ToResult(libusb_claim_interface(m_handle, interfaceNumber));
+    }
+
+    UsbResult ReleaseInterface(int interfaceNumber) override
+    {
+        return ToResult(libusb_release_interface(m_handle, interfaceNumber));
+    }
+
+    UsbResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value, std::uint16_t index,
+                      unsigned timeoutMs) override
+    {
+        return ToResult(libusb_control_transfer(m_handle, requestType, request, value, index, nullptr, 0, timeoutMs));
+    }
+
+    UsbResult ClearHalt(std::uint8_t endpoint) override { return ToResult(libusb_clear_halt(m_handle, endpoint)); }
+
+    UsbTransferResult Bulk(std::uint8_t endpoint, std::span<std::uint8_t> data, unsigned timeoutMs) override
+    {
+        if (data.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+            return {UsbResult::Error, 0};
+        int transferred = 0;
+        const int status = libusb_bulk_transfer(m_handle, endpoint, data.data(), static_cast<int>(data.size()),
+                                                &transferred, timeoutMs);
+        return {ToResult(status), static_cast<std::size_t>(std::max(transferred, 0))};
+    }
+
+private:
+    libusb_device_handle* m_handle;
+};
+
+}  // namespace
+
+LibusbHost::~LibusbHost()
+{
+    if (m_context)
+        libusb_exit(m_context);
+}
+
+bool LibusbHost::Start()
+{
+    if (!m_context && libusb_init(&m_context) != 0)
+        m_context = nullptr;
+    return m_context != nullptr;
+}
+
+std::vector<UsbDeviceInfo> LibusbHost::ListDevices()
+{
+    std::vector<UsbDeviceInfo> devices;
+    if (!m_context)
+        return devices;
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(m_context, &list);
+    for (ssize_t i = 0; i < count; ++i) {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(list[i], &descriptor) == 0)
+            devices.push_back({descriptor.idVendor, descriptor.idProduct, libusb_get_bus_number(list[i]),
+                               libusb_get_device_address(list[i])});
+    }
+    if (list)
+        libusb_free_device_list(list, 1);
+    return devices;
+}
+
+std::unique_ptr<UsbDeviceHandle> LibusbHost::Open(const UsbDeviceInfo& device)
+{
+    if (!m_context)
+        return nullptr;
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(m_context, &list);
+    libusb_device_handle* handle = nullptr;
+    for (ssize_t i = 0; i < count; ++i) {
+        if (libusb_get_bus_number(list[i]) != device.bus || libusb_get_device_address(list[i]) != device.address)
+            continue;
+        if (libusb_open(list[i], &handle) != 0)
+            handle = nullptr;  // no permission, or gone since it was listed
+        break;
+    }
+    if (list)
+        libusb_free_device_list(list, 1);
+    return handle ? std::make_unique<LibusbDeviceHandle>(handle) : nullptr;
+}
+
+}  // namespace rvz

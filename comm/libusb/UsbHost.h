@@ -1,0 +1,58 @@
+#pragma once
+// The few USB calls the adapter layer makes, behind a small interface: libusb
+// stands behind it in the program, a fake USB device in the tests.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace rvz {
+
+enum class UsbResult { Ok, Timeout, NoDevice, Error };
+
+struct UsbDeviceInfo {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint8_t bus = 0;      // where the device sits, so it can be opened again
+    std::uint8_t address = 0;
+};
+
+struct UsbEndpointDescriptor {
+    std::uint8_t address = 0;     // bit 7 set: IN
+    std::uint8_t attributes = 0;  // bits 0-1: transfer type, 2 = bulk
+};
+
+struct UsbTransferResult {
+    UsbResult result = UsbResult::Error;
+    std::size_t transferred = 0;  // also valid with Timeout
+};
+
+class UsbDeviceHandle {
+public:
+    virtual ~UsbDeviceHandle() = default;  // closes the device
+    // Endpoints of the interface's first alternate setting, from the descriptors.
+    virtual std::vector<UsbEndpointDescriptor> InterfaceEndpoints(int interfaceNumber) = 0;
+    // Claims the interface, detaching a kernel driver bound to it first.
+    virtual UsbResult ClaimInterface(int interfaceNumber) = 0;
+    virtual UsbResult ReleaseInterface(int interfaceNumber) = 0;
+    // A control transfer without a data stage.
+    virtual UsbResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
+                              std::uint16_t index, unsigned timeoutMs) = 0;
+    virtual UsbResult ClearHalt(std::uint8_t endpoint) = 0;
+    // A bulk transfer in the endpoint's direction; returns after the data
+    // moved, a short packet arrived, or the time-out passed.
+    virtual UsbTransferResult Bulk(std::uint8_t endpoint, std::span<std::uint8_t> data, unsigned timeoutMs) = 0;
+};
+
+class UsbHost {
+public:
+    virtual ~UsbHost() = default;
+    // Starts the USB library; false when there is no USB subsystem to use.
+    virtual bool Start() = 0;
+    virtual std::vector<UsbDeviceInfo> ListDevices() = 0;
+    // Opens the listed device; null when it cannot be opened.
+    virtual std::unique_ptr<UsbDeviceHandle> Open(const UsbDeviceInfo& device) = 0;
+};
+
+}  // namespace rvz
