@@ -42,11 +42,14 @@ int OpenExclusive(const std::filesystem::path& file, int flags)
     return fd;
 }
 
-bool ReadFully(int fd, std::span<std::uint8_t> buffer)
+// Repeats a read or write until all size bytes moved; a partial transfer
+// goes on where it stopped, an interrupted one is tried again.
+template <typename Transfer>
+bool TransferFully(std::size_t size, Transfer&& transfer)
 {
     std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+    while (done < size) {
+        const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -56,18 +59,18 @@ bool ReadFully(int fd, std::span<std::uint8_t> buffer)
     return true;
 }
 
+bool ReadFully(int fd, std::span<std::uint8_t> buffer)
+{
+    return TransferFully(buffer.size(), [&](std::size_t done) {
+        return ::read(fd, buffer.data() + done, buffer.size() - done);
+    });
+}
+
 bool WriteFullyAtStart(int fd, std::span<const std::uint8_t> bytes)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return TransferFully(bytes.size(), [&](std::size_t done) {
+        return ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    });
 }
 
 }  // namespace

@@ -332,6 +332,9 @@ void TServoForm::closeEvent(QCloseEvent* event)
 
 void TServoForm::FormClose()
 {
+    // No poll may open the adapter again once the window is closing, not even
+    // one that ticks while an error box below is open.
+    m_timer1->stop();
     // A preferences file that cannot be written is reported, but never keeps
     // the user from quitting or leaves the adapter open.
     RunGuarded(this, [this] { SavePreferences(m_preferences, m_preferencesFile); });
@@ -491,23 +494,32 @@ void TServoForm::Edit1Change()
 
 bool TServoForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == DBEdit && ForwardArrowToMirror(event))
-        return true;
+    if (watched == DBEdit && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        int key = keyEvent->key();
+        if (event->type() == QEvent::KeyPress)
+            DBEditKeyDown(key, keyEvent->modifiers());
+        else
+            DBEditKeyUp(key, keyEvent->modifiers());
+        if (key == 0)
+            return true;  // the handler swallowed it
+    }
     return QWidget::eventFilter(watched, event);
 }
 
-bool TServoForm::ForwardArrowToMirror(QEvent* event)
+void TServoForm::DBEditKeyDown(int& key, Qt::KeyboardModifiers shift) { ForwardArrowToMirror(QEvent::KeyPress, key, shift); }
+
+void TServoForm::DBEditKeyUp(int& key, Qt::KeyboardModifiers shift) { ForwardArrowToMirror(QEvent::KeyRelease, key, shift); }
+
+void TServoForm::ForwardArrowToMirror(QEvent::Type type, int& key, Qt::KeyboardModifiers shift)
 {
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-        return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() != Qt::Key_Up && key->key() != Qt::Key_Down)
-        return false;
+    if (key != Qt::Key_Up && key != Qt::Key_Down)
+        return;
     // The spin buttons are bound to the hidden mirror, so Up and Down in the
     // dead-band field step it through them, 0.2 us at a time.
-    QKeyEvent forwarded(event->type(), key->key(), key->modifiers());
+    QKeyEvent forwarded(type, key, shift);
     QCoreApplication::sendEvent(Edit1, &forwarded);
-    return true;
+    key = 0;
 }
 
 void TServoForm::StaticTextClick(int tag)

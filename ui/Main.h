@@ -3,6 +3,7 @@
 // adapter every 300 ms, runs Read, Write and Initialise with up to three
 // attempts each and reports them in the result dialog.
 
+#include <QEvent>
 #include <QList>
 #include <QWidget>
 
@@ -95,7 +96,10 @@ private:
     void DBEditChange();
     void Edit1Change();
     void AttachEdit1Change();
-    bool ForwardArrowToMirror(QEvent* event);
+    // Key handlers of DBEdit; setting key to 0 swallows it.
+    void DBEditKeyDown(int& key, Qt::KeyboardModifiers shift);
+    void DBEditKeyUp(int& key, Qt::KeyboardModifiers shift);
+    void ForwardArrowToMirror(QEvent::Type type, int& key, Qt::KeyboardModifiers shift);
     void ShowResult(const QString& text, int outcome);
     void EnableAdapterButtons(bool enable);
 

@@ -29,6 +29,7 @@ public:
     // Pulls the adapter out: the count fails and the open handle goes dead.
     void Unplug();
     bool IsPluggedIn() const { return m_pluggedIn; }
+    bool HasOpenSession() const { return m_openHandle != kNullHandle; }
     // A silent servo answers nothing to register and block commands; the
     // adapter itself still identifies.
     void SetServoSilent(bool silent) { m_servoSilent = silent; }
