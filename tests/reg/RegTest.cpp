@@ -1,7 +1,11 @@
 // The preferences file on disk.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <fstream>
 #include <iterator>
@@ -134,13 +138,25 @@ TEST_F(RegTest, RoundTripKeepsReservedBytesAndWritesFiveLines)
     EXPECT_EQ(Read(), "USB servo register file!\r\nr\xA4\xA4\r\n\xFF\r\n2\r\nDo'nt edit the file!\r\n");
 }
 
-TEST_F(RegTest, FileSystemErrorsRaiseWithPath)
+TEST_F(RegTest, FileThatCannotBeReadRaisesWithPath)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads and writes files regardless of their permissions";
-    Write(kCrLf);
-    fs::permissions(file, fs::perms::none);
-    EXPECT_THROW(LoadPreferences(prefs, file), PreferencesError);
+    // A socket exists and is no folder, yet no one can open it as a file,
+    // not even root.
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (dir / "s.dat").string();
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    try {
+        LoadPreferences(prefs, socketPath);
+        ADD_FAILURE() << "no error raised";
+    } catch (const PreferencesError& error) {
+        EXPECT_NE(std::string(error.what()).find("s.dat"), std::string::npos);
+    }
+    ::close(sock);
 }
 
 TEST_F(RegTest, UnwritableFolderRaises)
