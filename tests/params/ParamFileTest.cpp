@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "ParamFile.h"
+#include "TempDir.h"
 
 namespace rvz {
 namespace {
@@ -18,18 +19,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ParamFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("rvz-param-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(dir);
-    }
     static void WriteBytes(const fs::path& file, const Bytes& bytes)
     {
         std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -41,7 +30,8 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
 
-    fs::path dir;
+    test::TempDir temp{"rvz-param-"};
+    const fs::path& dir = temp.path();
     const TServoConfig record{{0x00, 0x23, 0x00, 0x00, 0x00, 0x00, 0x01, 0x4E, 0x9C, 0x80, 0x0D, 0x00, 0x00, 0x00, 0x05, 0xDC}};
 };
 

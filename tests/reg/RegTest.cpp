@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "Reg.h"
+#include "TempDir.h"
 
 namespace rvz {
 namespace {
@@ -19,19 +20,6 @@ namespace fs = std::filesystem;
 
 class RegTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("rvz-reg-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        file = dir / "rivivev-uvezi.dat";
-    }
-    void TearDown() override
-    {
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(dir);
-    }
     void Write(const std::string& content) const { std::ofstream(file, std::ios::binary) << content; }
     std::string Read() const
     {
@@ -39,8 +27,9 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    fs::path dir;
-    fs::path file;
+    test::TempDir temp{"rvz-reg-"};
+    const fs::path& dir = temp.path();
+    fs::path file = dir / "rivivev-uvezi.dat";
     TPreferences prefs;
 };
 

@@ -6,6 +6,18 @@
 
 namespace rvz {
 
+// A field with spin buttons bound to it.
+struct BoundField {
+    BoundField(const QString& text, int minimum, int maximum, int increment) : field(text)
+    {
+        upDown.SetAssociate(&field);
+        upDown.SetRange(minimum, maximum);
+        upDown.SetIncrement(increment);
+    }
+    QLineEdit field;
+    TUpDown upDown;
+};
+
 class UpDownTest : public QObject {
     Q_OBJECT
 private slots:
@@ -29,37 +41,26 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, direction);
-        QLineEdit field;
-        TUpDown upDown;
-        upDown.SetAssociate(&field);
-        upDown.SetRange(1400, 1600);
-        upDown.SetIncrement(10);
-        upDown.SetPosition(1500);
-        field.setText(typed);
-        upDown.Step(direction);
-        QTEST(field.text(), "shown");
+        BoundField bound(typed, 1400, 1600, 10);
+        bound.upDown.SetPosition(1500);
+        bound.upDown.Step(direction);
+        QTEST(bound.field.text(), "shown");
     }
 
     void typedTextIsNeverLimited()
     {
-        QLineEdit field;
-        TUpDown upDown;
-        upDown.SetAssociate(&field);
-        upDown.SetRange(1400, 1600);
+        BoundField bound("", 1400, 1600, 10);
         for (const char* typed : {"$5DC", "99999", "-7", "x"}) {
-            field.clear();
-            QTest::keyClicks(&field, typed);
-            QCOMPARE(field.text(), QString(typed));
+            bound.field.clear();
+            QTest::keyClicks(&bound.field, typed);
+            QCOMPARE(bound.field.text(), QString(typed));
         }
     }
 
     void arrowKeysInFieldStep()
     {
-        QLineEdit field("60");
-        TUpDown upDown;
-        upDown.SetAssociate(&field);
-        upDown.SetRange(4, 130);
-        upDown.SetIncrement(2);
+        BoundField bound("60", 4, 130, 2);
+        QLineEdit& field = bound.field;
         QTest::keyClick(&field, Qt::Key_Up);
         QCOMPARE(field.text(), QString("62"));
         QTest::keyClick(&field, Qt::Key_Down);
@@ -71,25 +72,19 @@ private slots:
 
     void boundsMoveAtRunTime()
     {
-        QLineEdit field("1000");
-        TUpDown upDown;
-        upDown.SetAssociate(&field);
-        upDown.SetRange(900, 1500);
-        upDown.SetIncrement(10);
-        upDown.SetMax(1005);
-        upDown.Step(+1);
-        QCOMPARE(field.text(), QString("1005"));
-        upDown.Step(+1);
-        QCOMPARE(field.text(), QString("1005"));
+        BoundField bound("1000", 900, 1500, 10);
+        bound.upDown.SetMax(1005);
+        bound.upDown.Step(+1);
+        QCOMPARE(bound.field.text(), QString("1005"));
+        bound.upDown.Step(+1);
+        QCOMPARE(bound.field.text(), QString("1005"));
     }
 
     void arrowButtonsStep()
     {
-        QLineEdit field("1500");
-        TUpDown upDown;
-        upDown.SetAssociate(&field);
-        upDown.SetRange(1400, 1600);
-        upDown.SetIncrement(20);
+        BoundField bound("1500", 1400, 1600, 20);
+        QLineEdit& field = bound.field;
+        TUpDown& upDown = bound.upDown;
         upDown.resize(16, 24);
         upDown.show();
         QTest::mouseClick(upDown.childAt(8, 5), Qt::LeftButton);
