@@ -198,25 +198,45 @@ void TServoForm::CreateFields()
     RSTBox->setCurrentIndex(1);
     Own(RSTBox);
 
-    AddLabel("NeuILabel", QString::fromUtf8("中点信号："), 392, 64);
-    NeuIEdit = AddEdit("NeuIEdit", "1500", "1400-1600us", 480, 56);
-    AddUpDown("NeuIUpDown", NeuIEdit, 545, 56, 1400, 1600, 10, 1500);
-    AddUnitText("StaticText5", 4, 525, 58);
-
-    AddLabel("SRULabel", QString::fromUtf8("脉冲上限："), 16, 128);
-    SRUEdit = AddEdit("SRUEdit", "2000", "2290us-Neutral", 104, 120);
-    SRUUpDown = AddUpDown("SRUUpDown", SRUEdit, 169, 120, 1500, 2100, 10, 2000);
-    AddUnitText("StaticText1", 1, 149, 122);
-
-    AddLabel("NeuLabel", QString::fromUtf8("中点位置："), 208, 128);
-    NeuEdit = AddEdit("NeuEdit", "1500", "1360-1640us", 288, 120);
-    AddUpDown("NeuUpDown", NeuEdit, 353, 120, 1400, 1600, 20, 1500);
-    AddUnitText("StaticText4", 3, 333, 122);
-
-    AddLabel("SRLLabel", QString::fromUtf8("脉冲下限："), 392, 128);
-    SRLEdit = AddEdit("SRLEdit", "1000", "Neutral-710us", 480, 120);
-    SRLUpDown = AddUpDown("SRLUpDown", SRLEdit, 545, 120, 900, 1500, 10, 1000);
-    AddUnitText("StaticText3", 2, 525, 122);
+    // The four integer fields: a label, the field, its spin buttons at its
+    // right edge and the unit text over the field's right-hand end.
+    struct FieldRow {
+        const char* label;
+        const char* designed;
+        int labelLeft;
+        const char* edit;
+        const char* hint;
+        int left;
+        int top;
+        const char* upDown;
+        int minimum;
+        int maximum;
+        int step;
+        int start;
+        const char* unitText;
+        int tag;
+        QLineEdit* TServoForm::*editMember;
+        TUpDown* TServoForm::*upDownMember;  // null where the window never moves its bounds
+    };
+    const std::array<FieldRow, 4> fields{{
+        {"NeuILabel", "中点信号：", 392, "NeuIEdit", "1400-1600us", 480, 56, "NeuIUpDown", 1400, 1600, 10, 1500,
+         "StaticText5", 4, &TServoForm::NeuIEdit, nullptr},
+        {"SRULabel", "脉冲上限：", 16, "SRUEdit", "2290us-Neutral", 104, 120, "SRUUpDown", 1500, 2100, 10, 2000,
+         "StaticText1", 1, &TServoForm::SRUEdit, &TServoForm::SRUUpDown},
+        {"NeuLabel", "中点位置：", 208, "NeuEdit", "1360-1640us", 288, 120, "NeuUpDown", 1400, 1600, 20, 1500,
+         "StaticText4", 3, &TServoForm::NeuEdit, nullptr},
+        {"SRLLabel", "脉冲下限：", 392, "SRLEdit", "Neutral-710us", 480, 120, "SRLUpDown", 900, 1500, 10, 1000,
+         "StaticText3", 2, &TServoForm::SRLEdit, &TServoForm::SRLUpDown},
+    }};
+    for (const FieldRow& row : fields) {
+        AddLabel(row.label, QString::fromUtf8(row.designed), row.labelLeft, row.top + 8);
+        QLineEdit* edit = AddEdit(row.edit, QString::number(row.start), row.hint, row.left, row.top);
+        TUpDown* upDown = AddUpDown(row.upDown, edit, row.left + 65, row.top, row.minimum, row.maximum, row.step, row.start);
+        AddUnitText(row.unitText, row.tag, row.left + 45, row.top + 2);
+        this->*row.editMember = edit;
+        if (row.upDownMember)
+            this->*row.upDownMember = upDown;
+    }
 
     auto* image1 = new QLabel(this);
     image1->setObjectName("Image1");

@@ -165,6 +165,12 @@ private slots:
         QTest::newRow("NeuEdit") << "NeuEdit" << QRect(288, 120, 65, 24);
         QTest::newRow("SRLEdit") << "SRLEdit" << QRect(480, 120, 65, 24);
         QTest::newRow("SRLUpDown") << "SRLUpDown" << QRect(545, 120, 16, 24);
+        QTest::newRow("SRUUpDown") << "SRUUpDown" << QRect(169, 120, 16, 24);
+        QTest::newRow("NeuUpDown") << "NeuUpDown" << QRect(353, 120, 16, 24);
+        QTest::newRow("StaticText1") << "StaticText1" << QRect(149, 122, 18, 20);
+        QTest::newRow("StaticText3") << "StaticText3" << QRect(525, 122, 18, 20);
+        QTest::newRow("StaticText4") << "StaticText4" << QRect(333, 122, 18, 20);
+        QTest::newRow("StaticText5") << "StaticText5" << QRect(525, 58, 18, 20);
         QTest::newRow("Image1") << "Image1" << QRect(392, 160, 159, 122);
         QTest::newRow("ReadBtn") << "ReadBtn" << QRect(16, 288, 113, 28);
         QTest::newRow("WriteBtn") << "WriteBtn" << QRect(152, 288, 113, 28);
@@ -177,6 +183,11 @@ private slots:
         QFETCH(QString, name);
         Start();
         QTEST(Find<QWidget>(name.toLatin1().constData())->geometry(), "geometry");
+        const std::pair<const char*, QPoint> labels[] = {{"DBLabel", {16, 64}},   {"RSTLabel", {208, 64}},
+                                                         {"NeuILabel", {392, 64}}, {"SRULabel", {16, 128}},
+                                                         {"NeuLabel", {208, 128}}, {"SRLLabel", {392, 128}}};
+        for (const auto& [label, at] : labels)
+            QCOMPARE(Find<QLabel>(label)->pos(), at);
         QCOMPARE(form->size(), QSize(577, 332));
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
