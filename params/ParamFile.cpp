@@ -2,52 +2,83 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
+#include <utility>
 
 namespace rvz {
 
 namespace {
 
-// Closes the descriptor on every path.
-class FileDescriptor {
+ParamFileResult SystemFailure(ParamFileError error) { return {error, errno}; }
+
+// An open descriptor, or what kept it from being opened; closes on every path.
+class OpenedFile {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
+    explicit OpenedFile(ParamFileResult failure) : m_failure(failure) {}
+    explicit OpenedFile(int fd) : m_fd(fd) {}
+    OpenedFile(OpenedFile&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1)), m_failure(other.m_failure)
+    {
+    }
+    OpenedFile& operator=(OpenedFile&&) = delete;
+    ~OpenedFile()
     {
         if (m_fd >= 0)
             ::close(m_fd);
     }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    ParamFileResult failure() const { return m_failure; }
+
+    // Closes now, so that a failure to store the last write is seen.
+    ParamFileResult Close()
+    {
+        if (::close(std::exchange(m_fd, -1)) != 0 && errno != EINTR)
+            return SystemFailure(ParamFileError::WriteFailed);
+        return {};
+    }
 
 private:
-    int m_fd;
+    int m_fd = -1;
+    ParamFileResult m_failure;
 };
 
-// Opens the file and takes an exclusive lock on it; another program that
-// holds the file keeps it, and this open fails.
-int OpenExclusive(const std::filesystem::path& file, int flags)
+// Opens without blocking, so that a pipe or a device can never hold the
+// window; then checks what was opened (never the name, which could be
+// swapped between a check and the open) and takes an exclusive lock, so a
+// file that another program holds stays with it and this open fails.
+OpenedFile OpenExclusive(const std::filesystem::path& file, int flags)
 {
-    const int fd = ::open(file.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
+    const int fd = ::open(file.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        // A pipe without a reader refuses a non-blocking writer with ENXIO,
+        // and a folder refuses a writer with EISDIR.
+        const bool special = errno == ENXIO || errno == EISDIR;
+        return OpenedFile(SystemFailure(special ? ParamFileError::NotRegularFile : ParamFileError::CannotOpen));
     }
-    return fd;
+    OpenedFile opened(fd);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return OpenedFile(SystemFailure(ParamFileError::CannotOpen));
+    if (!S_ISREG(status.st_mode))
+        return OpenedFile(ParamFileResult{ParamFileError::NotRegularFile, 0});
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return OpenedFile(SystemFailure(errno == EWOULDBLOCK ? ParamFileError::InUse : ParamFileError::CannotOpen));
+    return opened;
 }
 
 // Repeats a read or write until all size bytes moved; a partial transfer
-// goes on where it stopped, an interrupted one is tried again.
+// goes on where it stopped, an interrupted one is tried again. The count
+// moved is left in done.
 template <typename Transfer>
-bool TransferFully(std::size_t size, Transfer&& transfer)
+bool TransferFully(std::size_t size, std::size_t& done, Transfer&& transfer)
 {
-    std::size_t done = 0;
+    done = 0;
     while (done < size) {
         const ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
@@ -59,47 +90,89 @@ bool TransferFully(std::size_t size, Transfer&& transfer)
     return true;
 }
 
-bool ReadFully(int fd, std::span<std::uint8_t> buffer)
+ParamFileResult ReadRecord(int fd, TServoConfig& record)
 {
-    return TransferFully(buffer.size(), [&](std::size_t done) {
-        return ::read(fd, buffer.data() + done, buffer.size() - done);
-    });
+    std::size_t done = 0;
+    errno = 0;
+    if (TransferFully(record.Bytes.size(), done, [&](std::size_t at) {
+            return ::read(fd, record.Bytes.data() + at, record.Bytes.size() - at);
+        }))
+        return {};
+    // The end of the file before the 16th byte: too short to be a record.
+    if (errno == 0)
+        return {ParamFileError::NotParameterFile, 0};
+    return SystemFailure(ParamFileError::ReadFailed);
 }
 
-bool WriteFullyAtStart(int fd, std::span<const std::uint8_t> bytes)
+ParamFileResult WriteRecordAtStart(OpenedFile& file, const TServoConfig& record)
 {
-    return TransferFully(bytes.size(), [&](std::size_t done) {
-        return ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    });
+    std::size_t done = 0;
+    errno = 0;
+    if (!TransferFully(record.Bytes.size(), done, [&](std::size_t at) {
+            return ::pwrite(file.get(), record.Bytes.data() + at, record.Bytes.size() - at, static_cast<off_t>(at));
+        }))
+        return {ParamFileError::WriteFailed, errno != 0 ? errno : ENOSPC};
+    return file.Close();
 }
+
+std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 }  // namespace
 
-bool ReadParamFile(const std::filesystem::path& file, TServoConfig& config)
+ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& config)
 {
-    FileDescriptor fd(OpenExclusive(file, O_RDONLY));
-    if (!fd.valid())
-        return false;
+    OpenedFile opened = OpenExclusive(file, O_RDONLY);
+    if (!opened.valid())
+        return opened.failure();
     TServoConfig read;
     // A short file would leave fields without a defined value; it is refused whole.
-    if (!ReadFully(fd.get(), read.Bytes))
-        return false;
+    if (const ParamFileResult result = ReadRecord(opened.get(), read); !result)
+        return result;
     config = read;
-    return true;
+    return {};
 }
 
-bool WriteParamFile(const std::filesystem::path& file, const TServoConfig& config)
+ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config)
 {
-    FileDescriptor existing(OpenExclusive(file, O_WRONLY));
+    OpenedFile existing = OpenExclusive(file, O_WRONLY);
     if (existing.valid())
-        return WriteFullyAtStart(existing.get(), config.Bytes);
+        return WriteRecordAtStart(existing, config);
+    // What is there but is no regular file, or is held elsewhere, is never
+    // created over.
+    if (existing.failure().error == ParamFileError::NotRegularFile || existing.failure().error == ParamFileError::InUse)
+        return existing.failure();
 
     // Creating replaces any file of that name with an empty one; the
     // truncation waits for the lock so a file held elsewhere is never emptied.
-    FileDescriptor created(OpenExclusive(file, O_WRONLY | O_CREAT));
-    if (!created.valid() || ::ftruncate(created.get(), 0) != 0)
-        return false;
-    return WriteFullyAtStart(created.get(), config.Bytes);
+    OpenedFile created = OpenExclusive(file, O_WRONLY | O_CREAT);
+    if (!created.valid())
+        return created.failure();
+    if (::ftruncate(created.get(), 0) != 0)
+        return SystemFailure(ParamFileError::WriteFailed);
+    return WriteRecordAtStart(created, config);
+}
+
+std::string DescribeParamFileError(const ParamFileResult& result)
+{
+    switch (result.error) {
+    case ParamFileError::None:
+        return "Done.";
+    case ParamFileError::CannotOpen:
+        if (result.systemError == ENOENT)
+            return "The file or its folder does not exist.";
+        return "The file cannot be opened: " + SystemReason(result.systemError) + ".";
+    case ParamFileError::InUse:
+        return "The file is in use by another program; close it there and try again.";
+    case ParamFileError::NotRegularFile:
+        return "This is not a file but a folder, pipe or device.";
+    case ParamFileError::NotParameterFile:
+        return "This is not a parameter file: it holds fewer than 16 bytes.";
+    case ParamFileError::ReadFailed:
+        return "The file cannot be read: " + SystemReason(result.systemError) + ".";
+    case ParamFileError::WriteFailed:
+        return "The file cannot be written: " + SystemReason(result.systemError) + ".";
+    }
+    return "Unknown error.";
 }
 
 }  // namespace rvz

@@ -1,22 +1,42 @@
 #pragma once
 // The parameter file: the 16 bytes of a TServoConfig, raw, at the start of
-// the file. Both operations report failure as a plain false, never a message.
+// the file. Only regular files are read or written; a folder, pipe or device
+// is refused at once, never waited on.
 
 #include <filesystem>
-#include <span>
+#include <string>
 
 #include "ServoConfig.h"
 
 namespace rvz {
 
-// Reads the first 16 bytes of the file, opened for exclusive use. A file that
-// cannot be opened, is held by another program or is shorter than 16 bytes
-// gives false and leaves config untouched; bytes past the 16th are ignored.
-bool ReadParamFile(const std::filesystem::path& file, TServoConfig& config);
+enum class ParamFileError {
+    None,
+    CannotOpen,        // cannot be opened or created; systemError says why
+    InUse,             // held for exclusive use by another program
+    NotRegularFile,    // a folder, pipe or device
+    NotParameterFile,  // shorter than the 16 bytes of a record
+    ReadFailed,
+    WriteFailed,
+};
+
+struct ParamFileResult {
+    ParamFileError error = ParamFileError::None;
+    int systemError = 0;  // the system's error number, where it gave one
+
+    explicit operator bool() const { return error == ParamFileError::None; }
+};
+
+// Reads the first 16 bytes of the file, opened for exclusive use. On any
+// failure config is left untouched; bytes past the 16th are ignored.
+ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& config);
 
 // Writes the 16 bytes at the start of the file. An existing file is opened
 // without truncating it, so a longer file keeps its tail; otherwise the file
-// is created. False when it cannot be opened, created or fully written.
-bool WriteParamFile(const std::filesystem::path& file, const TServoConfig& config);
+// is created. A file held by another program is never emptied.
+ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config);
+
+// One plain English sentence that says what went wrong, for the user.
+std::string DescribeParamFileError(const ParamFileResult& result);
 
 }  // namespace rvz

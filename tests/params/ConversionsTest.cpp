@@ -151,6 +151,28 @@ TEST(BuildConfigTest, LockIndexAndUntouchedBytes)
         EXPECT_EQ(record.Bytes[static_cast<std::size_t>(i)], 0) << "byte " << i;
 }
 
+// 32 (N - 960) / 5 has fifths for fractions: .4 rounds down, .6 up.
+TEST(BuildConfigTest, NeutralCodeRoundsToNearest)
+{
+    for (auto [neutral, code] : {std::pair{"961", 6}, {"962", 13}, {"963", 19}, {"964", 26}, {"1501", 3462},
+                                 {"1502", 3469}}) {
+        TServoFields fields;
+        fields.Neutral = neutral;
+        EXPECT_EQ(Build(fields).NeutralCode(), code) << neutral;
+    }
+}
+
+// 960 + 5 P / 32 lands on a half at 3440 and 3472 and just beside it one
+// code either way.
+TEST(ShowConfigTest, NeutralBesideTheHalvesRoundsToNearest)
+{
+    for (auto [code, shown] : {std::pair{3439, "1497"}, {3441, "1498"}, {3471, "1502"}, {3473, "1503"}}) {
+        TServoConfig record;
+        record.SetNeutralCode(static_cast<std::uint64_t>(code));
+        EXPECT_EQ(ShowConfig(record, '.').Neutral, shown) << code;
+    }
+}
+
 TEST(ShowConfigTest, NeutralHalvesGoToEven)
 {
     TServoConfig record;
@@ -190,6 +212,16 @@ TEST(RoundTripTest, DeadBandComesBackOnItsGrid)
         fields.DeadBand = typed;
         EXPECT_EQ(ShowConfig(Build(fields), '.').DeadBand, shown) << typed;
     }
+}
+
+TEST(CheckLimitsTest, LimitAtTheNeutralPositionIsNotRed)
+{
+    TLimitCheck check = CheckLimits("1500", "1500", "1500");
+    EXPECT_FALSE(check.LowerRed);
+    EXPECT_FALSE(check.UpperRed);
+    check = CheckLimits("1500", "1501", "1499");
+    EXPECT_TRUE(check.LowerRed);
+    EXPECT_TRUE(check.UpperRed);
 }
 
 TEST(CheckLimitsTest, RedSidesAndSpinBounds)

@@ -1,11 +1,15 @@
 // The parameter file on disk.
 #include <gtest/gtest.h>
 
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "ParamFile.h"
@@ -60,23 +64,74 @@ TEST_F(ParamFileTest, LongerFileIsReadFromStartAndKeepsItsTail)
     EXPECT_EQ(ReadBytes(file), expected);
 }
 
-TEST_F(ParamFileTest, ShortFileIsRefusedAndRecordUntouched)
+// What stands at the chosen name, and how reading and writing it must fail.
+struct RefusedCase {
+    const char* name;
+    std::function<fs::path(const fs::path& dir)> make;
+    ParamFileError readError;
+    ParamFileError writeError;
+};
+
+class RefusedFileTest : public ParamFileTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+// Each case must end at once: a pipe opened for blocking use would hang here.
+TEST_P(RefusedFileTest, FailsWithItsReasonAndChangesNothing)
+{
+    const fs::path file = GetParam().make(dir);
+    TServoConfig loaded = record;
+    const TServoConfig other{};
+    EXPECT_EQ(ReadParamFile(file, loaded).error, GetParam().readError);
+    EXPECT_EQ(loaded, record);
+    EXPECT_EQ(WriteParamFile(file, other).error, GetParam().writeError);
+    if (fs::is_regular_file(file)) {
+        EXPECT_NE(ReadBytes(file), Bytes(other.Bytes.begin(), other.Bytes.end()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ParamFile, RefusedFileTest,
+    ::testing::Values(
+        RefusedCase{"Pipe",
+                    [](const fs::path& dir) {
+                        const fs::path pipe = dir / "x.svo";
+                        EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+                        return pipe;
+                    },
+                    ParamFileError::NotRegularFile, ParamFileError::NotRegularFile},
+        RefusedCase{"Folder", [](const fs::path& dir) { return dir; }, ParamFileError::NotRegularFile,
+                    ParamFileError::NotRegularFile},
+        RefusedCase{"Device", [](const fs::path&) { return fs::path("/dev/zero"); }, ParamFileError::NotRegularFile,
+                    ParamFileError::NotRegularFile},
+        RefusedCase{"MissingFolder", [](const fs::path& dir) { return dir / "no-such-folder" / "x.svo"; },
+                    ParamFileError::CannotOpen, ParamFileError::CannotOpen}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ParamFileTest, ShortFileIsNotAParameterFile)
 {
     const fs::path file = dir / "short.svo";
     WriteBytes(file, Bytes(15, 0x11));
     TServoConfig loaded = record;
-    EXPECT_FALSE(ReadParamFile(file, loaded));
+    const ParamFileResult result = ReadParamFile(file, loaded);
+    EXPECT_EQ(result.error, ParamFileError::NotParameterFile);
     EXPECT_EQ(loaded, record);
+    EXPECT_NE(DescribeParamFileError(result).find("not a parameter file"), std::string::npos);
 }
 
-TEST_F(ParamFileTest, MissingOrUnopenableFilesFailQuietly)
+// A file that may grow only to 8 bytes stands for a full disk: the failed
+// write must be reported, never taken for a save.
+TEST_F(ParamFileTest, WriteThatRunsOutOfRoomFails)
 {
-    TServoConfig loaded = record;
-    EXPECT_FALSE(ReadParamFile(dir / "none.svo", loaded));
-    EXPECT_FALSE(ReadParamFile(dir, loaded));
-    EXPECT_FALSE(WriteParamFile(dir / "no-such-folder" / "x.svo", record));
-    EXPECT_FALSE(WriteParamFile(dir, record));
-    EXPECT_EQ(loaded, record);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 8;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ParamFileResult result = WriteParamFile(dir / "full.svo", record);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result.error, ParamFileError::WriteFailed);
+    EXPECT_EQ(result.systemError, EFBIG);
 }
 
 TEST_F(ParamFileTest, FileHeldByAnotherProgramIsLeftAlone)
@@ -89,8 +144,8 @@ TEST_F(ParamFileTest, FileHeldByAnotherProgramIsLeftAlone)
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
 
     TServoConfig loaded = record;
-    EXPECT_FALSE(ReadParamFile(file, loaded));
-    EXPECT_FALSE(WriteParamFile(file, record));
+    EXPECT_EQ(ReadParamFile(file, loaded).error, ParamFileError::InUse);
+    EXPECT_EQ(WriteParamFile(file, record).error, ParamFileError::InUse);
     ::close(holder);
     EXPECT_EQ(ReadBytes(file), content);
     EXPECT_EQ(loaded, record);
