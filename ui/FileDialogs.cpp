@@ -1,9 +1,37 @@
 #include "FileDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 
 namespace rvz {
+
+namespace {
+
+// The platform's dialog with the one check it lacks when saving: the chosen
+// file's folder must exist. Without it a mistyped folder closes the dialog as
+// if all were well. (It asks before replacing a file by itself.)
+class TPathCheckingFileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override
+    {
+        if (acceptMode() == AcceptSave && !selectedFiles().isEmpty()) {
+            const QFileInfo chosen(selectedFiles().constFirst());
+            if (!chosen.isDir() && !chosen.absoluteDir().exists()) {
+                QMessageBox::warning(this, windowTitle(),
+                                     tr("%1\nPath does not exist.\nCheck the path and try again.")
+                                         .arg(QDir::toNativeSeparators(chosen.absoluteFilePath())));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
 
 TFileDialog MakeOpenDialog1()
 {
@@ -23,11 +51,10 @@ TFileDialog MakeSaveDialog1()
 
 bool TQtFileDialogRunner::Execute(TFileDialog& dialog, QWidget* parent)
 {
-    QFileDialog platformDialog(parent);
+    TPathCheckingFileDialog platformDialog(parent);
     const bool saving = dialog.kind == TFileDialog::Kind::Save;
     platformDialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // Open takes only an existing file; Save an existing folder, and it asks
-    // before an existing file is replaced.
+    // Open takes only an existing file; Save any name in an existing folder.
     platformDialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     platformDialog.setNameFilter(dialog.filter);
     platformDialog.setDefaultSuffix(dialog.defaultExt);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,8 @@ constexpr std::int32_t kConfigMaskCount = 11;
 
 std::string FieldText(const QLineEdit* field) { return field->text().toStdString(); }
 
+std::filesystem::path FilePath(const QString& name) { return std::filesystem::path(name.toStdU16String()); }
+
 // Runs an adapter operation up to three times in a row; the first success ends it.
 template <typename Operation>
 bool WithAttempts(Operation&& operation)
@@ -52,6 +55,13 @@ bool WithAttempts(Operation&& operation)
         if (operation())
             return true;
     return false;
+}
+
+// Enter presses the focused push button, as Space does, like the buttons of
+// the desktop the window is modelled on.
+bool PressesFocusedButton(const QKeyEvent& key)
+{
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !key.isAutoRepeat();
 }
 
 }  // namespace
@@ -105,7 +115,8 @@ void TServoForm::CreateToolBar()
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
     ToolBar1->setStyleSheet("QToolBar { background: white; border: none; border-bottom: 1px solid #a0a0a0;"
                             " padding: 0px 0px 0px 4px; spacing: 0px; }"
-                            "QToolBar::separator { width: 8px; }"
+                            // A thin grey line in an 8-pixel gap, as a flat toolbar draws it.
+                            "QToolBar::separator { width: 1px; margin: 3px 4px 3px 3px; background: #a0a0a0; }"
                             "QToolButton { min-height: 24px; max-height: 24px; padding: 0px 4px; }");
     Own(ToolBar1);
 
@@ -320,6 +331,8 @@ void TServoForm::ConnectHandlers()
     connect(DBEdit, &QLineEdit::textChanged, this, &TServoForm::DBEditChange);
     AttachEdit1Change();
     DBEdit->installEventFilter(this);
+    for (QPushButton* button : {ReadBtn, WriteBtn, InitBtn})
+        button->installEventFilter(this);
 }
 
 // ---------------------------------------------------------------- start and stop
@@ -434,8 +447,11 @@ void TServoForm::OpenBtnClick()
     if (!m_fileDialogs.Execute(OpenDialog1, this))
         return;
     TServoConfig record;
-    if (ReadParamFile(OpenDialog1.fileName.toStdString(), record))
-        SetConfig(record);
+    // A file that cannot be read leaves every field as it was, so nothing
+    // on screen claims to have come from it.
+    if (const ParamFileResult read = ReadParamFile(FilePath(OpenDialog1.fileName), record); !read)
+        return ReportFileError(OpenBtn, OpenDialog1.fileName, read);
+    SetConfig(record);
 }
 
 void TServoForm::SaveBtnClick()
@@ -446,8 +462,17 @@ void TServoForm::SaveBtnClick()
         // The record is built before the file is touched, so a dead band that
         // cannot be stored never leaves an empty or half-written file.
         const TServoConfig record = GetConfig();
-        WriteParamFile(SaveDialog1.fileName.toStdString(), record);
+        if (const ParamFileResult written = WriteParamFile(FilePath(SaveDialog1.fileName), record); !written)
+            ReportFileError(SaveBtn, SaveDialog1.fileName, written);
     });
+}
+
+void TServoForm::ReportFileError(const QToolButton* operation, const QString& file, const ParamFileResult& result)
+{
+    // The operation's caption speaks the current language; the reason is English.
+    ShowErrorBox(this, QStringLiteral("%1: %2\n%3")
+                           .arg(operation->text(), QDir::toNativeSeparators(file),
+                                QString::fromStdString(DescribeParamFileError(result))));
 }
 
 // ---------------------------------------------------------------- fields
@@ -524,6 +549,12 @@ bool TServoForm::eventFilter(QObject* watched, QEvent* event)
         if (key == 0)
             return true;  // the handler swallowed it
     }
+    if (event->type() == QEvent::KeyPress && PressesFocusedButton(*static_cast<QKeyEvent*>(event)))
+        for (QPushButton* button : {ReadBtn, WriteBtn, InitBtn})
+            if (watched == button) {
+                button->click();
+                return true;
+            }
     return QWidget::eventFilter(watched, event);
 }
 

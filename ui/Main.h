@@ -13,6 +13,7 @@
 
 #include "FileDialogs.h"
 #include "LanguageSwitch.h"
+#include "ParamFile.h"
 #include "ServoConfig.h"
 
 class QAction;
@@ -101,6 +102,7 @@ private:
     void DBEditKeyUp(int& key, Qt::KeyboardModifiers shift);
     void ForwardArrowToMirror(QEvent::Type type, int& key, Qt::KeyboardModifiers shift);
     void ShowResult(const QString& text, int outcome);
+    void ReportFileError(const QToolButton* operation, const QString& file, const ParamFileResult& result);
     void EnableAdapterButtons(bool enable);
 
     TComm& m_comm;

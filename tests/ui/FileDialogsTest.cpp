@@ -1,6 +1,8 @@
 // The parameter file dialogs as the platform's file dialog runs them.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -15,21 +17,33 @@ class FileDialogsTest : public QObject {
 
     QTemporaryDir dir;
 
-    // Presses the dialog's accept once it is up. A dialog that refuses (a
-    // file that must exist and does not) says so in a message box, which is
-    // closed; the dialog is then cancelled.
-    static void AcceptWhenShown()
+    // Once the dialog is up, types name into it (unless empty) and accepts
+    // it as its own button does. A message box the dialog raises is recorded
+    // in boxes and answered with answer; a dialog still up after that is
+    // cancelled. The answer is tied to the dialog, so it never reaches a
+    // later test's boxes.
+    static void AcceptWhenShown(const QString& name = {}, QMessageBox::StandardButton answer = QMessageBox::Ok,
+                                QStringList* boxes = nullptr)
     {
-        QTimer::singleShot(50, [] {
+        QTimer::singleShot(50, [=] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog)
-                return AcceptWhenShown();
-            QTimer::singleShot(100, [] {
-                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                return AcceptWhenShown(name, answer, boxes);
+            if (!name.isEmpty())
+                dialog->findChild<QLineEdit*>("fileNameEdit")->setText(name);
+            QTimer::singleShot(100, dialog, [=] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                if (boxes)
+                    boxes->append(box->text());
+                if (QAbstractButton* button = box->button(answer))
+                    button->click();
+                else
                     box->done(0);
             });
             QPointer<QFileDialog> shown(dialog);
-            static_cast<QDialog*>(dialog)->accept();  // as the dialog's own button does
+            static_cast<QDialog*>(dialog)->accept();
             if (shown && shown->isVisible())
                 shown->reject();
         });
@@ -65,6 +79,35 @@ private slots:
         AcceptWhenShown();
         QVERIFY(runner.Execute(dialog, nullptr));
         QCOMPARE(dialog.fileName, dir.filePath("ervo.svo"));
+    }
+
+    void savingRequiresAnExistingFolder()
+    {
+        TFileDialog dialog = MakeSaveDialog1();
+        TQtFileDialogRunner runner;
+        QStringList boxes;
+        AcceptWhenShown(dir.filePath("no-such-folder/x.svo"), QMessageBox::Ok, &boxes);
+        QVERIFY(!runner.Execute(dialog, nullptr));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].contains("Path does not exist"));
+        QCOMPARE(dialog.fileName, QString("Servo"));
+    }
+
+    void savingAsksBeforeReplacingAFile()
+    {
+        QFile file(dir.filePath("old.svo"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        TFileDialog dialog = MakeSaveDialog1();
+        TQtFileDialogRunner runner;
+        QStringList boxes;
+        AcceptWhenShown(file.fileName(), QMessageBox::No, &boxes);
+        QVERIFY(!runner.Execute(dialog, nullptr));
+        AcceptWhenShown(file.fileName(), QMessageBox::Yes, &boxes);
+        QVERIFY(runner.Execute(dialog, nullptr));
+        QCOMPARE(dialog.fileName, file.fileName());
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(boxes[1].contains("replace"));
     }
 
     void confirmedFileIsProposedNextTime()

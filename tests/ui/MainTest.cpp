@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -411,6 +412,18 @@ private slots:
         QCOMPARE(blocks, 3);
     }
 
+    void writeToSilentServoShowsFaultAfterThreeAttempts()
+    {
+        Start();
+        sim->SetServoSilent(true);
+        QTest::mouseClick(Button("WriteBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].title, QString("Warning"));
+        QCOMPARE(watcher->seen[0].message, QString("Write Config:Fault!"));
+        QCOMPARE(CommandsLike({0x23, 0x01, 0x00, 0x00}), 3);
+        QCOMPARE(CommandsLike({0x23, 0x02, 0x00, 0x23}), 0);
+    }
+
     void absurdDeadBandShowsErrorAndProgramGoesOn()
     {
         Start();
@@ -439,6 +452,16 @@ private slots:
     {
         Start();
         QVERIFY(!IsRed(Edit("SRLEdit")));
+        // A limit equal to the neutral position is still on its side.
+        Type("SRLEdit", "1500");
+        Type("SRUEdit", "1500");
+        QVERIFY(!IsRed(Edit("SRLEdit")));
+        QVERIFY(!IsRed(Edit("SRUEdit")));
+        Type("SRUEdit", "1499");
+        QVERIFY(IsRed(Edit("SRUEdit")));
+        Type("SRUEdit", "2000");
+        Type("SRLEdit", "1501");
+        QVERIFY(IsRed(Edit("SRLEdit")));
         Type("SRLEdit", "1600");
         QVERIFY(IsRed(Edit("SRLEdit")));
         QVERIFY(!IsRed(Edit("SRUEdit")));
@@ -549,6 +572,38 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("USB servo register file!\r\n\r\n\r\n1\r\nDo'nt edit the file!\r\n"));
     }
 
+    void menuItemsFollowTheLanguage_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QStringList>("captions");  // pChineseTW, pChinese, pEnglish
+        QTest::newRow("Traditional") << "pChineseTW"
+                                     << QStringList{QString::fromUtf8("繁體中文"), QString::fromUtf8("簡體中文/简体中文"),
+                                                    QString::fromUtf8("英語/English")};
+        QTest::newRow("Simplified") << "pChinese"
+                                    << QStringList{QString::fromUtf8("繁體中文/繁體中文"), QString::fromUtf8("简体中文"),
+                                                   QString::fromUtf8("英语/English")};
+    }
+
+    void menuItemsFollowTheLanguage()
+    {
+        QFETCH(QString, item);
+        QFETCH(QStringList, captions);
+        Start();
+        const QStringList english{QString::fromUtf8("Chinese/繁體中文"), QString::fromUtf8("Chinese/简体中文"), "English"};
+        const std::array<const char*, 3> items{"pChineseTW", "pChinese", "pEnglish"};
+        auto shown = [&] {
+            QStringList texts;
+            for (const char* name : items)
+                texts << Find<QAction>(name)->text();
+            return texts;
+        };
+        QCOMPARE(shown(), english);
+        Find<QAction>(item.toLatin1().constData())->trigger();
+        QCOMPARE(shown(), captions);
+        Find<QAction>("pEnglish")->trigger();
+        QCOMPARE(shown(), english);
+    }
+
     void pickingCurrentLanguageChangesNothing()
     {
         Start();
@@ -615,7 +670,7 @@ private slots:
         QCOMPARE(dialogs.proposed[1].fileName, QString("ervo.svo"));
     }
 
-    void shortOrMissingFileShowsNothing()
+    void unreadableFilesAreReportedAndFieldsKept()
     {
         Start();
         const QString shortFile = dir->filePath("short.svo");
@@ -623,12 +678,57 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(10, '\x11'));
         file.close();
-        dialogs.answers = {shortFile, dir->filePath("none.svo")};
-        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
-        QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
+        dialogs.answers = {shortFile, dir->filePath("none.svo"), dir->path()};
+        for (int i = 0; i < 3; ++i)
+            QTest::mouseClick(Find<QToolButton>("OpenBtn"), Qt::LeftButton);
         QCOMPARE(Edit("DBEdit")->text(), QString("6.0"));
         QCOMPARE(Edit("SRLEdit")->text(), QString("1000"));
-        QVERIFY(watcher->seen.empty());
+        QCOMPARE(watcher->seen.size(), std::size_t{3});
+        QVERIFY(watcher->seen[0].errorIcon);
+        QCOMPARE(watcher->seen[0].title, QString("Rivivev Uvezi"));
+        QVERIFY(watcher->seen[0].message.startsWith("Open Config: " + shortFile));
+        QVERIFY(watcher->seen[0].message.contains("not a parameter file"));
+        QVERIFY(watcher->seen[1].message.contains("does not exist"));
+        QVERIFY(watcher->seen[2].message.contains("not a file but a folder"));
+    }
+
+    void failedSaveIsReportedInTheCurrentLanguage()
+    {
+        Start();
+        Find<QAction>("pChineseTW")->trigger();
+        const QString file = dir->filePath("no-such-folder/Servo.svo");
+        dialogs.answers = {file};
+        QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(watcher->seen[0].errorIcon);
+        QVERIFY(watcher->seen[0].message.startsWith(QString::fromUtf8("保存配置: ") + file));
+        QVERIFY(watcher->seen[0].message.contains("does not exist"));
+    }
+
+    // ------------------------------------------------------------ keys and looks
+
+    void enterPressesTheFocusedButton()
+    {
+        Start();
+        Button("WriteBtn")->setFocus();
+        QTest::keyClick(Button("WriteBtn"), Qt::Key_Return);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].message, QString("Write Config:Succeed!"));
+    }
+
+    void toolbarSeparatorsAreDrawn()
+    {
+        Start();
+        // Between the Open and Save buttons the white toolbar shows a line.
+        auto* toolBar = Find<QToolBar>("ToolBar1");
+        const QImage image = toolBar->grab().toImage();
+        const int from = Find<QToolButton>("OpenBtn")->geometry().right() + 1;
+        const int to = Find<QToolButton>("SaveBtn")->geometry().left();
+        QVERIFY(to - from >= 4);
+        int grey = 0;
+        for (int x = from; x < to; ++x)
+            grey += image.pixelColor(x, toolBar->height() / 2).lightness() < 200 ? 1 : 0;
+        QCOMPARE(grey, 1);
     }
 };
 
