@@ -214,6 +214,36 @@ TEST_F(CommTest, BlockAckRejectsNegativeShortAndUnmarkedReplies)
     EXPECT_FALSE(comm.LinkVerified());
 }
 
+// Every reader of replies refuses a reply whose first byte is not the marker
+// 0x02, however the rest looks; 0x03 and 0x82 share bits with the marker.
+class UnmarkedReplyTest : public CommTest, public ::testing::WithParamInterface<std::uint8_t> {};
+
+TEST_P(UnmarkedReplyTest, IsRefusedByEveryReader)
+{
+    OpenSession();
+    const std::uint8_t marker = GetParam();
+    Bytes identification(24, 0xA0);
+    identification[0] = marker;
+    identification[1] = 0x02;
+    bridge.readResults = {{kBridgeSuccess, {marker, 0x02, 0x41}},
+                          {kBridgeSuccess, {0x02, 0x02, 0x00}},  // the link back up in between
+                          {kBridgeSuccess, {marker, 0x02, 0x00, 0x34, 0x12}},
+                          {kBridgeSuccess, identification}};
+
+    std::uint8_t data = 0xEE;
+    EXPECT_FALSE(comm.ReadStatus(&data));
+    EXPECT_FALSE(comm.LinkVerified());
+    EXPECT_EQ(data, 0xEE);
+    ASSERT_TRUE(comm.ReadStatus(nullptr));
+    EXPECT_FALSE(comm.ReadBlockAck(0x1234));
+    EXPECT_FALSE(comm.LinkVerified());
+    std::array<std::uint8_t, 22> id{};
+    EXPECT_FALSE(comm.QueryAdapterInfo(id));
+    EXPECT_EQ(id[21], 0x00);
+}
+
+INSTANTIATE_TEST_SUITE_P(Markers, UnmarkedReplyTest, ::testing::Values(0x00, 0x01, 0x03, 0x12, 0x82));
+
 // ---------------------------------------------------------------- reads
 
 const std::vector<Bytes> kConfigReadCommands{
