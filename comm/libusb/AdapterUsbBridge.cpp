@@ -53,7 +53,26 @@ BridgeStatus AdapterUsbBridge::GetNumDevices(std::uint32_t* count)
 {
     const auto adapters = MatchingDevices();
     *count = static_cast<std::uint32_t>(adapters.size());
+    // The count is the session's only sign that its adapter went away. Once
+    // an open adapter is gone it fails, even while another one is attached,
+    // so that the session closes and the next poll opens afresh.
+    for (const auto& [handle, session] : m_sessions)
+        if (session.gone || std::none_of(adapters.begin(), adapters.end(), [&](const UsbDeviceInfo& device) {
+                return device.bus == session.where.bus && device.address == session.where.address;
+            }))
+            return bridge_status::kDeviceNotFound;
     return adapters.empty() ? bridge_status::kDeviceNotFound : kBridgeSuccess;
+}
+
+UsbResult AdapterUsbBridge::Track(Session& session, std::uint8_t endpoint, UsbResult result)
+{
+    if (result == UsbResult::NoDevice)
+        session.gone = true;
+    // A halt stays until it is cleared; without this the endpoint would
+    // stall for the rest of the session.
+    if (result == UsbResult::Stall && session.device->ClearHalt(endpoint) == UsbResult::NoDevice)
+        session.gone = true;
+    return result;
 }
 
 bool AdapterUsbBridge::FindBulkEndpoints(UsbDeviceHandle& device, Session& session)
@@ -76,6 +95,7 @@ BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* han
         return bridge_status::kDeviceNotFound;
 
     Session session;
+    session.where = adapters[deviceIndex];
     session.device = m_host.Open(adapters[deviceIndex]);
     if (!session.device || !FindBulkEndpoints(*session.device, session))
         return bridge_status::kDeviceNotFound;
@@ -83,9 +103,9 @@ BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* han
     if (device.ClaimInterface(kInterfaceNumber) != UsbResult::Ok)
         return bridge_status::kDeviceIoFailed;
 
+    // Halts are cleared when an endpoint stalls, not here: a clear-halt
+    // waits as long as the kernel likes, and a poll must not.
     const bool started = device.Control(kVendorOut, kReset, kResetValue, 0, kControlTimeoutMs) == UsbResult::Ok &&
-                         device.ClearHalt(session.inEndpoint) == UsbResult::Ok &&
-                         device.ClearHalt(session.outEndpoint) == UsbResult::Ok &&
                          device.Control(kVendorOut, kControl, kEnable, 0, kControlTimeoutMs) == UsbResult::Ok;
     if (!started) {
         device.ReleaseInterface(kInterfaceNumber);
@@ -128,7 +148,7 @@ BridgeStatus AdapterUsbBridge::Read(BridgeHandle handle, std::span<std::uint8_t>
         if (remaining == 0)
             break;
         const UsbTransferResult transfer = session->device->Bulk(session->inEndpoint, packet, remaining);
-        if (transfer.result != UsbResult::Ok && transfer.result != UsbResult::Timeout)
+        if (Track(*session, session->inEndpoint, transfer.result) != UsbResult::Ok && transfer.result != UsbResult::Timeout)
             return bridge_status::kReadError;  // unplugged mid-transfer, or a broken pipe
         const std::size_t got = std::min(transfer.transferred, packet.size());
         const std::size_t used = std::min(got, destination.size() - count);
@@ -152,7 +172,7 @@ BridgeStatus AdapterUsbBridge::Write(BridgeHandle handle, std::span<const std::u
     std::vector<std::uint8_t> data(source.begin(), source.end());
     const auto timeout = static_cast<unsigned>(std::max<long long>(1, m_writeTimeout.count()));
     const UsbTransferResult transfer = session->device->Bulk(session->outEndpoint, data, timeout);
-    if (transfer.result != UsbResult::Ok && transfer.result != UsbResult::Timeout)
+    if (Track(*session, session->outEndpoint, transfer.result) != UsbResult::Ok && transfer.result != UsbResult::Timeout)
         return bridge_status::kWriteError;
     *written = static_cast<std::uint32_t>(std::min(transfer.transferred, data.size()));
     return kBridgeSuccess;
@@ -170,7 +190,7 @@ BridgeStatus AdapterUsbBridge::FlushBuffers(BridgeHandle handle, std::uint8_t, s
     std::array<std::uint8_t, kInTransferSize> packet{};
     for (int i = 0; i < kDrainTransfers; ++i) {
         const UsbTransferResult transfer = session->device->Bulk(session->inEndpoint, packet, kDrainTimeoutMs);
-        if (transfer.result != UsbResult::Ok || transfer.transferred == 0)
+        if (Track(*session, session->inEndpoint, transfer.result) != UsbResult::Ok || transfer.transferred == 0)
             break;
     }
     return kBridgeSuccess;

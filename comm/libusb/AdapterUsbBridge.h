@@ -32,7 +32,9 @@ inline constexpr std::uint16_t kResetValue = 0xFFFF;
 inline constexpr std::uint8_t kControl = 0x02;
 inline constexpr std::uint16_t kEnable = 0x0002;
 inline constexpr std::uint16_t kDisable = 0x0004;
-inline constexpr unsigned kControlTimeoutMs = 500;
+// The same bound as the adapter's own transfers, so that a device that does
+// not answer control requests holds a poll for tens of milliseconds only.
+inline constexpr unsigned kControlTimeoutMs = 50;
 }  // namespace bridge_request
 
 // Statuses, numbered as the vendor's library numbers them.
@@ -63,9 +65,12 @@ public:
     // Flushing drains what the device still holds, a few short transfers at most.
     static constexpr int kDrainTransfers = 8;
     static constexpr unsigned kDrainTimeoutMs = 1;
+    static_assert(kDrainTimeoutMs > 0, "a zero time-out waits for ever");
 
 private:
     struct Session {
+        UsbDeviceInfo where;
+        bool gone = false;  // a transfer found the device gone
         std::unique_ptr<UsbDeviceHandle> device;
         std::uint8_t inEndpoint = 0;
         std::uint8_t outEndpoint = 0;
@@ -75,6 +80,9 @@ private:
     std::vector<UsbDeviceInfo> MatchingDevices();
     Session* Find(BridgeHandle handle);
     static bool FindBulkEndpoints(UsbDeviceHandle& device, Session& session);
+    // Notes what a transfer's result says about the session: a device that
+    // is gone, or an endpoint that stalled and has its halt cleared.
+    static UsbResult Track(Session& session, std::uint8_t endpoint, UsbResult result);
 
     UsbHost& m_host;
     std::map<BridgeHandle, Session> m_sessions;

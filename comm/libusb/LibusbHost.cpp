@@ -18,10 +18,15 @@ UsbResult ToResult(int status)
         return UsbResult::Timeout;
     case LIBUSB_ERROR_NO_DEVICE:
         return UsbResult::NoDevice;
+    case LIBUSB_ERROR_PIPE:
+        return UsbResult::Stall;
     default:
         return UsbResult::Error;
     }
 }
+
+// libusb reads a time-out of 0 as "wait for ever".
+unsigned AtLeastOneMs(unsigned timeoutMs) { return std::max(1u, timeoutMs); }
 
 class LibusbDeviceHandle final : public UsbDeviceHandle {
 public:
@@ -64,7 +69,8 @@ public:
     UsbResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value, std::uint16_t index,
                       unsigned timeoutMs) override
     {
-        return ToResult(libusb_control_transfer(m_handle, requestType, request, value, index, nullptr, 0, timeoutMs));
+        return ToResult(
+            libusb_control_transfer(m_handle, requestType, request, value, index, nullptr, 0, AtLeastOneMs(timeoutMs)));
     }
 
     UsbResult ClearHalt(std::uint8_t endpoint) override { return ToResult(libusb_clear_halt(m_handle, endpoint)); }
@@ -75,7 +81,7 @@ public:
             return {UsbResult::Error, 0};
         int transferred = 0;
         const int status = libusb_bulk_transfer(m_handle, endpoint, data.data(), static_cast<int>(data.size()),
-                                                &transferred, timeoutMs);
+                                                &transferred, AtLeastOneMs(timeoutMs));
         return {ToResult(status), static_cast<std::size_t>(std::max(transferred, 0))};
     }
 

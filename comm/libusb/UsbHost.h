@@ -9,7 +9,8 @@
 
 namespace rvz {
 
-enum class UsbResult { Ok, Timeout, NoDevice, Error };
+// Stall: the endpoint answered with a halt, which stays until it is cleared.
+enum class UsbResult { Ok, Timeout, NoDevice, Stall, Error };
 
 struct UsbDeviceInfo {
     std::uint16_t vendorId = 0;
@@ -39,9 +40,12 @@ public:
     // A control transfer without a data stage.
     virtual UsbResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                               std::uint16_t index, unsigned timeoutMs) = 0;
+    // Clears a halted endpoint, on the device and in the host. Only called
+    // after the endpoint stalled, so the device has just answered.
     virtual UsbResult ClearHalt(std::uint8_t endpoint) = 0;
     // A bulk transfer in the endpoint's direction; returns after the data
-    // moved, a short packet arrived, or the time-out passed.
+    // moved, a short packet arrived, or the time-out passed. Every time-out
+    // is at least 1 ms: 0 would mean no time-out at all.
     virtual UsbTransferResult Bulk(std::uint8_t endpoint, std::span<std::uint8_t> data, unsigned timeoutMs) = 0;
 };
 

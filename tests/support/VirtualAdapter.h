@@ -1,0 +1,107 @@
+#pragma once
+// A virtual adapter at the kernel's interface: a umockdev testbed holds the
+// sysfs entry and descriptors of a 10c4:ea61 device, and an ioctl handler
+// answers its usbfs calls (capabilities, claim, control, clear halt, submit,
+// reap and discard URBs) from the same simulated servo as the demo. The real
+// libusb runs unchanged above it. The process must run under umockdev's
+// preload library; Available() tells.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SimulatedAdapter.h"
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+
+namespace rvz::test {
+
+// How the virtual adapter answers; every field can be changed between exchanges.
+struct VirtualAdapterBehaviour {
+    // 0: each reply comes in one packet; otherwise its first packet carries
+    // this many bytes and the rest follows in a second packet.
+    std::size_t firstPacketBytes = 0;
+    // The reply reaches the bulk IN endpoint this long after its command.
+    std::chrono::milliseconds replyDelay{0};
+    // The next command's reply is lost and the bulk IN endpoint halts: it
+    // answers with a stall until its halt is cleared.
+    bool stallIn = false;
+    // Control requests never complete; the host must give up on them.
+    bool ignoreControl = false;
+};
+
+class VirtualAdapter {
+public:
+    struct ControlRequest {
+        std::uint8_t requestType;
+        std::uint8_t request;
+        std::uint16_t value;
+        std::uint16_t index;
+    };
+
+    // Under the lock of the handler: the servo model, its registers and
+    // the commands it received.
+    template <typename Work>
+    auto WithServo(Work&& work)
+    {
+        std::lock_guard lock(m_mutex);
+        return work(m_servo);
+    }
+    void SetBehaviour(const VirtualAdapterBehaviour& behaviour);
+    // From now on every I/O fails as on a device that was pulled out and
+    // whose removal the system has not announced yet.
+    void Vanish();
+    // The device vanishes when the n-th bulk OUT transfer from now arrives.
+    void VanishAtExchange(int n);
+
+    std::vector<ControlRequest> ControlRequests() const;
+    int ClaimedInterfaces() const;  // claims minus releases
+    int HaltsCleared() const;       // of the bulk IN endpoint
+    int Discarded() const;          // URBs the host gave up on
+
+    const std::string& DevicePath() const { return m_sysPath; }
+    const std::string& DeviceNode() const { return m_devNode; }
+
+    struct Handler;  // the usbfs side, defined with the handler
+
+private:
+    friend class VirtualUsbBus;
+    friend class VirtualAdapterAccess;
+    VirtualAdapter(std::string sysPath, std::string devNode);
+
+    mutable std::mutex m_mutex;
+    SimulatedAdapter m_servo;
+    BridgeHandle m_servoHandle = kNullHandle;
+    std::string m_sysPath;
+    std::string m_devNode;
+    std::unique_ptr<Handler> m_handler;
+};
+
+class VirtualUsbBus {
+public:
+    VirtualUsbBus();
+    ~VirtualUsbBus();
+    VirtualUsbBus(const VirtualUsbBus&) = delete;
+    VirtualUsbBus& operator=(const VirtualUsbBus&) = delete;
+
+    // True when the process runs under umockdev's preload library.
+    static bool Available();
+
+    // Plugs an adapter in at bus 1 with the given address.
+    VirtualAdapter& Plug(std::uint8_t address);
+    // Pulls it out: I/O fails, the device node and sysfs entry go, and the
+    // system announces the removal.
+    void Unplug(VirtualAdapter& adapter);
+
+    // The testbed's root, for a child process that should see the same bus.
+    std::string RootDir() const;
+
+private:
+    UMockdevTestbed* m_testbed;
+    std::vector<std::unique_ptr<VirtualAdapter>> m_adapters;
+};
+
+}  // namespace rvz::test
