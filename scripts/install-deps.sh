@@ -6,7 +6,9 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 case "${1:-build}" in
-  build|test) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
+  build) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
+  # umockdev emulates a USB adapter for the tests that run the real libusb.
+  test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
   *) echo "usage: $0 build|test|demo" >&2; exit 2 ;;

@@ -410,7 +410,7 @@ std::string VirtualUsbBus::RootDir() const
     return dir;
 }
 
-VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address)
+VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
 {
     char node[32];
     std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03u", address);
@@ -446,7 +446,8 @@ VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address)
         throw std::runtime_error("umockdev could not add the device: " + message);
     }
     // Announced, so that a running libusb learns of the new device.
-    umockdev_testbed_uevent(m_testbed, adapter->m_sysPath.c_str(), "add");
+    if (announce)
+        umockdev_testbed_uevent(m_testbed, adapter->m_sysPath.c_str(), "add");
     m_adapters.push_back(std::move(adapter));
     return *m_adapters.back();
 }

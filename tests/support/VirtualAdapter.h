@@ -90,8 +90,9 @@ public:
     // True when the process runs under umockdev's preload library.
     static bool Available();
 
-    // Plugs an adapter in at bus 1 with the given address.
-    VirtualAdapter& Plug(std::uint8_t address);
+    // Plugs an adapter in at bus 1 with the given address, and announces it
+    // to whoever listens for devices (libusb, once it runs).
+    VirtualAdapter& Plug(std::uint8_t address, bool announce = true);
     // Pulls it out: I/O fails, the device node and sysfs entry go, and the
     // system announces the removal.
     void Unplug(VirtualAdapter& adapter);
