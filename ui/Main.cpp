@@ -19,6 +19,7 @@
 
 #include <algorithm>
 
+#include "Attempts.h"
 #include "Comm.h"
 #include "Conversions.h"
 #include "ErrorBox.h"
@@ -39,23 +40,12 @@ namespace {
 constexpr int kClientWidth = 577;
 constexpr int kClientHeight = 332;
 const QColor kBackground(222, 222, 222);
-constexpr int kAttempts = 3;
 constexpr int kPollIntervalMs = 300;
 constexpr std::int32_t kConfigMaskCount = 11;
 
 std::string FieldText(const QLineEdit* field) { return field->text().toStdString(); }
 
 std::filesystem::path FilePath(const QString& name) { return std::filesystem::path(name.toStdU16String()); }
-
-// Runs an adapter operation up to three times in a row; the first success ends it.
-template <typename Operation>
-bool WithAttempts(Operation&& operation)
-{
-    for (int attempt = 0; attempt < kAttempts; ++attempt)
-        if (operation())
-            return true;
-    return false;
-}
 
 // Enter presses the focused push button, as Space does, like the buttons of
 // the desktop the window is modelled on.
@@ -383,13 +373,8 @@ void TServoForm::Timer1Timer()
         return;
     m_lastLinked = linked;
 
-    bool enable = false;
-    if (linked) {
-        std::array<std::uint8_t, protocol::kIdentificationSize> identification{};
-        if (WithAttempts([&] { return m_comm.QueryAdapterInfo(identification); }))
-            enable = identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey;
-    }
-    EnableAdapterButtons(enable);
+    IdentificationBytes identification{};
+    EnableAdapterButtons(linked && IdentifyAdapter(m_comm, identification) == AdapterIdentity::Ours);
 }
 
 void TServoForm::EnableAdapterButtons(bool enable)

@@ -1,0 +1,39 @@
+#pragma once
+// How every user operation and the identification are tried: up to three
+// attempts in a row, without a pause; the first success ends them. The
+// window and the command line share it, so both speak the same bytes.
+
+#include <array>
+#include <cstdint>
+
+#include "Comm.h"
+#include "Protocol.h"
+
+namespace rvz {
+
+inline constexpr int kAttempts = 3;
+
+template <typename Operation>
+bool WithAttempts(Operation&& operation)
+{
+    for (int attempt = 0; attempt < kAttempts; ++attempt)
+        if (operation())
+            return true;
+    return false;
+}
+
+enum class AdapterIdentity { Ours, NoAnswer, OtherKind };
+
+using IdentificationBytes = std::array<std::uint8_t, protocol::kIdentificationSize>;
+
+// Identifies the adapter of an open session, as the poll does when the link
+// comes up: it is ours when identification byte 21 is 0xA0.
+inline AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
+{
+    if (!WithAttempts([&] { return comm.QueryAdapterInfo(identification); }))
+        return AdapterIdentity::NoAnswer;
+    return identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey ? AdapterIdentity::Ours
+                                                                                             : AdapterIdentity::OtherKind;
+}
+
+}  // namespace rvz
