@@ -20,6 +20,8 @@ UsbResult ToResult(int status)
         return UsbResult::NoDevice;
     case LIBUSB_ERROR_PIPE:
         return UsbResult::Stall;
+    case LIBUSB_ERROR_ACCESS:
+        return UsbResult::Access;
     default:
         return UsbResult::Error;
     }
@@ -73,6 +75,14 @@ public:
             libusb_control_transfer(m_handle, requestType, request, value, index, nullptr, 0, AtLeastOneMs(timeoutMs)));
     }
 
+    std::optional<bool> KernelDriverActive(int interfaceNumber) override
+    {
+        const int active = libusb_kernel_driver_active(m_handle, interfaceNumber);
+        if (active < 0)
+            return std::nullopt;
+        return active == 1;
+    }
+
     UsbResult ClearHalt(std::uint8_t endpoint) override { return ToResult(libusb_clear_halt(m_handle, endpoint)); }
 
     UsbTransferResult Bulk(std::uint8_t endpoint, std::span<std::uint8_t> data, unsigned timeoutMs) override
@@ -104,6 +114,13 @@ bool LibusbHost::Start()
     return m_context != nullptr;
 }
 
+std::string LibusbHost::Version() const
+{
+    const libusb_version* version = libusb_get_version();
+    return std::to_string(version->major) + "." + std::to_string(version->minor) + "." +
+           std::to_string(version->micro) + "." + std::to_string(version->nano);
+}
+
 std::vector<UsbDeviceInfo> LibusbHost::ListDevices()
 {
     std::vector<UsbDeviceInfo> devices;
@@ -129,10 +146,13 @@ std::unique_ptr<UsbDeviceHandle> LibusbHost::Open(const UsbDeviceInfo& device)
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(m_context, &list);
     libusb_device_handle* handle = nullptr;
+    m_lastOpenError = UsbResult::NoDevice;
     for (ssize_t i = 0; i < count; ++i) {
         if (libusb_get_bus_number(list[i]) != device.bus || libusb_get_device_address(list[i]) != device.address)
             continue;
-        if (libusb_open(list[i], &handle) != 0)
+        const int status = libusb_open(list[i], &handle);
+        m_lastOpenError = ToResult(status);
+        if (status != 0)
             handle = nullptr;  // no permission, or gone since it was listed
         break;
     }

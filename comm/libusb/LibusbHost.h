@@ -19,9 +19,12 @@ public:
     bool Start() override;
     std::vector<UsbDeviceInfo> ListDevices() override;
     std::unique_ptr<UsbDeviceHandle> Open(const UsbDeviceInfo& device) override;
+    UsbResult LastOpenError() const override { return m_lastOpenError; }
+    std::string Version() const override;
 
 private:
     libusb_context* m_context = nullptr;
+    UsbResult m_lastOpenError = UsbResult::Ok;
 };
 
 }  // namespace rvz

@@ -4,13 +4,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace rvz {
 
 // Stall: the endpoint answered with a halt, which stays until it is cleared.
-enum class UsbResult { Ok, Timeout, NoDevice, Stall, Error };
+// Access: the user may not open the device.
+enum class UsbResult { Ok, Timeout, NoDevice, Stall, Access, Error };
 
 struct UsbDeviceInfo {
     std::uint16_t vendorId = 0;
@@ -47,6 +50,9 @@ public:
     // moved, a short packet arrived, or the time-out passed. Every time-out
     // is at least 1 ms: 0 would mean no time-out at all.
     virtual UsbTransferResult Bulk(std::uint8_t endpoint, std::span<std::uint8_t> data, unsigned timeoutMs) = 0;
+    // Whether a kernel driver is bound to the interface; nullopt when the
+    // system cannot tell. For diagnosis only.
+    virtual std::optional<bool> KernelDriverActive(int) { return std::nullopt; }
 };
 
 class UsbHost {
@@ -57,6 +63,10 @@ public:
     virtual std::vector<UsbDeviceInfo> ListDevices() = 0;
     // Opens the listed device; null when it cannot be opened.
     virtual std::unique_ptr<UsbDeviceHandle> Open(const UsbDeviceInfo& device) = 0;
+    // Why the last Open gave null (Access: no permission). For diagnosis.
+    virtual UsbResult LastOpenError() const { return UsbResult::Error; }
+    // The USB library's version, for reports; empty when unknown.
+    virtual std::string Version() const { return {}; }
 };
 
 }  // namespace rvz

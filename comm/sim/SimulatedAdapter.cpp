@@ -161,7 +161,8 @@ void SimulatedAdapter::AnswerRegisterCommand(std::span<const std::uint8_t> comma
         if (reg < 0 || !m_selected[index])
             break;
         m_selected[index] = false;
-        m_registers[index] = value;
+        if (reg != m_keptRegister)
+            m_registers[index] = value;
         ReplyStatus(true);
         return;
     case kOpRead:

@@ -36,6 +36,17 @@ public:
     // The next count commands get no reply at all, as if lost on the way.
     void DropReplies(int count) { m_repliesToDrop = count; }
     void SetIdentification(const Identification& id) { m_identification = id; }
+    // The servo acknowledges data for this register but silently keeps its
+    // old value, as a faulty servo may; -1 for none.
+    void KeepOldValueOf(int reg) { m_keptRegister = reg; }
+    // Another servo, fresh from the factory, takes the place of this one.
+    void ReplaceServo()
+    {
+        m_registers = kFactoryRegisters;
+        m_servoSilent = false;
+        m_keptRegister = -1;
+        m_selected = {};
+    }
     const Registers& ServoRegisters() const { return m_registers; }
     void SetServoRegisters(const Registers& registers) { m_registers = registers; }
     // Every command received, in order, for tests that follow the traffic.
@@ -63,6 +74,7 @@ private:
     bool m_pluggedIn;
     bool m_servoSilent = false;
     int m_repliesToDrop = 0;
+    int m_keptRegister = -1;
     // Handles are numbered by plug generation, so a handle from before an
     // unplug never works again.
     BridgeHandle m_generation = 1;

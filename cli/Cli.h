@@ -1,0 +1,40 @@
+#pragma once
+// rivivev-uvezi-cli: the servo set up from a terminal and from scripts. The
+// commands call the same units as the window (the session, the protocol,
+// the conversions and the parameter file), so both speak the same bytes.
+
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "UsbBridge.h"
+#include "UsbHost.h"
+
+namespace rvz::cli {
+
+// What the commands need from the program around them.
+class CliServices {
+public:
+    virtual ~CliServices() = default;
+    // The bridge to the adapter; with demo, the simulated adapter and servo.
+    virtual UsbBridge& Bridge(bool demo) = 0;
+    // The USB library behind the real bridge, for the doctor; null with demo.
+    virtual UsbHost* Usb(bool demo) = 0;
+    // Waits between two polls of a batch.
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+    // Ctrl+C was pressed.
+    virtual bool Interrupted() = 0;
+    // A batch has programmed a servo, which is now due to be unplugged. The
+    // demo's simulated workshop swaps its servo for a fresh one.
+    virtual void ServoProgrammed() {}
+    // Progress goes to standard error only when it is a terminal.
+    virtual bool ErrorIsTerminal() { return false; }
+    // The time for batch log lines, ISO 8601 in UTC.
+    virtual std::string Now() = 0;
+};
+
+// Runs one command line (without the program name); returns the exit code.
+int RunCli(const std::vector<std::string>& arguments, CliServices& services, std::ostream& out, std::ostream& err);
+
+}  // namespace rvz::cli

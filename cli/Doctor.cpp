@@ -1,0 +1,161 @@
+#include "Doctor.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "AdapterUsbBridge.h"
+#include "ExitCodes.h"
+#include "SystemFacts.h"
+#include "TracingBridge.h"
+
+namespace rvz::cli {
+
+namespace {
+
+constexpr int kInterfaceNumber = 0;
+
+std::string Where(const UsbDeviceInfo& device)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "bus %03u address %03u (%04x:%04x)", device.bus, device.address, device.vendorId,
+                  device.productId);
+    return text;
+}
+
+class Steps {
+public:
+    explicit Steps(Diagnosis& diagnosis) : m_d(diagnosis) {}
+    void Ok(std::string what) { m_d.steps.push_back({std::move(what), true, {}}); }
+    int Fail(std::string what, std::string advice, int code)
+    {
+        m_d.steps.push_back({std::move(what), false, std::move(advice)});
+        m_d.exitCode = code;
+        return code;
+    }
+
+private:
+    Diagnosis& m_d;
+};
+
+// The USB library's steps, up to a claimed and released interface.
+bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
+{
+    if (!usb.Start()) {
+        steps.Fail("libusb cannot start", "This system offers libusb no USB subsystem; in a container, pass /dev/bus/usb in.",
+                   kExitNoAdapter);
+        return false;
+    }
+    steps.Ok("libusb " + usb.Version() + " starts");
+
+    std::vector<UsbDeviceInfo> adapters;
+    for (const UsbDeviceInfo& device : usb.ListDevices())
+        if (std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(),
+                        [&](const UsbId& id) { return id.vendorId == device.vendorId && id.productId == device.productId; }))
+            adapters.push_back(device);
+    if (adapters.empty()) {
+        steps.Fail("no device with the adapter's USB IDs (10c4:0002, 10c4:ea61) is attached",
+                   "Plug the adapter in (another cable or port may help); `lsusb -d 10c4:` should then list it.",
+                   kExitNoAdapter);
+        return false;
+    }
+    std::string listed;
+    for (const UsbDeviceInfo& device : adapters)
+        listed += (listed.empty() ? "" : ", ") + Where(device);
+    steps.Ok(std::to_string(adapters.size()) + " device(s) with the adapter's IDs: " + listed);
+    diagnosis.device = adapters.front();
+
+    auto device = usb.Open(adapters.front());
+    if (!device) {
+        const DeviceNodeFacts node = DeviceNode(adapters.front().bus, adapters.front().address);
+        if (usb.LastOpenError() == UsbResult::Access)
+            steps.Fail("you may not open " + node.path + " (" + node.mode + " " + node.owner + ":" + node.group + ")",
+                       "Install the udev rule (sudo cmake --install build --component udev, then sudo udevadm control "
+                       "--reload-rules && sudo udevadm trigger) and plug the adapter in again, or join the group " +
+                           node.group + ".",
+                       kExitNoAdapter);
+        else
+            steps.Fail("the adapter cannot be opened", "Unplug the adapter, plug it in again and retry.", kExitNoAdapter);
+        return false;
+    }
+    steps.Ok("the adapter can be opened");
+
+    const auto driver = device->KernelDriverActive(kInterfaceNumber);
+    if (driver && *driver)
+        steps.Ok("a kernel driver holds interface 0; it is detached while the tool uses the adapter");
+    else
+        steps.Ok(driver ? "no kernel driver holds interface 0" : "whether a kernel driver holds interface 0 is unknown");
+
+    if (device->ClaimInterface(kInterfaceNumber) != UsbResult::Ok) {
+        steps.Fail("interface 0 cannot be claimed",
+                   "Another program holds the adapter: close other servo tools (and any rivivev-uvezi) and retry.",
+                   kExitNoAdapter);
+        return false;
+    }
+    device->ReleaseInterface(kInterfaceNumber);
+    steps.Ok("interface 0 can be claimed");
+    return true;
+}
+
+// The bridge's steps: a session, the identification and the probe.
+void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
+{
+    TComm comm(bridge);
+    if (!comm.OpenAdapter()) {
+        steps.Fail("no adapter session can be opened", "Unplug the adapter, plug it in again and retry.",
+                   kExitNoAdapter);
+        return;
+    }
+    IdentificationBytes identification{};
+    const AdapterIdentity identity = IdentifyAdapter(comm, identification);
+    if (identity == AdapterIdentity::NoAnswer) {
+        steps.Fail("the adapter does not answer its identification (3 attempts)",
+                   "Unplug the adapter and plug it in again; if it stays silent, it is not a servo adapter.",
+                   kExitWrongAdapter);
+        comm.CloseAdapter();
+        return;
+    }
+    diagnosis.identification = identification;
+    if (identity == AdapterIdentity::OtherKind) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "%02X", identification[protocol::kIdentificationKeyIndex]);
+        steps.Fail("the device identifies as another kind (byte 21 is " + std::string(byte) +
+                       ", not A0; identification " + HexBytes(identification) + ")",
+                   "This USBXpress device is not a servo adapter; attach the servo's own adapter.", kExitWrongAdapter);
+        comm.CloseAdapter();
+        return;
+    }
+    steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
+    if (!WithAttempts([&] { return comm.ProbeServo(); }))
+        steps.Fail("no servo answers the probe", "Plug the servo into the adapter (check the connector's orientation) and power it.",
+                   kExitNoServo);
+    else
+        steps.Ok("a servo answers the probe");
+    comm.CloseAdapter();
+}
+
+}  // namespace
+
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge)
+{
+    Diagnosis diagnosis;
+    Steps steps(diagnosis);
+    if (!usb)
+        steps.Ok("simulated adapter (--demo): the USB library's steps are skipped");
+    else if (!CheckUsb(*usb, diagnosis, steps))
+        return diagnosis;
+    CheckSession(bridge, diagnosis, steps);
+    return diagnosis;
+}
+
+std::string DescribeDiagnosis(const Diagnosis& diagnosis)
+{
+    std::string text;
+    for (const DoctorStep& step : diagnosis.steps) {
+        text += (step.ok ? "[ok]   " : "[fail] ") + step.what + "\n";
+        if (!step.ok)
+            text += "       " + step.advice + "\n";
+    }
+    return text;
+}
+
+}  // namespace rvz::cli

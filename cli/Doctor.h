@@ -1,0 +1,37 @@
+#pragma once
+// Finds out, step by step, why the window would keep its buttons grey: libusb
+// starts, an adapter is attached, may be opened, is not held by a kernel
+// driver, can be claimed, identifies itself, and a servo answers. Every
+// failing step says in one sentence what to do. Nothing is changed.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Attempts.h"
+#include "UsbBridge.h"
+#include "UsbHost.h"
+
+namespace rvz::cli {
+
+struct DoctorStep {
+    std::string what;    // what was found, as a sentence
+    bool ok = false;
+    std::string advice;  // for a failing step: what to do
+};
+
+struct Diagnosis {
+    std::vector<DoctorStep> steps;
+    int exitCode = 0;
+    std::optional<UsbDeviceInfo> device;
+    std::optional<IdentificationBytes> identification;
+};
+
+// usb is the USB library behind bridge, or null when the bridge is the
+// simulated adapter; then only the bridge's own steps run.
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge);
+
+// The steps as lines: "[ok]   ..." and "[fail] ...", then the advice.
+std::string DescribeDiagnosis(const Diagnosis& diagnosis);
+
+}  // namespace rvz::cli
