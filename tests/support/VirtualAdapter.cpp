@@ -181,6 +181,10 @@ public:
             return true;
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_DISCONNECT_CLAIM:  // claimed after detaching a driver, of which there is none
+            if (m_h.behaviour.interfaceBusy) {
+                Complete(client, EBUSY);
+                return true;
+            }
             ++m_h.claimed;
             Complete(client, 0);
             return true;

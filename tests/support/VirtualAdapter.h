@@ -31,6 +31,8 @@ struct VirtualAdapterBehaviour {
     bool stallIn = false;
     // Control requests never complete; the host must give up on them.
     bool ignoreControl = false;
+    // Another program holds the interface: claiming it fails with EBUSY.
+    bool interfaceBusy = false;
 };
 
 class VirtualAdapter {

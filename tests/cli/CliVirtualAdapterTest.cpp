@@ -1,0 +1,97 @@
+// The command line through the real libusb against the virtual adapter:
+// the doctor's diagnosis for every failing step that needs no hardware, and
+// one read as a person would run it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "AdapterUsbBridge.h"
+#include "Cli.h"
+#include "ExitCodes.h"
+#include "LibusbHost.h"
+#include "VirtualAdapter.h"
+
+namespace rvz::cli {
+namespace {
+
+using test::VirtualAdapter;
+using test::VirtualUsbBus;
+
+class UsbServices final : public CliServices {
+public:
+    LibusbHost usb;
+    AdapterUsbBridge bridge{usb};
+    UsbBridge& Bridge(bool) override { return bridge; }
+    UsbHost* Usb(bool) override { return &usb; }
+    void Pause(std::chrono::milliseconds) override {}
+    bool Interrupted() override { return false; }
+    std::string Now() override { return "now"; }
+};
+
+struct DoctorCase {
+    const char* name;
+    std::function<void(VirtualUsbBus&)> arrange;
+    int exitCode;
+    const char* lastStep;  // the last line's opening, "[ok]" when all passed
+    const char* says;
+};
+
+class DoctorTest : public ::testing::TestWithParam<DoctorCase> {};
+
+TEST_P(DoctorTest, NamesTheFirstFailingStep)
+{
+    if (!VirtualUsbBus::Available())
+        GTEST_SKIP() << "needs umockdev's preload library (ctest sets it)";
+    VirtualUsbBus bus;
+    GetParam().arrange(bus);
+    UsbServices services;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"doctor"}, services, out, err), GetParam().exitCode) << out.str();
+    EXPECT_NE(out.str().find(GetParam().says), std::string::npos) << out.str();
+    const std::string text = out.str();
+    const auto lastStep = text.rfind("\n[");
+    EXPECT_EQ(text.substr(lastStep + 1, std::string(GetParam().lastStep).size()), GetParam().lastStep) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, DoctorTest,
+    ::testing::Values(
+        DoctorCase{"AllWell", [](VirtualUsbBus& bus) { bus.Plug(2); }, kExitOk, "[ok]   a servo answers",
+                   "bus 001 address 002 (10c4:ea61)"},
+        DoctorCase{"NoAdapter", [](VirtualUsbBus&) {}, kExitNoAdapter, "[fail] no device", "lsusb -d 10c4:"},
+        DoctorCase{"InterfaceHeld", [](VirtualUsbBus& bus) { bus.Plug(2).SetBehaviour({.interfaceBusy = true}); },
+                   kExitNoAdapter, "[fail] interface 0 cannot be claimed", "close other servo tools"},
+        DoctorCase{"OtherKind",
+                   [](VirtualUsbBus& bus) {
+                       bus.Plug(2).WithServo([](SimulatedAdapter& servo) {
+                           servo.SetIdentification({});
+                           return 0;
+                       });
+                   },
+                   kExitWrongAdapter, "[fail] the device identifies as another kind", "byte 21 is 00"},
+        DoctorCase{"NoServo",
+                   [](VirtualUsbBus& bus) {
+                       bus.Plug(2).WithServo([](SimulatedAdapter& servo) {
+                           servo.SetServoSilent(true);
+                           return 0;
+                       });
+                   },
+                   kExitNoServo, "[fail] no servo answers the probe", "Plug the servo into the adapter"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CliThroughUsbTest, ReadsTheServo)
+{
+    if (!VirtualUsbBus::Available())
+        GTEST_SKIP() << "needs umockdev's preload library (ctest sets it)";
+    VirtualUsbBus bus;
+    bus.Plug(2);
+    UsbServices services;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunCli({"read"}, services, out, err), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("registers    01=23 06=01 07=4E 08=9C 09=80 0A=0D"), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace rvz::cli
