@@ -415,6 +415,8 @@ int Command::Doctor()
         if (comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())))
             report << "\nread:\n" << DescribeRecord(record, false, m_separator);
         comm.CloseAdapter();
+    } else {
+        report << "(no adapter session could be opened, so there is nothing more to trace)\n";
     }
     if (!report)
         return Fail({kExitFileError, "the report \"" + m_options.report + "\" could not be written in full"});

@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh build|test|demo
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 case "${1:-build}" in
   build) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
