@@ -205,8 +205,9 @@ std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t 
     if (!digits.empty()) {
         const auto length = static_cast<std::int64_t>(digits.size());
         // 21 integer digits are at least 10^20, beyond reach of any int64
-        // result whatever the offset.
-        if (length + value.exponent > 20)
+        // result whatever the offset. Written so that no exponent, however
+        // near the 64-bit limits, overflows the sum.
+        if (value.exponent > 20 - length)
             return std::nullopt;
         std::string_view integerDigits;
         std::string padded;
@@ -214,7 +215,9 @@ std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t 
             padded = digits + std::string(static_cast<std::size_t>(value.exponent), '0');
             integerDigits = padded;
         } else {
-            const std::int64_t fractionLength = -value.exponent;
+            // Below 10^-(length + 1) every value rounds the same way, so the
+            // exponent is held there; -exponent alone could overflow.
+            const std::int64_t fractionLength = value.exponent < -(length + 1) ? length + 1 : -value.exponent;
             if (length > fractionLength) {
                 const auto split = static_cast<std::size_t>(length - fractionLength);
                 integerDigits = std::string_view(digits).substr(0, split);
@@ -245,14 +248,19 @@ std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t 
 
 std::int64_t RoundHalfEvenDiv(std::int64_t numerator, std::int64_t denominator)
 {
+    if (denominator <= 0)
+        throw std::invalid_argument("RoundHalfEvenDiv needs a positive denominator");
     std::int64_t quotient = numerator / denominator;
     std::int64_t remainder = numerator % denominator;
     if (remainder < 0) {  // floor division
         --quotient;
         remainder += denominator;
     }
-    const std::int64_t twice = 2 * remainder;
-    if (twice > denominator || (twice == denominator && quotient % 2 != 0))
+    // The remainder against what is left to the next multiple, rather than
+    // twice the remainder against the denominator, which would overflow for
+    // denominators above 2^62.
+    const std::int64_t rest = denominator - remainder;
+    if (remainder > rest || (remainder == rest && quotient % 2 != 0))
         ++quotient;
     return quotient;
 }

@@ -39,8 +39,9 @@ std::optional<ExactDecimal> ParseDecimal(std::string_view text, char separator);
 // integer; nullopt when the result lies beyond the signed 64-bit range.
 std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t factor, std::int64_t offset);
 
-// The nearest integer to numerator / denominator (denominator > 0), exact
-// halves to the even integer.
+// The nearest integer to numerator / denominator, exact halves to the even
+// integer, for every numerator and every denominator > 0; throws
+// std::invalid_argument for a denominator of 0 or less.
 std::int64_t RoundHalfEvenDiv(std::int64_t numerator, std::int64_t denominator);
 
 // tenths / 10 with exactly one decimal ("6.0", "-0.5").

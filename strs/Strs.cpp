@@ -62,10 +62,24 @@ std::string Translate(std::string_view key, std::int32_t language)
 
 QString DecodeText(std::string_view bytes, TextEncoding encoding)
 {
-    if (encoding == TextEncoding::Ascii)
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (encoding == TextEncoding::Ascii) {
+        QString text;
+        text.reserve(static_cast<qsizetype>(bytes.size()));
+        for (const char byte : bytes)
+            text += static_cast<unsigned char>(byte) < 0x80 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
+        return text;
+    }
+    // The decoder keeps an incomplete sequence at the end for input that
+    // never comes. A line feed after the bytes, which no Big5 or GBK
+    // sequence may contain, makes it give that sequence up as undecodable;
+    // the line feed itself is then taken off again.
     QStringDecoder decoder(DecoderName(encoding));
-    return decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    std::string terminated(bytes);
+    terminated += '\n';
+    QString text = decoder(QByteArrayView(terminated.data(), static_cast<qsizetype>(terminated.size())));
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
 }
 
 QString TranslateText(std::string_view key, std::int32_t language)

@@ -92,6 +92,26 @@ TEST(RoundHalfEvenDivTest, HalvesGoToEven)
     EXPECT_EQ(RoundHalfEvenDiv(-7, 4), -2);
 }
 
+// Sound for every argument the header allows: denominators beyond 2^62,
+// exponents at the 64-bit limits.
+TEST(RoundingLimitsTest, ExtremeArgumentsStayExact)
+{
+    constexpr std::int64_t kMax = INT64_MAX;
+    EXPECT_EQ(RoundHalfEvenDiv(kMax, kMax), 1);
+    EXPECT_EQ(RoundHalfEvenDiv(kMax / 2 + 1, kMax), 1) << "just above a half";
+    EXPECT_EQ(RoundHalfEvenDiv(kMax / 2, kMax), 0) << "just below a half";
+    EXPECT_EQ(RoundHalfEvenDiv(INT64_MIN, kMax), -1);
+    EXPECT_EQ(RoundHalfEvenDiv(std::int64_t{1} << 62, (std::int64_t{1} << 62) + 2), 1);
+    EXPECT_THROW(RoundHalfEvenDiv(1, 0), std::invalid_argument);
+
+    ExactDecimal huge{false, "1", INT64_MAX};
+    EXPECT_EQ(RoundAffine(huge, 1, 0), std::nullopt);
+    ExactDecimal tiny{false, "7", INT64_MIN};
+    EXPECT_EQ(RoundAffine(tiny, 5, 3), 3);
+    ExactDecimal negativeTiny{true, "7", INT64_MIN + 1};
+    EXPECT_EQ(RoundAffine(negativeTiny, 5, 3), 3);
+}
+
 TEST(FormatTenthsTest, FixedAndShortestForms)
 {
     EXPECT_EQ(FormatTenths(60, '.'), "6.0");

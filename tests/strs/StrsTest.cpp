@@ -90,6 +90,16 @@ TEST(TranslationTableTest, PlainCellsAreTheirColumnsEncoding)
     }
 }
 
+// What cannot be decoded becomes U+FFFD, also a sequence cut off at the end.
+TEST(DecodeTextTest, UndecodableBytesBecomeReplacementCharacters)
+{
+    const QString replacement(QChar::ReplacementCharacter);
+    EXPECT_EQ(DecodeText("A\xC1", TextEncoding::Big5), "A" + replacement);
+    EXPECT_EQ(DecodeText("A\xB7", TextEncoding::Gbk), "A" + replacement);
+    EXPECT_EQ(DecodeText("A\x80\xFF", TextEncoding::Ascii), "A" + replacement + replacement);
+    EXPECT_EQ(DecodeText("Ok", TextEncoding::Ascii), "Ok");
+}
+
 TEST(TranslationTableTest, MixedMenuCellsHoldExactBytes)
 {
     EXPECT_EQ(Hex(Translate("pChineseTW", 1)), "B7 B1 F3 77 D6 D0 CE C4 2F C1 63 C5 E9 A4 A4 A4 E5");
