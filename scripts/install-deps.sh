@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo
+# Usage: scripts/install-deps.sh build|test|demo|fuzz
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
@@ -9,9 +9,11 @@ case "${1:-build}" in
   build) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
   # umockdev emulates a USB adapter for the tests that run the real libusb.
   test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev) ;;
+  # Fuzzing needs clang and its libFuzzer runtime.
+  fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|demo|fuzz" >&2; exit 2 ;;
 esac
 
 missing=()

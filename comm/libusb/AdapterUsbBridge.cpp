@@ -56,11 +56,13 @@ BridgeStatus AdapterUsbBridge::GetNumDevices(std::uint32_t* count)
     // The count is the session's only sign that its adapter went away. Once
     // an open adapter is gone it fails, even while another one is attached,
     // so that the session closes and the next poll opens afresh.
-    for (const auto& [handle, session] : m_sessions)
+    for (const auto& entry : m_sessions) {
+        const Session& session = entry.second;
         if (session.gone || std::none_of(adapters.begin(), adapters.end(), [&](const UsbDeviceInfo& device) {
                 return device.bus == session.where.bus && device.address == session.where.address;
             }))
             return bridge_status::kDeviceNotFound;
+    }
     return adapters.empty() ? bridge_status::kDeviceNotFound : kBridgeSuccess;
 }
 
