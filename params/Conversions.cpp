@@ -13,6 +13,8 @@ namespace {
 constexpr std::int64_t kDeadBandOffset = 65;
 constexpr std::int64_t kDeadBandFactor = -5;
 constexpr std::int32_t kNeutralBase = 960;  // us at neutral code 0
+// The highest neutral whose code fits the 13 bits (2239 us gives 8186).
+constexpr std::int64_t kHighestStoredNeutral = 2239;
 
 ExactDecimal DeadBandValue(std::string_view text, char separator)
 {
@@ -69,7 +71,12 @@ TShownConfig ShowConfig(const TServoConfig& config, char decimalSeparator)
     shown.Lower = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.LowerCode()}, 5));
     shown.Upper = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.UpperCode()}, 5));
     // 960 + 5P/32 = (30720 + 5P) / 32: a half whenever P is 16 past a multiple of 32.
-    shown.Neutral = std::to_string(RoundHalfEvenDiv(32 * std::int64_t{kNeutralBase} + 5 * std::int64_t{config.NeutralCode()}, 32));
+    // The top codes 8189 to 8191 lie nearer 2240 than 2239, but 2240 needs
+    // code 8192, one past the 13 bits, and would be stored back as 960: they
+    // show as 2239, so a record read and written back keeps its neutral near
+    // where it was.
+    const std::int64_t neutral = RoundHalfEvenDiv(32 * std::int64_t{kNeutralBase} + 5 * std::int64_t{config.NeutralCode()}, 32);
+    shown.Neutral = std::to_string(std::min<std::int64_t>(neutral, kHighestStoredNeutral));
     return shown;
 }
 

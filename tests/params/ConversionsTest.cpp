@@ -1,6 +1,8 @@
 // The conversions between the window's values and the parameter record.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "Conversions.h"
 #include "NumberText.h"
 
@@ -170,6 +172,20 @@ TEST(ShowConfigTest, NeutralBesideTheHalvesRoundsToNearest)
         TServoConfig record;
         record.SetNeutralCode(static_cast<std::uint64_t>(code));
         EXPECT_EQ(ShowConfig(record, '.').Neutral, shown) << code;
+    }
+}
+
+// The top codes round to 2240, which would be stored back as code 0 (960):
+// they show as 2239 and come back near where they were.
+TEST(ShowConfigTest, TopNeutralCodesShowWhatStoresBackNearThem)
+{
+    for (auto [code, shown, back] : {std::tuple{8188, "2239", 8186}, {8189, "2239", 8186}, {8191, "2239", 8186}}) {
+        TServoConfig record;
+        record.SetNeutralCode(static_cast<std::uint64_t>(code));
+        TServoFields fields;
+        fields.Neutral = ShowConfig(record, '.').Neutral;
+        EXPECT_EQ(fields.Neutral, shown) << code;
+        EXPECT_EQ(Build(fields).NeutralCode(), back) << code;
     }
 }
 
