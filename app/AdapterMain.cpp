@@ -1,4 +1,4 @@
-// rivivev-uvezi: the tool over a real adapter, reached through libusb.
+// rivivev-uvezi on Linux: the tool over a real adapter, reached through libusb.
 #include "AdapterUsbBridge.h"
 #include "LibusbHost.h"
 #include "Program.h"

@@ -1,15 +1,11 @@
-// rivivev-uvezi-cli: the command line, over a real adapter through libusb,
+// rivivev-uvezi-cli: the command line, over the platform's real adapter,
 // or with --demo over the simulated adapter and servo.
-#include <unistd.h>
-
 #include <csignal>
-#include <ctime>
 #include <iostream>
 #include <thread>
 
-#include "AdapterUsbBridge.h"
 #include "Cli.h"
-#include "LibusbHost.h"
+#include "CliPlatform.h"
 #include "SimulatedAdapter.h"
 
 namespace {
@@ -20,8 +16,15 @@ void OnInterrupt(int) { g_interrupted = 1; }
 
 class ProgramServices final : public rvz::cli::CliServices {
 public:
-    rvz::UsbBridge& Bridge(bool demo) override { return demo ? static_cast<rvz::UsbBridge&>(m_simulated) : m_adapter; }
-    rvz::UsbHost* Usb(bool demo) override { return demo ? nullptr : &m_usb; }
+    rvz::UsbBridge& Bridge(bool demo) override
+    {
+        return demo ? static_cast<rvz::UsbBridge&>(m_simulated) : Real().Bridge();
+    }
+    rvz::UsbHost* Usb(bool demo) override { return demo ? nullptr : Real().Usb(); }
+    std::optional<rvz::cli::DoctorStep> LibraryStep(bool demo) override
+    {
+        return demo ? std::nullopt : Real().LibraryStep();
+    }
 
     // The demo's workshop: a programmed servo is pulled out at the next
     // pause, and a fresh one plugged in at the pause after.
@@ -38,22 +41,22 @@ public:
         }
     }
     bool Interrupted() override { return g_interrupted != 0; }
-    bool ErrorIsTerminal() override { return ::isatty(STDERR_FILENO) == 1; }
-    std::string Now() override
-    {
-        const std::time_t now = std::time(nullptr);
-        std::tm utc{};
-        ::gmtime_r(&now, &utc);
-        char text[32];
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-        return text;
-    }
+    bool ErrorIsTerminal() override { return rvz::app::StandardErrorIsTerminal(); }
+    std::string Now() override { return rvz::app::UtcNow(); }
 
 private:
+    // The real adapter's library is loaded only when a command asks for it,
+    // so --demo runs where no adapter software is installed.
+    rvz::app::RealAdapter& Real()
+    {
+        if (!m_real)
+            m_real = rvz::app::MakeRealAdapter();
+        return *m_real;
+    }
+
     enum class Swap { None, Unplug, PlugNext };
     rvz::SimulatedAdapter m_simulated{true};
-    rvz::LibusbHost m_usb;
-    rvz::AdapterUsbBridge m_adapter{m_usb};
+    std::unique_ptr<rvz::app::RealAdapter> m_real;
     Swap m_swap = Swap::None;
 };
 
@@ -62,7 +65,7 @@ private:
 int main(int argc, char** argv)
 {
     std::signal(SIGINT, OnInterrupt);
+    rvz::app::PrepareConsole();
     ProgramServices services;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return rvz::cli::RunCli(arguments, services, std::cout, std::cerr);
+    return rvz::cli::RunCli(rvz::app::Utf8Arguments(argc, argv), services, std::cout, std::cerr);
 }

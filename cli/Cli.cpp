@@ -17,6 +17,7 @@
 #include "ServoValues.h"
 #include "SystemFacts.h"
 #include "TracingBridge.h"
+#include "Utf8Path.h"
 
 namespace rvz::cli {
 
@@ -109,7 +110,7 @@ std::optional<Failure> Command::OpenBridge()
 {
     if (m_options.trace.empty())
         return std::nullopt;
-    m_traceFile.open(m_options.trace, std::ios::app);
+    m_traceFile.open(PathFromUtf8(m_options.trace), std::ios::app);
     if (!m_traceFile)
         return Failure{kExitFileError, "cannot write the trace file \"" + m_options.trace + "\"; choose another path"};
     m_traced = std::make_unique<TracingBridge>(m_services.Bridge(m_options.demo), m_traceFile);
@@ -140,7 +141,7 @@ std::optional<Failure> Command::BuildRecord(TServoConfig& record, bool fileRequi
     TServoFields fields;
     if (!m_options.file.empty()) {
         TServoConfig fromFile;
-        const ParamFileResult read = ReadParamFile(m_options.file, fromFile);
+        const ParamFileResult read = ReadParamFile(PathFromUtf8(m_options.file), fromFile);
         if (!read)
             return Failure{kExitFileError, "\"" + m_options.file + "\": " + DescribeParamFileError(read)};
         fields = FieldsFromRecord(fromFile, m_separator);
@@ -199,7 +200,7 @@ std::optional<Failure> Command::Verify(TComm& comm, const TServoConfig& written)
 
 std::optional<Failure> Command::SaveFile(const std::string& file, const TServoConfig& record)
 {
-    const ParamFileResult written = WriteParamFile(file, record);
+    const ParamFileResult written = WriteParamFile(PathFromUtf8(file), record);
     if (!written)
         return Failure{kExitFileError, "\"" + file + "\": " + DescribeParamFileError(written)};
     return std::nullopt;
@@ -292,7 +293,7 @@ int Command::Init()
 int Command::Show()
 {
     TServoConfig record;
-    const ParamFileResult read = ReadParamFile(m_options.file, record);
+    const ParamFileResult read = ReadParamFile(PathFromUtf8(m_options.file), record);
     if (!read)
         return Fail({kExitFileError, "\"" + m_options.file + "\": " + DescribeParamFileError(read)});
     Print(record, true);
@@ -329,7 +330,7 @@ int Command::Batch()
         return Fail(*failure);
     std::ofstream log;
     if (!m_options.log.empty()) {
-        log.open(m_options.log, std::ios::app);
+        log.open(PathFromUtf8(m_options.log), std::ios::app);
         if (!log)
             return Fail({kExitFileError, "cannot append to the log \"" + m_options.log + "\"; choose another path"});
     }
@@ -377,20 +378,21 @@ int Command::Doctor()
 {
     std::ostringstream trace;
     UsbBridge& bridge = m_services.Bridge(m_options.demo);
-    const Diagnosis diagnosis = RunDoctor(m_services.Usb(m_options.demo), bridge);
+    const Diagnosis diagnosis = RunDoctor(m_services.Usb(m_options.demo), bridge, m_services.LibraryStep(m_options.demo));
     m_out << DescribeDiagnosis(diagnosis);
     if (m_options.report.empty())
         return diagnosis.exitCode;
 
-    std::ofstream report(m_options.report);
+    std::ofstream report(PathFromUtf8(m_options.report));
     if (!report)
         return Fail({kExitFileError, "cannot write the report \"" + m_options.report + "\"; choose another path"});
     report << "rivivev-uvezi-cli doctor report\n\n";
     report << "system: " << OperatingSystem() << "\n";
     report << "user: " << UserAndGroups() << "\n";
-    report << "udev rule installed: " << (UdevRuleInstalled() ? "yes" : "no") << "\n";
-    if (UsbHost* usb = m_services.Usb(m_options.demo))
+    if (UsbHost* usb = m_services.Usb(m_options.demo)) {
+        report << "udev rule installed: " << (UdevRuleInstalled() ? "yes" : "no") << "\n";
         report << "libusb: " << usb->Version() << "\n";
+    }
     if (diagnosis.device) {
         const DeviceNodeFacts node = DeviceNode(diagnosis.device->bus, diagnosis.device->address);
         char ids[16];

@@ -4,10 +4,12 @@
 // the conversions and the parameter file), so both speak the same bytes.
 
 #include <chrono>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "Doctor.h"
 #include "UsbBridge.h"
 #include "UsbHost.h"
 
@@ -21,6 +23,10 @@ public:
     virtual UsbBridge& Bridge(bool demo) = 0;
     // The USB library behind the real bridge, for the doctor; null with demo.
     virtual UsbHost* Usb(bool demo) = 0;
+    // Where the bridge stands on a library the platform loads at run time
+    // (the vendor's library on Windows): the doctor's first step. None
+    // where there is no such library.
+    virtual std::optional<DoctorStep> LibraryStep(bool /*demo*/) { return std::nullopt; }
     // Waits between two polls of a batch.
     virtual void Pause(std::chrono::milliseconds duration) = 0;
     // Ctrl+C was pressed.

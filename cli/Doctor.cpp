@@ -135,13 +135,20 @@ void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
 
 }  // namespace
 
-Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge)
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library)
 {
     Diagnosis diagnosis;
     Steps steps(diagnosis);
-    if (!usb)
+    if (library) {
+        if (!library->ok) {
+            steps.Fail(library->what, library->advice, kExitNoAdapter);
+            return diagnosis;
+        }
+        steps.Ok(library->what);
+    } else if (!usb) {
         steps.Ok("simulated adapter (--demo): the USB library's steps are skipped");
-    else if (!CheckUsb(*usb, diagnosis, steps))
+    }
+    if (usb && !CheckUsb(*usb, diagnosis, steps))
         return diagnosis;
     CheckSession(bridge, diagnosis, steps);
     return diagnosis;

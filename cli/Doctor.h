@@ -27,9 +27,12 @@ struct Diagnosis {
     std::optional<IdentificationBytes> identification;
 };
 
-// usb is the USB library behind bridge, or null when the bridge is the
-// simulated adapter; then only the bridge's own steps run.
-Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge);
+// usb is the USB library behind bridge, or null where there is none (the
+// simulated adapter, or Windows, where the vendor's library stands behind
+// the bridge); then only the bridge's own steps run. library, when given,
+// is the first step: the library the bridge was bound to, or what of it is
+// missing, which ends the diagnosis.
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library = std::nullopt);
 
 // The steps as lines: "[ok]   ..." and "[fail] ...", then the advice.
 std::string DescribeDiagnosis(const Diagnosis& diagnosis);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <locale>
 
 namespace rvz {
 
@@ -282,15 +281,6 @@ std::string FormatTenthsShortest(std::int64_t tenths, char separator)
     if (text.back() == '0')
         text.resize(text.size() - 2);
     return text;
-}
-
-char UserDecimalSeparator()
-{
-    try {
-        return std::use_facet<std::numpunct<char>>(std::locale("")).decimal_point();
-    } catch (const std::runtime_error&) {
-        return '.';  // the environment names a locale this system lacks
-    }
 }
 
 }  // namespace rvz

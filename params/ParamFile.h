@@ -1,7 +1,8 @@
 #pragma once
 // The parameter file: the 16 bytes of a TServoConfig, raw, at the start of
 // the file. Only regular files are read or written; a folder, pipe or device
-// is refused at once, never waited on.
+// is refused at once, never waited on. "Exclusive use" is an flock on POSIX
+// systems and a share mode that admits no other opener on Windows.
 
 #include <filesystem>
 #include <string>
@@ -22,7 +23,7 @@ enum class ParamFileError {
 
 struct ParamFileResult {
     ParamFileError error = ParamFileError::None;
-    int systemError = 0;  // the system's error number, where it gave one
+    int systemError = 0;  // an errno value, where the system gave a reason
 
     explicit operator bool() const { return error == ParamFileError::None; }
 };

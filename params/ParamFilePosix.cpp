@@ -1,3 +1,4 @@
+// The parameter file on POSIX systems: descriptors, fstat and flock.
 #include "ParamFile.h"
 
 #include <fcntl.h>
@@ -6,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 namespace rvz {
@@ -115,8 +115,6 @@ ParamFileResult WriteRecordAtStart(OpenedFile& file, const TServoConfig& record)
     return file.Close();
 }
 
-std::string SystemReason(int error) { return std::generic_category().message(error); }
-
 }  // namespace
 
 ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& config)
@@ -150,29 +148,6 @@ ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoCo
     if (::ftruncate(created.get(), 0) != 0)
         return SystemFailure(ParamFileError::WriteFailed);
     return WriteRecordAtStart(created, config);
-}
-
-std::string DescribeParamFileError(const ParamFileResult& result)
-{
-    switch (result.error) {
-    case ParamFileError::None:
-        return "Done.";
-    case ParamFileError::CannotOpen:
-        if (result.systemError == ENOENT)
-            return "The file or its folder does not exist.";
-        return "The file cannot be opened: " + SystemReason(result.systemError) + ".";
-    case ParamFileError::InUse:
-        return "The file is in use by another program; close it there and try again.";
-    case ParamFileError::NotRegularFile:
-        return "This is not a file but a folder, pipe or device.";
-    case ParamFileError::NotParameterFile:
-        return "This is not a parameter file: it holds fewer than 16 bytes.";
-    case ParamFileError::ReadFailed:
-        return "The file cannot be read: " + SystemReason(result.systemError) + ".";
-    case ParamFileError::WriteFailed:
-        return "The file cannot be written: " + SystemReason(result.systemError) + ".";
-    }
-    return "Unknown error.";
 }
 
 }  // namespace rvz

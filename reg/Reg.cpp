@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "ExecutablePath.h"
 #include "NumberText.h"
 
 namespace rvz {
@@ -39,28 +40,38 @@ std::vector<std::string> SplitLines(const std::string& content)
     return lines;
 }
 
+// The path in UTF-8 whatever the platform's own encoding of names.
+std::string Utf8(const std::filesystem::path& file)
+{
+    const std::u8string text = file.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::string Describe(const std::filesystem::path& file, const char* what)
 {
-    return std::string(what) + " \"" + file.string() + "\". " + std::strerror(errno);
+    return std::string(what) + " \"" + Utf8(file) + "\". " + std::strerror(errno);
 }
 
 }  // namespace
 
 std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable)
 {
-    // Only a dot inside the file name starts an extension, never one in a folder name.
-    std::string path = executable.string();
-    const auto nameStart = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart))
-        path.erase(dot);
-    return path + ".dat";
+    // Only a dot inside the file name starts an extension, never one in a
+    // folder name; the name is taken apart in the platform's own characters,
+    // so that any name the system allows survives.
+    using Name = std::filesystem::path::string_type;
+    Name name = executable.filename().native();
+    const auto dot = name.find_last_of(static_cast<std::filesystem::path::value_type>('.'));
+    if (dot != Name::npos)
+        name.erase(dot);
+    name += std::filesystem::path(".dat").native();
+    return executable.parent_path() / name;
 }
 
 std::filesystem::path PreferencesPath()
 {
     std::error_code error;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path executable = ExecutablePath(error);
     if (error)
         throw PreferencesError("Cannot find the program's own path: " + error.message());
     return PreferencesPathFor(executable);

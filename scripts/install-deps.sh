@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo|fuzz
+# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
@@ -11,9 +11,13 @@ case "${1:-build}" in
   test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev) ;;
   # Fuzzing needs clang and its libFuzzer runtime.
   fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
+  # The Windows cross build: MinGW-w64 for both widths, GoogleTest's
+  # sources to build it for Windows, and Wine to run the tests.
+  windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
+                     g++-mingw-w64-i686-posix wine64) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo|fuzz" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|demo|fuzz|windows" >&2; exit 2 ;;
 esac
 
 missing=()

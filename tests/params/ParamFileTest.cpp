@@ -1,6 +1,9 @@
 // The parameter file on disk.
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#endif
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -88,22 +92,53 @@ TEST_P(RefusedFileTest, FailsWithItsReasonAndChangesNothing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(ParamFile, RefusedFileTest,
-    ::testing::Values(
-        RefusedCase{"Pipe",
-                    [](const fs::path& dir) {
-                        const fs::path pipe = dir / "x.svo";
-                        EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-                        return pipe;
-                    },
-                    ParamFileError::NotRegularFile, ParamFileError::NotRegularFile},
-        RefusedCase{"Folder", [](const fs::path& dir) { return dir; }, ParamFileError::NotRegularFile,
-                    ParamFileError::NotRegularFile},
-        RefusedCase{"Device", [](const fs::path&) { return fs::path("/dev/zero"); }, ParamFileError::NotRegularFile,
-                    ParamFileError::NotRegularFile},
-        RefusedCase{"MissingFolder", [](const fs::path& dir) { return dir / "no-such-folder" / "x.svo"; },
-                    ParamFileError::CannotOpen, ParamFileError::CannotOpen}),
-    [](const auto& row) { return std::string(row.param.name); });
+// Each platform's folder, device and missing folder; a pipe where the
+// system offers named pipes in its file tree.
+std::vector<RefusedCase> RefusedCases()
+{
+    std::vector<RefusedCase> cases{
+        {"Folder", [](const fs::path& dir) { return dir; }, ParamFileError::NotRegularFile,
+         ParamFileError::NotRegularFile},
+        {"MissingFolder", [](const fs::path& dir) { return dir / "no-such-folder" / "x.svo"; },
+         ParamFileError::CannotOpen, ParamFileError::CannotOpen},
+    };
+#if defined(_WIN32)
+    cases.push_back({"Device", [](const fs::path&) { return fs::path(L"NUL"); }, ParamFileError::NotRegularFile,
+                     ParamFileError::NotRegularFile});
+#else
+    cases.push_back({"Device", [](const fs::path&) { return fs::path("/dev/zero"); }, ParamFileError::NotRegularFile,
+                     ParamFileError::NotRegularFile});
+    cases.push_back({"Pipe",
+                     [](const fs::path& dir) {
+                         const fs::path pipe = dir / "x.svo";
+                         EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+                         return pipe;
+                     },
+                     ParamFileError::NotRegularFile, ParamFileError::NotRegularFile});
+#endif
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(ParamFile, RefusedFileTest, ::testing::ValuesIn(RefusedCases()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ParamFileTest, MissingFolderIsNamedAsSuch)
+{
+    TServoConfig loaded;
+    const ParamFileResult result = ReadParamFile(dir / "no-such-folder" / "x.svo", loaded);
+    EXPECT_EQ(DescribeParamFileError(result), "The file or its folder does not exist.");
+}
+
+// A name outside any ANSI code page is written and read under that name.
+TEST_F(ParamFileTest, NameInAnyScriptIsKept)
+{
+    const fs::path file = dir / fs::path(u8"伺服-ø.svo");
+    ASSERT_TRUE(WriteParamFile(file, record));
+    TServoConfig loaded;
+    ASSERT_TRUE(ReadParamFile(file, loaded));
+    EXPECT_EQ(loaded, record);
+    EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), fs::path(u8"伺服-ø.svo"));
+}
 
 TEST_F(ParamFileTest, ShortFileIsNotAParameterFile)
 {
@@ -116,6 +151,7 @@ TEST_F(ParamFileTest, ShortFileIsNotAParameterFile)
     EXPECT_NE(DescribeParamFileError(result).find("not a parameter file"), std::string::npos);
 }
 
+#if !defined(_WIN32)
 // A file that may grow only to 8 bytes stands for a full disk: the failed
 // write must be reported, never taken for a save.
 TEST_F(ParamFileTest, WriteThatRunsOutOfRoomFails)
@@ -150,6 +186,27 @@ TEST_F(ParamFileTest, FileHeldByAnotherProgramIsLeftAlone)
     EXPECT_EQ(ReadBytes(file), content);
     EXPECT_EQ(loaded, record);
 }
+
+#else
+// Another program that has the file open, even only for reading and
+// letting others read, keeps it: nothing is read or written.
+TEST_F(ParamFileTest, FileHeldByAnotherProgramIsLeftAlone)
+{
+    const fs::path file = dir / "held.svo";
+    const Bytes content(16, 0x77);
+    WriteBytes(file, content);
+    for (const DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+        const HANDLE holder = ::CreateFileW(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        TServoConfig loaded = record;
+        EXPECT_EQ(ReadParamFile(file, loaded).error, ParamFileError::InUse) << share;
+        EXPECT_EQ(WriteParamFile(file, record).error, ParamFileError::InUse) << share;
+        EXPECT_EQ(loaded, record);
+        ::CloseHandle(holder);
+    }
+    EXPECT_EQ(ReadBytes(file), content);
+}
+#endif
 
 }  // namespace
 }  // namespace rvz

@@ -2,7 +2,12 @@
 // A fresh folder for one test, named after it and removed afterwards.
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <string>

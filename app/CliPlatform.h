@@ -1,0 +1,36 @@
+#pragma once
+// What the command line takes from the platform it runs on: the real
+// adapter and the console. One implementation per platform.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Doctor.h"
+#include "UsbBridge.h"
+#include "UsbHost.h"
+
+namespace rvz::app {
+
+// The real adapter: libusb on Linux, the vendor's library on Windows.
+class RealAdapter {
+public:
+    virtual ~RealAdapter() = default;
+    virtual UsbBridge& Bridge() = 0;
+    // The USB library behind the bridge, where the doctor can ask it.
+    virtual UsbHost* Usb() = 0;
+    // The library the bridge was bound to at run time, where there is one.
+    virtual std::optional<cli::DoctorStep> LibraryStep() = 0;
+};
+std::unique_ptr<RealAdapter> MakeRealAdapter();
+
+// The arguments after the program's name, in UTF-8.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+// Makes the console show UTF-8 output as text.
+void PrepareConsole();
+bool StandardErrorIsTerminal();
+// The time now, ISO 8601 in UTC: "2026-12-08T07:30:00Z".
+std::string UtcNow();
+
+}  // namespace rvz::app

@@ -1,0 +1,46 @@
+// The command line's platform on Linux: libusb, and a POSIX terminal.
+#include <unistd.h>
+
+#include <ctime>
+
+#include "AdapterUsbBridge.h"
+#include "CliPlatform.h"
+#include "LibusbHost.h"
+
+namespace rvz::app {
+
+namespace {
+
+class LibusbAdapter final : public RealAdapter {
+public:
+    UsbBridge& Bridge() override { return m_bridge; }
+    UsbHost* Usb() override { return &m_usb; }
+    std::optional<cli::DoctorStep> LibraryStep() override { return std::nullopt; }
+
+private:
+    LibusbHost m_usb;
+    AdapterUsbBridge m_bridge{m_usb};
+};
+
+}  // namespace
+
+std::unique_ptr<RealAdapter> MakeRealAdapter() { return std::make_unique<LibusbAdapter>(); }
+
+// Linux hands the arguments over as the bytes typed, UTF-8 in any sane locale.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+void PrepareConsole() {}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::string UtcNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace rvz::app

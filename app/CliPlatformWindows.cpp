@@ -1,0 +1,92 @@
+// The command line's platform on Windows: the vendor's USBXpress library,
+// and a console that is told to take UTF-8.
+#include <windows.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <ctime>
+
+#include "CliPlatform.h"
+#include "SiUsbXpBridge.h"
+#include "SiUsbXpLibrary.h"
+
+namespace rvz::app {
+
+namespace {
+
+constexpr const char* kInstallAdvice =
+    "Install the adapter's driver package (the USBXpress driver that comes with the adapter), which brings "
+    "SIUSBXP.DLL, or copy its SIUSBXP.DLL beside rivivev-uvezi-cli.exe.";
+
+cli::DoctorStep StepFor(const SiUsbXpLoad& load)
+{
+    switch (load.outcome) {
+    case SiUsbXpLoad::Outcome::Loaded:
+        return {"the adapter's library " + load.file + " is loaded from " + load.path, true, {}};
+    case SiUsbXpLoad::Outcome::LibraryMissing:
+        return {"the adapter's library " + load.file + " cannot be loaded (Windows error " +
+                    std::to_string(load.systemError) + ")",
+                false, kInstallAdvice};
+    case SiUsbXpLoad::Outcome::OrdinalMissing:
+        return {load.path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +
+                    load.missingOperation + "), so it is not the USBXpress library the adapter needs",
+                false, kInstallAdvice};
+    }
+    return {};
+}
+
+class VendorAdapter final : public RealAdapter {
+public:
+    UsbBridge& Bridge() override { return m_bridge; }
+    UsbHost* Usb() override { return nullptr; }
+    std::optional<cli::DoctorStep> LibraryStep() override { return StepFor(m_library.Load()); }
+
+private:
+    SiUsbXpLibrary m_library;
+    SiUsbXpBridge m_bridge{m_library.Functions()};
+};
+
+std::string Utf8(const wchar_t* text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1)
+        return {};
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+    utf8.resize(static_cast<std::size_t>(size - 1));
+    return utf8;
+}
+
+}  // namespace
+
+std::unique_ptr<RealAdapter> MakeRealAdapter() { return std::make_unique<VendorAdapter>(); }
+
+// argv holds the arguments in the ANSI code page, which loses every
+// character outside it; the wide command line keeps them all.
+std::vector<std::string> Utf8Arguments(int, char**)
+{
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(Utf8(wide[i]));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+void PrepareConsole() { ::SetConsoleOutputCP(CP_UTF8); }
+
+bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+std::string UtcNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_s(&utc, &now);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace rvz::app

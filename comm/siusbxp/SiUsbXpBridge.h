@@ -1,0 +1,35 @@
+#pragma once
+// The bridge operations over the vendor's USBXpress library, as Windows
+// drives the adapter: the vendor's driver owns the device there, so this,
+// not libusb, is the way to it. The library's statuses are passed on
+// unchanged; only what could make the caller step out of its buffers is
+// kept in bounds.
+
+#include "SiUsbXpApi.h"
+#include "UsbBridge.h"
+
+namespace rvz {
+
+class SiUsbXpBridge final : public UsbBridge {
+public:
+    // The status of every operation while no library is bound: the
+    // library's own "device not found".
+    static constexpr BridgeStatus kNoLibrary = 0xFF;
+
+    // functions is null when the library could not be loaded or lacks an
+    // operation; then every operation fails and the count says no adapter.
+    explicit SiUsbXpBridge(const siusbxp::Functions* functions) : m_functions(functions) {}
+
+    BridgeStatus GetNumDevices(std::uint32_t* count) override;
+    BridgeStatus Open(std::uint32_t deviceIndex, BridgeHandle* handle) override;
+    BridgeStatus Close(BridgeHandle handle) override;
+    BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> destination, std::uint32_t* received) override;
+    BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
+    BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
+    BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+
+private:
+    const siusbxp::Functions* m_functions;
+};
+
+}  // namespace rvz

@@ -1,0 +1,47 @@
+#pragma once
+// Loads the vendor's USBXpress library at run time and binds the seven
+// operations by ordinal, never by name. Windows only.
+
+#include <cstdint>
+#include <string>
+
+#include "SiUsbXpApi.h"
+
+namespace rvz {
+
+struct SiUsbXpLoad {
+    enum class Outcome { Loaded, LibraryMissing, OrdinalMissing };
+    Outcome outcome = Outcome::LibraryMissing;
+    std::string file;                 // as asked for, in UTF-8
+    std::string path;                 // where it was found, in UTF-8; empty when not found
+    std::uint16_t missingOrdinal = 0;
+    const char* missingOperation = "";  // "write", for the doctor
+    unsigned long systemError = 0;      // GetLastError() of the failed load
+};
+
+class SiUsbXpLibrary {
+public:
+    static constexpr const wchar_t* kFileName = L"SIUSBXP.DLL";
+
+    // Loads file by the system's usual search order, so a copy beside the
+    // executable comes first; a missing file or ordinal is remembered, never
+    // thrown.
+    explicit SiUsbXpLibrary(const std::wstring& file = kFileName);
+    ~SiUsbXpLibrary();
+    SiUsbXpLibrary(const SiUsbXpLibrary&) = delete;
+    SiUsbXpLibrary& operator=(const SiUsbXpLibrary&) = delete;
+
+    // The seven operations, or null unless all of them were bound.
+    const siusbxp::Functions* Functions() const
+    {
+        return m_load.outcome == SiUsbXpLoad::Outcome::Loaded ? &m_functions : nullptr;
+    }
+    const SiUsbXpLoad& Load() const { return m_load; }
+
+private:
+    void* m_module = nullptr;  // HMODULE
+    siusbxp::Functions m_functions;
+    SiUsbXpLoad m_load;
+};
+
+}  // namespace rvz

@@ -1,0 +1,80 @@
+#include "SiUsbXpLibrary.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace rvz {
+
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring ModulePath(HMODULE module)
+{
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Binds one operation by its ordinal; false when the library lacks it.
+template <typename Function>
+bool Bind(HMODULE module, std::uint16_t ordinal, const char* operation, Function& function, SiUsbXpLoad& load)
+{
+    const FARPROC address = ::GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+    if (!address) {
+        load.outcome = SiUsbXpLoad::Outcome::OrdinalMissing;
+        load.missingOrdinal = ordinal;
+        load.missingOperation = operation;
+        return false;
+    }
+    // FARPROC is the generic function pointer GetProcAddress returns; the
+    // ordinal says which signature stands behind it.
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+    return true;
+}
+
+}  // namespace
+
+SiUsbXpLibrary::SiUsbXpLibrary(const std::wstring& file)
+{
+    m_load.file = Utf8(file);
+    HMODULE module = ::LoadLibraryW(file.c_str());
+    if (!module) {
+        m_load.systemError = ::GetLastError();
+        return;
+    }
+    m_module = module;
+    m_load.path = Utf8(ModulePath(module));
+    namespace o = siusbxp::ordinal;
+    siusbxp::Functions& f = m_functions;
+    if (Bind(module, o::kGetNumDevices, "count", f.getNumDevices, m_load) && Bind(module, o::kOpen, "open", f.open, m_load) &&
+        Bind(module, o::kClose, "close", f.close, m_load) && Bind(module, o::kRead, "read", f.read, m_load) &&
+        Bind(module, o::kWrite, "write", f.write, m_load) &&
+        Bind(module, o::kFlushBuffers, "flush", f.flushBuffers, m_load) &&
+        Bind(module, o::kSetTimeouts, "set time-outs", f.setTimeouts, m_load))
+        m_load.outcome = SiUsbXpLoad::Outcome::Loaded;
+}
+
+SiUsbXpLibrary::~SiUsbXpLibrary()
+{
+    if (m_module)
+        ::FreeLibrary(static_cast<HMODULE>(m_module));
+}
+
+}  // namespace rvz

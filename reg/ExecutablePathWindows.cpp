@@ -1,0 +1,28 @@
+// The module path in UTF-16, so that a folder with characters outside the
+// ANSI code page still names the right file.
+#include <windows.h>
+
+#include <vector>
+
+#include "ExecutablePath.h"
+
+namespace rvz {
+
+std::filesystem::path ExecutablePath(std::error_code& error)
+{
+    error.clear();
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            error.assign(static_cast<int>(::GetLastError()), std::system_category());
+            return {};
+        }
+        // A path that filled the buffer may have been cut: try a larger one.
+        if (length < buffer.size())
+            return std::filesystem::path(std::wstring(buffer.data(), length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace rvz

@@ -1,0 +1,234 @@
+// The bridge over the vendor's library, against the stand-in library. On
+// Windows the stand-in is a DLL that the real loader binds by ordinal; on
+// Linux its functions are bound directly, so the bridge's own handling is
+// tested in both builds and the binding in the Windows one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "Comm.h"
+#include "ServoConfig.h"
+#include "SiUsbXpBridge.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include "SiUsbXpLibrary.h"
+#else
+#include "StandIn.h"
+#endif
+
+namespace rvz {
+namespace {
+
+namespace o = siusbxp::ordinal;
+
+// The stand-in's controls, reached as a test of the real library would:
+// by name, in the module the loader loaded.
+struct Controls {
+    void (*reset)(int);
+    void (*failNext)(int, siusbxp::Status);
+    void (*overclaimNextRead)(siusbxp::Dword);
+    std::size_t (*log)(char*, std::size_t);
+};
+
+class SiUsbXpBridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#if defined(_WIN32)
+        ASSERT_NE(library.Functions(), nullptr) << library.Load().file;
+        const HMODULE module = ::GetModuleHandleW(L"SIUSBXP.DLL");
+        ASSERT_NE(module, nullptr);
+        controls = {Control<decltype(Controls::reset)>(module, "StandInReset"),
+                    Control<decltype(Controls::failNext)>(module, "StandInFailNext"),
+                    Control<decltype(Controls::overclaimNextRead)>(module, "StandInOverclaimNextRead"),
+                    Control<decltype(Controls::log)>(module, "StandInLog")};
+#endif
+        controls.reset(1);
+    }
+
+#if defined(_WIN32)
+    template <typename Function>
+    static Function Control(HMODULE module, const char* name)
+    {
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+    }
+    SiUsbXpLibrary library;
+    SiUsbXpBridge bridge{library.Functions()};
+    Controls controls{};
+#else
+    const siusbxp::Functions functions{StandInGetNumDevices, StandInOpen,         StandInClose,      StandInRead,
+                                       StandInWrite,         StandInFlushBuffers, StandInSetTimeouts};
+    SiUsbXpBridge bridge{&functions};
+    Controls controls{StandInReset, StandInFailNext, StandInOverclaimNextRead, StandInLog};
+#endif
+
+    std::string Log() const
+    {
+        std::string text(controls.log(nullptr, 0), '\0');
+        controls.log(text.data(), text.size() + 1);
+        return text;
+    }
+    BridgeHandle OpenSession()
+    {
+        BridgeHandle handle = kNullHandle;
+        EXPECT_EQ(bridge.Open(0, &handle), kBridgeSuccess);
+        return handle;
+    }
+    static std::string HandleText(BridgeHandle handle)
+    {
+        char text[24];
+        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(handle));
+        return text;
+    }
+};
+
+// Every operation receives its arguments in the library's order: a flush
+// of (255, 0) that arrived as (0, 255), or time-outs swapped, show here.
+TEST_F(SiUsbXpBridgeTest, PassesEveryArgumentInTheLibrarysOrder)
+{
+    std::uint32_t count = 99;
+    EXPECT_EQ(bridge.GetNumDevices(&count), kBridgeSuccess);
+    EXPECT_EQ(bridge.SetTimeouts(50, 70), kBridgeSuccess);
+    const BridgeHandle handle = OpenSession();
+    const std::string h = HandleText(handle);
+    EXPECT_EQ(bridge.FlushBuffers(handle, kFlushBuffer, 0), kBridgeSuccess);
+    const std::uint8_t probe[] = {0x81, 0x00, 0x00};
+    std::uint32_t written = 0;
+    EXPECT_EQ(bridge.Write(handle, probe, &written), kBridgeSuccess);
+    std::uint8_t reply[5]{};
+    std::uint32_t received = 0;
+    EXPECT_EQ(bridge.Read(handle, reply, &received), kBridgeSuccess);
+    EXPECT_EQ(bridge.Close(handle), kBridgeSuccess);
+
+    EXPECT_EQ(Log(), "count\ntimeouts(50,70)\nopen(0)\nflush(" + h + ",255,0)\nwrite(" + h +
+                         ",3,null) 81 00 00\nread(" + h + ",5,null)\nclose(" + h + ")\n");
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(written, 3u);
+}
+
+// The handle is pointer-sized and comes back unchanged: the stand-in's
+// carry a tag in their top byte, which a 32-bit detour would cut off.
+TEST_F(SiUsbXpBridgeTest, HandleTravelsBackWhole)
+{
+    const BridgeHandle handle = OpenSession();
+    EXPECT_EQ(handle >> (8 * sizeof(void*) - 8), 0x5Au);
+    std::uint8_t reply[1]{};
+    std::uint32_t received = 0;
+    EXPECT_EQ(bridge.Read(handle, reply, &received), kBridgeSuccess);
+    EXPECT_NE(bridge.Read(handle ^ 1, reply, &received), kBridgeSuccess);  // another handle is refused
+    EXPECT_EQ(bridge.Close(handle), kBridgeSuccess);
+    EXPECT_NE(bridge.Read(handle, reply, &received), kBridgeSuccess);  // the closed one too
+}
+
+// Each operation's status, whatever its value, reaches the caller unchanged.
+TEST_F(SiUsbXpBridgeTest, PassesEveryStatusOnUnchanged)
+{
+    const BridgeHandle handle = OpenSession();
+    std::uint8_t buffer[3]{};
+    std::uint32_t n = 0;
+    BridgeHandle opened = kNullHandle;
+    const std::pair<int, std::function<BridgeStatus()>> operations[] = {
+        {o::kGetNumDevices, [&] { return bridge.GetNumDevices(&n); }},
+        {o::kOpen, [&] { return bridge.Open(0, &opened); }},
+        {o::kRead, [&] { return bridge.Read(handle, buffer, &n); }},
+        {o::kWrite, [&] { return bridge.Write(handle, buffer, &n); }},
+        {o::kFlushBuffers, [&] { return bridge.FlushBuffers(handle, kFlushBuffer, kFlushBuffer); }},
+        {o::kSetTimeouts, [&] { return bridge.SetTimeouts(50, 50); }},
+        {o::kClose, [&] { return bridge.Close(handle); }},
+    };
+    for (const auto& [ordinal, call] : operations) {
+        const siusbxp::Status status = 0x40 + ordinal;
+        controls.failNext(ordinal, status);
+        EXPECT_EQ(call(), status) << "ordinal " << ordinal;
+    }
+    EXPECT_EQ(opened, kNullHandle);  // a failed open leaves no handle behind
+}
+
+// A whole read of the servo's registers runs over the library, and a
+// pulled adapter makes the count fail.
+TEST_F(SiUsbXpBridgeTest, ReadsTheServosRegistersAndSeesTheAdapterGo)
+{
+    TComm comm(bridge);
+    ASSERT_TRUE(comm.OpenAdapter());
+    ASSERT_TRUE(comm.ProbeServo());
+    TServoConfig record;
+    ASSERT_TRUE(comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())));
+    // The factory's limits and neutral: codes 78, 156 and 3456.
+    EXPECT_EQ(record.Bytes[7], 0x4E);
+    EXPECT_EQ(record.Bytes[8], 0x9C);
+    EXPECT_EQ(record.Bytes[9], 0x80);
+    EXPECT_EQ(record.Bytes[10], 0x0D);
+
+    controls.reset(0);
+    std::uint32_t count = 0;
+    EXPECT_NE(bridge.GetNumDevices(&count), kBridgeSuccess);
+    EXPECT_FALSE(comm.OpenAdapter());
+}
+
+// A library that claims more bytes than were asked for is held to the
+// buffer's size: the caller never reads past what it wanted.
+TEST_F(SiUsbXpBridgeTest, ReadNeverClaimsMoreThanWasWanted)
+{
+    const BridgeHandle handle = OpenSession();
+    const std::uint8_t probe[] = {0x81, 0x00, 0x00};
+    std::uint32_t written = 0;
+    ASSERT_EQ(bridge.Write(handle, probe, &written), kBridgeSuccess);
+    controls.overclaimNextRead(1000);
+    std::uint8_t reply[2]{};
+    std::uint32_t received = 0;
+    EXPECT_EQ(bridge.Read(handle, reply, &received), kBridgeSuccess);
+    EXPECT_EQ(received, 2u);
+}
+
+TEST(SiUsbXpBridgeWithoutLibraryTest, EveryOperationFailsAndNoAdapterIsFound)
+{
+    SiUsbXpBridge bridge(nullptr);
+    std::uint32_t count = 7;
+    EXPECT_NE(bridge.GetNumDevices(&count), kBridgeSuccess);
+    EXPECT_EQ(count, 0u);
+    TComm comm(bridge);
+    EXPECT_FALSE(comm.OpenAdapter());
+    EXPECT_EQ(comm.AdapterHandle(), kNullHandle);
+}
+
+#if defined(_WIN32)
+TEST(SiUsbXpLibraryTest, MissingLibraryIsReportedNotThrown)
+{
+    const SiUsbXpLibrary library(L"no-such-library.dll");
+    EXPECT_EQ(library.Functions(), nullptr);
+    EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::LibraryMissing);
+    EXPECT_EQ(library.Load().systemError, static_cast<unsigned long>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(library.Load().file, "no-such-library.dll");
+}
+
+TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
+{
+    const SiUsbXpLibrary library(L"siusbxp-without-write.dll");
+    EXPECT_EQ(library.Functions(), nullptr);
+    EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::OrdinalMissing);
+    EXPECT_EQ(library.Load().missingOrdinal, o::kWrite);
+    EXPECT_STREQ(library.Load().missingOperation, "write");
+    EXPECT_NE(library.Load().path.find("siusbxp-without-write.dll"), std::string::npos) << library.Load().path;
+}
+
+TEST(SiUsbXpLibraryTest, LibraryBesideTheExecutableIsFoundByTheUsualSearch)
+{
+    const SiUsbXpLibrary library;
+    ASSERT_NE(library.Functions(), nullptr);
+    // Beside the test, in the folder the build puts every executable in;
+    // Windows names are compared without regard to case.
+    std::string path = library.Load().path;
+    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_TRUE(path.ends_with("\\bin\\siusbxp.dll")) << path;
+}
+#endif
+
+}  // namespace
+}  // namespace rvz
