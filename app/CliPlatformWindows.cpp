@@ -19,14 +19,25 @@ constexpr const char* kInstallAdvice =
     "Install the adapter's driver package (the USBXpress driver that comes with the adapter), which brings "
     "SIUSBXP.DLL, or copy its SIUSBXP.DLL beside rivivev-uvezi-cli.exe.";
 
+constexpr const char* kWidth = sizeof(void*) == 8 ? "64" : "32";
+
 cli::DoctorStep StepFor(const SiUsbXpLoad& load)
 {
     switch (load.outcome) {
     case SiUsbXpLoad::Outcome::Loaded:
         return {"the adapter's library " + load.file + " is loaded from " + load.path, true, {}};
     case SiUsbXpLoad::Outcome::LibraryMissing:
+        // A library of the other width is the likeliest mistake after a
+        // missing one, and Windows names it only by number.
+        if (load.systemError == ERROR_BAD_EXE_FORMAT)
+            return {"the adapter's library " + load.file + " was found, but this " + kWidth +
+                        "-bit program cannot load it (Windows error 193): it is built for the other width, or damaged",
+                    false,
+                    std::string("Copy the ") + kWidth +
+                        "-bit SIUSBXP.DLL from the adapter's driver package beside rivivev-uvezi-cli.exe."};
         return {"the adapter's library " + load.file + " cannot be loaded (Windows error " +
-                    std::to_string(load.systemError) + ")",
+                    std::to_string(load.systemError) + (load.systemError == ERROR_MOD_NOT_FOUND ? ": not found" : "") +
+                    ")",
                 false, kInstallAdvice};
     case SiUsbXpLoad::Outcome::OrdinalMissing:
         return {load.path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +

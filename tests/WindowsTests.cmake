@@ -43,8 +43,18 @@ rvz_cli_exe_test(cli_exe_read_over_library ${cli_dir} 0 "${read_output}" "read")
 rvz_cli_exe_test(cli_exe_doctor_over_library ${cli_dir} 0
   "\\[ok\\]   the adapter's library SIUSBXP.DLL is loaded from [A-Z]:.*\\\\bin\\\\SIUSBXP\\.[Dd][Ll][Ll].*\\[ok\\]   a servo answers the probe" "doctor")
 rvz_cli_exe_test(cli_exe_doctor_without_library ${bare} 3
-  "\\[fail\\] the adapter's library SIUSBXP.DLL cannot be loaded \\(Windows error 126\\).*Install the adapter's driver package" "doctor")
+  "\\[fail\\] the adapter's library SIUSBXP.DLL cannot be loaded \\(Windows error 126: not found\\).*Install the adapter's driver package" "doctor")
 rvz_cli_exe_test(cli_exe_read_without_library ${bare} 3 "no adapter found" "read")
+# A file of that name that is no library for this program.
+set(wrong ${CMAKE_CURRENT_BINARY_DIR}/wrong-library)
+add_custom_command(OUTPUT ${wrong}/rivivev-uvezi-cli.exe ${wrong}/SIUSBXP.DLL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${wrong}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${wrong}/
+  COMMAND ${CMAKE_COMMAND} -E echo "not a library" > ${wrong}/SIUSBXP.DLL
+  DEPENDS rivivev-uvezi-cli)
+add_custom_target(rvz_cli_exe_wrong_library ALL DEPENDS ${wrong}/rivivev-uvezi-cli.exe)
+rvz_cli_exe_test(cli_exe_doctor_wrong_library ${wrong} 3
+  "was found, but this 64-bit program cannot load it \\(Windows error 193\\).*Copy the 64-bit SIUSBXP.DLL" "doctor")
 # A file name outside the ANSI code page: the arguments arrive in UTF-8 and
 # the file is opened by its wide name.
 rvz_cli_exe_test(cli_exe_make_wide_name ${bare} 0 "^$" "make --set neutral=1640 -o 伺服-ø.svo")

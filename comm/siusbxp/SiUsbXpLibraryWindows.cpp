@@ -2,11 +2,21 @@
 
 #include <windows.h>
 
+#include <type_traits>
 #include <vector>
 
 namespace rvz {
 
 namespace {
+
+#if !defined(_WIN64)
+// On 32-bit Windows the library's operations pop their own arguments
+// (stdcall); called as cdecl they would leave the stack off by the
+// arguments' size after every call. The convention is part of the type.
+static_assert(!std::is_same_v<siusbxp::ReadFn, siusbxp::Status (*)(siusbxp::Handle, void*, siusbxp::Dword,
+                                                                     siusbxp::Dword*, void*)>,
+              "the library's operations must be called as stdcall");
+#endif
 
 std::string Utf8(const std::wstring& text)
 {
