@@ -10,6 +10,7 @@
 #include "CliPlatform.h"
 #include "SiUsbXpBridge.h"
 #include "SiUsbXpLibrary.h"
+#include "WideText.h"
 
 namespace rvz::app {
 
@@ -58,17 +59,6 @@ private:
     SiUsbXpBridge m_bridge{m_library.Functions()};
 };
 
-std::string Utf8(const wchar_t* text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size - 1));
-    return utf8;
-}
-
 }  // namespace
 
 std::unique_ptr<RealAdapter> MakeRealAdapter() { return std::make_unique<VendorAdapter>(); }
@@ -81,7 +71,7 @@ std::vector<std::string> Utf8Arguments(int, char**)
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 1; wide && i < count; ++i)
-        arguments.push_back(Utf8(wide[i]));
+        arguments.push_back(cli::Utf8FromWide(wide[i]));
     ::LocalFree(wide);
     return arguments;
 }

@@ -6,23 +6,13 @@
 #include <string>
 
 #include "SystemFacts.h"
+#include "WideText.h"
 
 namespace rvz::cli {
 
 namespace {
 
 using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-
-std::string Utf8(const wchar_t* text)
-{
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1)
-        return {};
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-    utf8.resize(static_cast<std::size_t>(size - 1));
-    return utf8;
-}
 
 }  // namespace
 
@@ -50,7 +40,7 @@ std::string UserAndGroups()
 {
     wchar_t name[257]{};
     DWORD size = 257;
-    return ::GetUserNameW(name, &size) ? Utf8(name) : "unknown";
+    return ::GetUserNameW(name, &size) ? Utf8FromWide(name) : "unknown";
 }
 
 bool UdevRuleInstalled() { return false; }
