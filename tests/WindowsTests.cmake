@@ -72,3 +72,14 @@ add_custom_target(rvz_reg_test_in_wide_folder ALL DEPENDS "${wide_folder}/reg_te
 add_test(NAME reg_test_in_wide_folder COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "${wide_folder}/reg_test.exe"
          --gtest_filter=PreferencesPathTest.*)
 set_tests_properties(reg_test_in_wide_folder PROPERTIES TIMEOUT 120)
+
+# A library of that name without the write at ordinal 7.
+set(no_write ${CMAKE_CURRENT_BINARY_DIR}/library-without-write)
+add_custom_command(OUTPUT ${no_write}/rivivev-uvezi-cli.exe ${no_write}/SIUSBXP.DLL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${no_write}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${no_write}/
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:siusbxp_without_write> ${no_write}/SIUSBXP.DLL
+  DEPENDS rivivev-uvezi-cli siusbxp_without_write)
+add_custom_target(rvz_cli_exe_library_without_write ALL DEPENDS ${no_write}/rivivev-uvezi-cli.exe)
+rvz_cli_exe_test(cli_exe_doctor_library_without_write ${no_write} 3
+  "SIUSBXP.DLL has no operation at ordinal 7 \\(write\\), so it is not the USBXpress library" "doctor")
