@@ -2,14 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 namespace rvz {
 
 namespace {
-
-// Wide enough for any 20-digit whole part plus a 64-bit offset.
-__extension__ typedef __int128 Int128;
-__extension__ typedef unsigned __int128 UInt128;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -105,22 +102,61 @@ Fraction Complement(Fraction f)
     return f;
 }
 
-// digits x multiplier as a decimal digit string, exactly.
+// digits x multiplier as a decimal digit string, exactly: long
+// multiplication by the multiplier's own decimal digits.
 std::string MultiplyDigits(std::string_view digits, std::uint64_t multiplier)
 {
     if (digits.empty() || multiplier == 0)
         return {};
+    const std::string factor = std::to_string(multiplier);
+    // Column sums, least significant first; each stays below 20 x 81 plus a carry.
+    std::vector<int> columns(digits.size() + factor.size(), 0);
+    for (std::size_t i = 0; i < digits.size(); ++i)
+        for (std::size_t j = 0; j < factor.size(); ++j)
+            columns[i + j] += (digits[digits.size() - 1 - i] - '0') * (factor[factor.size() - 1 - j] - '0');
     std::string product;
-    UInt128 carry = 0;
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-        const UInt128 v = static_cast<UInt128>(*it - '0') * multiplier + carry;
-        product.push_back(static_cast<char>('0' + static_cast<int>(v % 10)));
+    int carry = 0;
+    for (const int column : columns) {
+        const int v = column + carry;
+        product.push_back(static_cast<char>('0' + v % 10));
         carry = v / 10;
     }
-    for (; carry != 0; carry /= 10)
-        product.push_back(static_cast<char>('0' + static_cast<int>(carry % 10)));
+    while (product.size() > 1 && product.back() == '0')
+        product.pop_back();
     std::reverse(product.begin(), product.end());
     return product;
+}
+
+// The decimal digits as an unsigned 64-bit number; nullopt from 2^64 on.
+std::optional<std::uint64_t> DigitsValue(std::string_view digits)
+{
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (kMax - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+// offset + magnitude, or offset - magnitude when negative; nullopt outside
+// the signed 64-bit range. Unsigned arithmetic wraps where signed would
+// overflow, and the bounds are checked before it can.
+std::optional<std::int64_t> AddToOffset(std::int64_t offset, bool negative, std::uint64_t magnitude)
+{
+    const auto base = static_cast<std::uint64_t>(offset);
+    constexpr auto kMaxResult = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    constexpr auto kMinResult = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::min());
+    if (!negative) {
+        if (magnitude > kMaxResult - base)  // the room up to the largest int64
+            return std::nullopt;
+        return static_cast<std::int64_t>(base + magnitude);
+    }
+    if (magnitude > base - kMinResult)  // the room down to the smallest int64
+        return std::nullopt;
+    return static_cast<std::int64_t>(base - magnitude);
 }
 
 }  // namespace
@@ -199,7 +235,7 @@ std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t 
     const std::string digits = MultiplyDigits(value.digits, magnitude);
 
     // |factor x value| = whole + fraction.
-    Int128 whole = 0;
+    std::uint64_t whole = 0;
     Fraction fraction = Fraction::Zero;
     if (!digits.empty()) {
         const auto length = static_cast<std::int64_t>(digits.size());
@@ -225,24 +261,35 @@ std::optional<std::int64_t> RoundAffine(const ExactDecimal& value, std::int64_t 
                 fraction = ClassifyFraction(fractionLength - length, digits);
             }
         }
-        for (char c : integerDigits)
-            whole = whole * 10 + (c - '0');
+        // A whole part of 2^64 or more puts offset +- whole beyond int64
+        // for every offset, whichever way the fraction rounds.
+        const auto parsed = DigitsValue(integerDigits);
+        if (!parsed)
+            return std::nullopt;
+        whole = *parsed;
     }
 
-    Int128 base = offset;
-    if (!negative) {
-        base += whole;
-    } else if (fraction == Fraction::Zero) {
-        base -= whole;
-    } else {
-        base -= whole + 1;
+    // factor x value = -(whole + fraction) when negative: below a non-zero
+    // fraction the integer is -(whole + 1), and the fraction is what is left
+    // above it. The rounding then goes up by one or not.
+    const bool borrow = negative && fraction != Fraction::Zero;
+    if (borrow)
         fraction = Complement(fraction);
+    const bool baseOdd = ((static_cast<std::uint64_t>(offset) ^ whole) & 1) != (borrow ? 1u : 0u);
+    const bool roundUp = fraction == Fraction::AboveHalf || (fraction == Fraction::Half && baseOdd);
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    if (!negative) {
+        if (roundUp && whole == kMax)
+            return std::nullopt;
+        return AddToOffset(offset, false, whole + (roundUp ? 1 : 0));
     }
-    const bool roundUp = fraction == Fraction::AboveHalf || (fraction == Fraction::Half && base % 2 != 0);
-    const Int128 rounded = base + (roundUp ? 1 : 0);
-    if (rounded < std::numeric_limits<std::int64_t>::min() || rounded > std::numeric_limits<std::int64_t>::max())
-        return std::nullopt;
-    return static_cast<std::int64_t>(rounded);
+    // -(whole + 1) + 1 when a borrowed integer rounds back up.
+    if (borrow && !roundUp) {
+        if (whole == kMax)
+            return std::nullopt;
+        return AddToOffset(offset, true, whole + 1);
+    }
+    return AddToOffset(offset, true, whole);
 }
 
 std::int64_t RoundHalfEvenDiv(std::int64_t numerator, std::int64_t denominator)

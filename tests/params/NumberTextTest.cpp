@@ -1,6 +1,8 @@
 // The number readers and the exact rounding.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "NumberText.h"
 
 namespace rvz {
@@ -69,6 +71,26 @@ INSTANTIATE_TEST_SUITE_P(DeadBandAndMirror, RoundAffineTest,
                       RoundCase{"1844674407370955161", -5, 65, -9223372036854775740},
                       RoundCase{"1844674407370955175", -5, 65, std::nullopt},
                       RoundCase{"1000000000000000000", -5, 65, -4999999999999999935}));
+
+// At the edges of the signed 64-bit range, from both sides and with the
+// offset at its limits: one past is refused, the limit itself is kept.
+constexpr std::int64_t kMin64 = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMax64 = std::numeric_limits<std::int64_t>::max();
+INSTANTIATE_TEST_SUITE_P(Int64Limits, RoundAffineTest,
+    ::testing::Values(RoundCase{"9223372036854775807", 1, 0, kMax64}, RoundCase{"9223372036854775808", 1, 0, std::nullopt},
+                      RoundCase{"9223372036854775806.5", 1, 0, kMax64 - 1},
+                      RoundCase{"9223372036854775807.5", 1, 0, std::nullopt},
+                      RoundCase{"-9223372036854775808", 1, 0, kMin64}, RoundCase{"-9223372036854775808.5", 1, 0, kMin64},
+                      RoundCase{"-9223372036854775808.6", 1, 0, std::nullopt},
+                      RoundCase{"-9223372036854775809", 1, 0, std::nullopt}, RoundCase{"1", 1, kMax64, std::nullopt},
+                      RoundCase{"1", -1, kMin64, std::nullopt}, RoundCase{"0.5", 1, kMax64 - 1, kMax64 - 1},
+                      RoundCase{"0.5", 1, kMax64, std::nullopt}, RoundCase{"18446744073709551615", 1, kMin64, kMax64},
+                      RoundCase{"18446744073709551616", 1, kMin64, std::nullopt},
+                      RoundCase{"18446744073709551615", -1, kMax64, kMin64},
+                      RoundCase{"18446744073709551614.5", -1, kMax64, kMin64},
+                      RoundCase{"18446744073709551615.5", 1, kMin64, std::nullopt},
+                      RoundCase{"-18446744073709551615.4", 1, kMax64, kMin64},
+                      RoundCase{"-18446744073709551615.6", 1, kMax64, std::nullopt}));
 
 TEST(ParseDecimalTest, AcceptsLocaleSeparatorAndSpaces)
 {
