@@ -1,6 +1,7 @@
 // rivivev-uvezi-cli: the command line, over the platform's real adapter,
 // or with --demo over the simulated adapter and servo.
 #include <csignal>
+#include <ctime>
 #include <iostream>
 #include <thread>
 
@@ -42,7 +43,13 @@ public:
     }
     bool Interrupted() override { return g_interrupted != 0; }
     bool ErrorIsTerminal() override { return rvz::app::StandardErrorIsTerminal(); }
-    std::string Now() override { return rvz::app::UtcNow(); }
+    std::string Now() override
+    {
+        const std::tm utc = rvz::app::UtcTime(std::time(nullptr));
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        return text;
+    }
 
 private:
     // The real adapter's library is loaded only when a command asks for it,

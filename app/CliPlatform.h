@@ -2,6 +2,7 @@
 // What the command line takes from the platform it runs on: the real
 // adapter and the console. One implementation per platform.
 
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,7 +31,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // Makes the console show UTF-8 output as text.
 void PrepareConsole();
 bool StandardErrorIsTerminal();
-// The time now, ISO 8601 in UTC: "2026-12-08T07:30:00Z".
-std::string UtcNow();
+// The calendar time in UTC.
+std::tm UtcTime(std::time_t time);
 
 }  // namespace rvz::app

@@ -33,14 +33,11 @@ void PrepareConsole() {}
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-std::string UtcNow()
+std::tm UtcTime(std::time_t time)
 {
-    const std::time_t now = std::time(nullptr);
     std::tm utc{};
-    ::gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    ::gmtime_r(&time, &utc);
+    return utc;
 }
 
 }  // namespace rvz::app

@@ -24,24 +24,26 @@ constexpr const char* kWidth = sizeof(void*) == 8 ? "64" : "32";
 
 cli::DoctorStep StepFor(const SiUsbXpLoad& load)
 {
+    const std::string file = cli::Utf8FromWide(load.file);
+    const std::string path = cli::Utf8FromWide(load.path);
     switch (load.outcome) {
     case SiUsbXpLoad::Outcome::Loaded:
-        return {"the adapter's library " + load.file + " is loaded from " + load.path, true, {}};
+        return {"the adapter's library " + file + " is loaded from " + path, true, {}};
     case SiUsbXpLoad::Outcome::LibraryMissing:
         // A library of the other width is the likeliest mistake after a
         // missing one, and Windows names it only by number.
         if (load.systemError == ERROR_BAD_EXE_FORMAT)
-            return {"the adapter's library " + load.file + " was found, but this " + kWidth +
+            return {"the adapter's library " + file + " was found, but this " + kWidth +
                         "-bit program cannot load it (Windows error 193): it is built for the other width, or damaged",
                     false,
                     std::string("Copy the ") + kWidth +
                         "-bit SIUSBXP.DLL from the adapter's driver package beside rivivev-uvezi-cli.exe."};
-        return {"the adapter's library " + load.file + " cannot be loaded (Windows error " +
+        return {"the adapter's library " + file + " cannot be loaded (Windows error " +
                     std::to_string(load.systemError) + (load.systemError == ERROR_MOD_NOT_FOUND ? ": not found" : "") +
                     ")",
                 false, kInstallAdvice};
     case SiUsbXpLoad::Outcome::OrdinalMissing:
-        return {load.path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +
+        return {path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +
                     load.missingOperation + "), so it is not the USBXpress library the adapter needs",
                 false, kInstallAdvice};
     }
@@ -80,14 +82,11 @@ void PrepareConsole() { ::SetConsoleOutputCP(CP_UTF8); }
 
 bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 
-std::string UtcNow()
+std::tm UtcTime(std::time_t time)
 {
-    const std::time_t now = std::time(nullptr);
     std::tm utc{};
-    ::gmtime_s(&utc, &now);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    ::gmtime_s(&utc, &time);
+    return utc;
 }
 
 }  // namespace rvz::app

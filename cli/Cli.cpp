@@ -90,6 +90,9 @@ private:
     // The record from the file and the settings, built as the window builds
     // it from its fields; warnings go to standard error.
     std::optional<Failure> BuildRecord(TServoConfig& record, bool fileRequired);
+    // The record to send, then a session with the adapter: nothing is sent
+    // before both are ready.
+    std::optional<Failure> PrepareToSend(TComm& comm, TServoConfig& record);
     std::optional<Failure> ReadRecord(TComm& comm, TServoConfig& record);
     std::optional<Failure> WriteRecord(TComm& comm, const TServoConfig& record);
     std::optional<Failure> Verify(TComm& comm, const TServoConfig& written);
@@ -257,13 +260,18 @@ int Command::Read()
     return kExitOk;
 }
 
+std::optional<Failure> Command::PrepareToSend(TComm& comm, TServoConfig& record)
+{
+    if (auto failure = BuildRecord(record, true))
+        return failure;
+    return Connect(comm);
+}
+
 int Command::Write()
 {
     TServoConfig record;
-    if (auto failure = BuildRecord(record, true))
-        return Fail(*failure);
     TComm comm(Bridge());
-    if (auto failure = Connect(comm))
+    if (auto failure = PrepareToSend(comm, record))
         return Fail(*failure);
     if (auto failure = WriteRecord(comm, record))
         return Fail(*failure);
@@ -277,10 +285,8 @@ int Command::Write()
 int Command::Init()
 {
     TServoConfig record;
-    if (auto failure = BuildRecord(record, true))
-        return Fail(*failure);
     TComm comm(Bridge());
-    if (auto failure = Connect(comm))
+    if (auto failure = PrepareToSend(comm, record))
         return Fail(*failure);
     std::array<std::uint8_t, TServoConfig::kSize + 1> block{};  // the record, then 0x00
     std::copy(record.Bytes.begin(), record.Bytes.end(), block.begin());

@@ -87,6 +87,25 @@ OpenedFile OpenExclusive(const std::filesystem::path& file, DWORD access, DWORD 
     return opened;
 }
 
+enum class TransferEnd { Done, Stopped, Failed };
+
+// Repeats a read or write until all size bytes moved; a call that moves
+// nothing (the end of the file, a full disk) stops it.
+template <typename Transfer>
+TransferEnd TransferFully(std::size_t size, Transfer&& transfer)
+{
+    DWORD done = 0;
+    while (done < size) {
+        DWORD n = 0;
+        if (!transfer(done, n))
+            return TransferEnd::Failed;
+        if (n == 0)
+            return TransferEnd::Stopped;
+        done += n;
+    }
+    return TransferEnd::Done;
+}
+
 }  // namespace
 
 ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& config)
@@ -95,17 +114,14 @@ ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& c
     if (!opened.valid())
         return opened.failure();
     TServoConfig read;
-    DWORD done = 0;
-    while (done < read.Bytes.size()) {
-        DWORD n = 0;
-        if (!::ReadFile(opened.get(), read.Bytes.data() + done, static_cast<DWORD>(read.Bytes.size() - done), &n,
-                        nullptr))
-            return SystemFailure(ParamFileError::ReadFailed);
-        // The end of the file before the 16th byte: too short to be a record.
-        if (n == 0)
-            return {ParamFileError::NotParameterFile, 0};
-        done += n;
-    }
+    const TransferEnd end = TransferFully(read.Bytes.size(), [&](DWORD at, DWORD& n) {
+        return ::ReadFile(opened.get(), read.Bytes.data() + at, static_cast<DWORD>(read.Bytes.size() - at), &n, nullptr);
+    });
+    if (end == TransferEnd::Failed)
+        return SystemFailure(ParamFileError::ReadFailed);
+    // The end of the file before the 16th byte: too short to be a record.
+    if (end == TransferEnd::Stopped)
+        return {ParamFileError::NotParameterFile, 0};
     config = read;
     return {};
 }
@@ -117,16 +133,14 @@ ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoCo
     OpenedFile opened = OpenExclusive(file, GENERIC_WRITE, OPEN_ALWAYS);
     if (!opened.valid())
         return opened.failure();
-    DWORD done = 0;
-    while (done < config.Bytes.size()) {
-        DWORD n = 0;
-        if (!::WriteFile(opened.get(), config.Bytes.data() + done, static_cast<DWORD>(config.Bytes.size() - done), &n,
-                         nullptr))
-            return SystemFailure(ParamFileError::WriteFailed);
-        if (n == 0)
-            return {ParamFileError::WriteFailed, ENOSPC};
-        done += n;
-    }
+    const TransferEnd end = TransferFully(config.Bytes.size(), [&](DWORD at, DWORD& n) {
+        return ::WriteFile(opened.get(), config.Bytes.data() + at, static_cast<DWORD>(config.Bytes.size() - at), &n,
+                           nullptr);
+    });
+    if (end == TransferEnd::Failed)
+        return SystemFailure(ParamFileError::WriteFailed);
+    if (end == TransferEnd::Stopped)
+        return {ParamFileError::WriteFailed, ENOSPC};
     return opened.Close();
 }
 

@@ -12,8 +12,8 @@ namespace rvz {
 struct SiUsbXpLoad {
     enum class Outcome { Loaded, LibraryMissing, OrdinalMissing };
     Outcome outcome = Outcome::LibraryMissing;
-    std::string file;                 // as asked for, in UTF-8
-    std::string path;                 // where it was found, in UTF-8; empty when not found
+    std::wstring file;                // as asked for
+    std::wstring path;                // where it was found; empty when not found
     std::uint16_t missingOrdinal = 0;
     const char* missingOperation = "";  // "write", for the doctor
     unsigned long systemError = 0;      // GetLastError() of the failed load

@@ -18,17 +18,6 @@ static_assert(!std::is_same_v<siusbxp::ReadFn, siusbxp::Status (*)(siusbxp::Hand
               "the library's operations must be called as stdcall");
 #endif
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}
-
 std::wstring ModulePath(HMODULE module)
 {
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -63,14 +52,14 @@ bool Bind(HMODULE module, std::uint16_t ordinal, const char* operation, Function
 
 SiUsbXpLibrary::SiUsbXpLibrary(const std::wstring& file)
 {
-    m_load.file = Utf8(file);
+    m_load.file = file;
     HMODULE module = ::LoadLibraryW(file.c_str());
     if (!module) {
         m_load.systemError = ::GetLastError();
         return;
     }
     m_module = module;
-    m_load.path = Utf8(ModulePath(module));
+    m_load.path = ModulePath(module);
     namespace o = siusbxp::ordinal;
     siusbxp::Functions& f = m_functions;
     if (Bind(module, o::kGetNumDevices, "count", f.getNumDevices, m_load) && Bind(module, o::kOpen, "open", f.open, m_load) &&

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cwctype>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -42,7 +42,7 @@ protected:
     void SetUp() override
     {
 #if defined(_WIN32)
-        ASSERT_NE(library.Functions(), nullptr) << library.Load().file;
+        ASSERT_NE(library.Functions(), nullptr);
         const HMODULE module = ::GetModuleHandleW(L"SIUSBXP.DLL");
         ASSERT_NE(module, nullptr);
         controls = {Control<decltype(Controls::reset)>(module, "StandInReset"),
@@ -205,7 +205,7 @@ TEST(SiUsbXpLibraryTest, MissingLibraryIsReportedNotThrown)
     EXPECT_EQ(library.Functions(), nullptr);
     EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::LibraryMissing);
     EXPECT_EQ(library.Load().systemError, static_cast<unsigned long>(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(library.Load().file, "no-such-library.dll");
+    EXPECT_EQ(library.Load().file, L"no-such-library.dll");
 }
 
 TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
@@ -215,7 +215,7 @@ TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
     EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::OrdinalMissing);
     EXPECT_EQ(library.Load().missingOrdinal, o::kWrite);
     EXPECT_STREQ(library.Load().missingOperation, "write");
-    EXPECT_NE(library.Load().path.find("siusbxp-without-write.dll"), std::string::npos) << library.Load().path;
+    EXPECT_TRUE(library.Load().path.ends_with(L"\\siusbxp-without-write.dll"));
 }
 
 TEST(SiUsbXpLibraryTest, LibraryBesideTheExecutableIsFoundByTheUsualSearch)
@@ -224,9 +224,9 @@ TEST(SiUsbXpLibraryTest, LibraryBesideTheExecutableIsFoundByTheUsualSearch)
     ASSERT_NE(library.Functions(), nullptr);
     // Beside the test, in the folder the build puts every executable in;
     // Windows names are compared without regard to case.
-    std::string path = library.Load().path;
-    std::transform(path.begin(), path.end(), path.begin(), [](unsigned char c) { return std::tolower(c); });
-    EXPECT_TRUE(path.ends_with("\\bin\\siusbxp.dll")) << path;
+    std::wstring path = library.Load().path;
+    std::transform(path.begin(), path.end(), path.begin(), [](wchar_t c) { return std::towlower(c); });
+    EXPECT_TRUE(path.ends_with(L"\\bin\\siusbxp.dll"));
 }
 #endif
 
