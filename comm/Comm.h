@@ -1,12 +1,15 @@
 #pragma once
 // Unit Comm: the session with the USB adapter and the servo register protocol
 // spoken over it. Every operation returns plain success or a byte count;
-// none throws, and no library status ever leaves this unit.
+// none throws, and no library status ever leaves this unit: the session
+// keeps the reason of the last failure instead (LastFailure).
 
 #include <array>
 #include <cstdint>
 #include <span>
 
+#include "LinkClock.h"
+#include "LinkFailure.h"
 #include "UsbBridge.h"
 
 namespace rvz {
@@ -17,9 +20,22 @@ inline constexpr std::array<std::uint8_t, 11> ConfigMask{0, 1, 0, 0, 0, 0, 1, 1,
 // Read and write time-outs set before every open.
 inline constexpr std::uint32_t kAdapterTimeoutMs = 50;
 
+// A status reply does not say which command it answers, so after a reply
+// went missing or came malformed, the next command waits until the link has
+// been silent this long since the last command or byte: a late reply has
+// then either arrived and been thrown away, or will not come. A servo
+// answers within a few milliseconds; the slowest plausible reply, a block
+// stored in EEPROM over a slow serial line, takes about 100 ms, and a busy
+// host adds tens more. 300 ms is three times that, and six read time-outs.
+inline constexpr LinkTime kQuietPeriod{300};
+// A link that is never silent that long within this time is given up on.
+inline constexpr LinkTime kSettleLimit{2000};
+
 class TComm {
 public:
-    explicit TComm(UsbBridge& bridge) : m_bridge(bridge) {}
+    explicit TComm(UsbBridge& bridge, LinkClock& clock = SteadyLinkClock()) : m_bridge(bridge), m_clock(clock) {}
+    // A session left open is closed last, whatever path ended the work.
+    ~TComm() { CloseAdapter(); }
     TComm(const TComm&) = delete;
     TComm& operator=(const TComm&) = delete;
 
@@ -34,12 +50,19 @@ public:
     // when no session is open.
     void CloseAdapter();
 
+    // Closes the session with a device that turned out not to be a servo
+    // adapter, so that its own driver gets it back at once, and opens none
+    // again until the count finds no adapter attached.
+    void RejectAdapter();
+
     // Reads buffer.size() bytes. Returns the count received (possibly fewer),
     // 0 on any failure and without a session, in which case nothing is called.
     std::int32_t AdapterRead(std::span<std::uint8_t> buffer);
 
     // Flushes both buffers, then writes the bytes. True only when every byte
     // was written. Without a session it fails at once, without a flush.
+    // After a failed exchange it first waits for the quiet period; a link
+    // that does not fall silent fails the write unsent.
     bool AdapterWrite(std::span<const std::uint8_t> buffer);
 
     // --- Register protocol -------------------------------------------------
@@ -73,14 +96,30 @@ public:
     // --- Session state ----------------------------------------------------
     BridgeHandle AdapterHandle() const { return m_adapterHandle; }
     bool LinkVerified() const { return m_linkVerified; }
+    // Why the last operation failed; None after one that succeeded.
+    LinkFailure LastFailure() const { return m_lastFailure; }
 
 private:
     bool WriteCommandAndReadStatus(std::span<const std::uint8_t> command);
     static bool MaskFits(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n);
+    // Notes why an exchange failed; false, for the caller to return.
+    bool Fail(LinkFailure failure);
+    // Clears the reason at the end of an operation that succeeded; true.
+    bool Succeed();
+    // A reply went wrong: its rest, or the reply itself, may still come.
+    bool ReplyFailed(LinkFailure failure);
+    // Reads and drops bytes until the link has been silent for the quiet period.
+    bool SettleLink();
 
     UsbBridge& m_bridge;
+    LinkClock& m_clock;
     BridgeHandle m_adapterHandle = kNullHandle;
     bool m_linkVerified = true;
+    bool m_rejected = false;
+    // Set when an exchange went wrong; the next write settles the link first.
+    bool m_unsettled = false;
+    LinkTime m_lastTraffic{0};  // when the last command went out or byte came in
+    LinkFailure m_lastFailure = LinkFailure::None;
 };
 
 }  // namespace rvz

@@ -19,6 +19,13 @@ bool IsFramed(std::span<const std::uint8_t> reply, std::int32_t received)
 
 bool IsPositive(std::uint8_t status) { return (status & kStatusSuccessBit) != 0; }
 
+// A reply of the wanted length without its marker is garbled; a short one
+// has already been given its reason by the read.
+LinkFailure MalformedOrMissing(LinkFailure fromRead)
+{
+    return fromRead == LinkFailure::None ? LinkFailure::MalformedReply : fromRead;
+}
+
 }  // namespace
 
 bool TComm::ReadStatus(std::uint8_t* destination)
@@ -26,14 +33,14 @@ bool TComm::ReadStatus(std::uint8_t* destination)
     std::array<std::uint8_t, kStatusReplySize> reply{};
     if (!IsFramed(reply, AdapterRead(reply))) {
         m_linkVerified = false;
-        return false;
+        return ReplyFailed(MalformedOrMissing(m_lastFailure));
     }
     if (destination != nullptr)
         *destination = reply[2];
     if (!IsPositive(reply[1]))
-        return false;
+        return Fail(LinkFailure::RefusedReply);
     m_linkVerified = true;
-    return true;
+    return Succeed();
 }
 
 bool TComm::ReadBlockAck(std::uint16_t crc)
@@ -41,13 +48,13 @@ bool TComm::ReadBlockAck(std::uint16_t crc)
     std::array<std::uint8_t, kBlockReplySize> reply{};
     if (!IsFramed(reply, AdapterRead(reply))) {
         m_linkVerified = false;
-        return false;
+        return ReplyFailed(MalformedOrMissing(m_lastFailure));
     }
     if (!IsPositive(reply[1]))
-        return false;
+        return Fail(LinkFailure::RefusedReply);
     // A wrong CRC fails the block, but the reply itself was well framed.
     m_linkVerified = true;
-    return reply[3] + 256u * reply[4] == crc;
+    return reply[3] + 256u * reply[4] == crc ? Succeed() : Fail(LinkFailure::CrcMismatch);
 }
 
 bool TComm::ProbeServo()
@@ -76,7 +83,7 @@ bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::u
     // A count beyond the mask or the record is the caller's mistake; nothing
     // goes out for it rather than reading or writing past either.
     if (!MaskFits(record, mask, n))
-        return false;
+        return Fail(LinkFailure::TransferFailed);
     if (!m_linkVerified)
         ProbeServo();  // the first register exchange decides, not the probe
 
@@ -93,14 +100,14 @@ bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::u
         if (reg == 0)
             bank = static_cast<std::uint8_t>(record[0] & kBankMask);
     }
-    return true;
+    return Succeed();
 }
 
 bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask,
                            std::int32_t n)
 {
     if (!MaskFits(record, mask, n) || record.empty())
-        return false;
+        return Fail(LinkFailure::TransferFailed);
     if (!m_linkVerified)
         ProbeServo();
 
@@ -116,13 +123,13 @@ bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const
         if (mask[reg] != 0 && !WriteCommandAndReadStatus(DataCommand(reg, bank, record[reg])))
             return false;
     }
-    return true;
+    return Succeed();
 }
 
 bool TComm::WriteBlock(std::span<const std::uint8_t> data)
 {
     if (data.size() > kCrc16MaxLength)
-        return false;
+        return Fail(LinkFailure::TransferFailed);
     std::vector<std::uint8_t> frame;
     frame.reserve(data.size() + kCommandHeaderSize + kCrcSize);
     frame.push_back(kClassBlock);
@@ -142,10 +149,12 @@ bool TComm::QueryAdapterInfo(std::span<std::uint8_t> destination)
     if (!AdapterWrite(kIdentifyCommand))
         return false;
     std::vector<std::uint8_t> reply(destination.size() + kReplyHeaderSize);
-    if (!IsFramed(reply, AdapterRead(reply)) || !IsPositive(reply[1]))
-        return false;
+    if (!IsFramed(reply, AdapterRead(reply)))
+        return ReplyFailed(MalformedOrMissing(m_lastFailure));
+    if (!IsPositive(reply[1]))
+        return Fail(LinkFailure::RefusedReply);
     std::copy(reply.begin() + kReplyHeaderSize, reply.end(), destination.begin());
-    return true;
+    return Succeed();
 }
 
 }  // namespace rvz

@@ -1,26 +1,64 @@
 // The adapter session: open, poll, close and raw byte transfers.
+#include <algorithm>
+#include <array>
+
 #include "Comm.h"
 
 namespace rvz {
+
+namespace {
+
+// Why a count or open that failed found no session to open.
+LinkFailure OpenFailure(BridgeStatus status)
+{
+    const LinkFailure failure = FailureOfStatus(status);
+    return failure == LinkFailure::AdapterGone ? LinkFailure::NoAdapter : failure;
+}
+
+}  // namespace
+
+bool TComm::Fail(LinkFailure failure)
+{
+    m_lastFailure = failure;
+    return false;
+}
+
+bool TComm::Succeed()
+{
+    m_lastFailure = LinkFailure::None;
+    return true;
+}
+
+bool TComm::ReplyFailed(LinkFailure failure)
+{
+    m_unsettled = true;
+    return Fail(failure);
+}
 
 bool TComm::OpenAdapter()
 {
     std::uint32_t count = 0;
     // The count is the only sign that an adapter went away, so it runs on
     // every poll even while a session is open.
-    if (m_bridge.GetNumDevices(&count) != kBridgeSuccess) {
+    const BridgeStatus counted = m_bridge.GetNumDevices(&count);
+    if (counted != kBridgeSuccess) {
+        const bool wasOpen = m_adapterHandle != kNullHandle;
         CloseAdapter();
-        return false;
+        m_rejected = false;  // whatever was attached has gone
+        return Fail(wasOpen ? LinkFailure::AdapterGone : OpenFailure(counted));
     }
     if (m_adapterHandle != kNullHandle)
-        return true;
+        return Succeed();
+    if (m_rejected)
+        return Fail(LinkFailure::NotOurs);
 
     m_bridge.SetTimeouts(kAdapterTimeoutMs, kAdapterTimeoutMs);
-    if (m_bridge.Open(0, &m_adapterHandle) != kBridgeSuccess) {
+    const BridgeStatus opened = m_bridge.Open(0, &m_adapterHandle);
+    if (opened != kBridgeSuccess) {
         CloseAdapter();
-        return false;
+        return Fail(OpenFailure(opened));
     }
-    return m_adapterHandle != kNullHandle;
+    return m_adapterHandle != kNullHandle ? Succeed() : Fail(LinkFailure::NoAdapter);
 }
 
 void TComm::CloseAdapter()
@@ -33,30 +71,83 @@ void TComm::CloseAdapter()
     m_linkVerified = false;
 }
 
+void TComm::RejectAdapter()
+{
+    CloseAdapter();
+    m_rejected = true;
+}
+
 std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
 {
-    if (m_adapterHandle == kNullHandle || buffer.empty())
+    if (m_adapterHandle == kNullHandle || buffer.empty()) {
+        Fail(LinkFailure::NoAdapter);
         return 0;
+    }
+    m_lastFailure = LinkFailure::None;  // the reply's reader judges a full read
     std::uint32_t received = 0;
-    if (m_bridge.Read(m_adapterHandle, buffer, &received) != kBridgeSuccess)
+    const BridgeStatus status = m_bridge.Read(m_adapterHandle, buffer, &received);
+    if (status != kBridgeSuccess) {
+        ReplyFailed(FailureOfStatus(status));
         return 0;
+    }
     // A layer that claims more than it was asked for is answering garbage.
-    if (received > buffer.size())
+    if (received > buffer.size()) {
+        ReplyFailed(LinkFailure::MalformedReply);
         return 0;
+    }
+    if (received > 0)
+        m_lastTraffic = m_clock.Now();
+    // The missing part of a short reply may still be on its way.
+    if (received < buffer.size())
+        ReplyFailed(received == 0 ? LinkFailure::NoReply : LinkFailure::MalformedReply);
     return static_cast<std::int32_t>(received);
+}
+
+bool TComm::SettleLink()
+{
+    const LinkTime start = m_clock.Now();
+    std::array<std::uint8_t, 64> stray{};
+    for (;;) {
+        const LinkTime now = m_clock.Now();
+        const LinkTime silent = now - m_lastTraffic;
+        if (silent >= kQuietPeriod)
+            break;
+        if (now - start >= kSettleLimit)
+            return Fail(LinkFailure::NeverQuiet);
+        std::uint32_t received = 0;
+        const BridgeStatus status = m_bridge.Read(m_adapterHandle, stray, &received);
+        if (status != kBridgeSuccess)
+            return Fail(FailureOfStatus(status));
+        if (received > 0)
+            m_lastTraffic = m_clock.Now();
+        else if (m_clock.Now() - now < LinkTime{kAdapterTimeoutMs})
+            // A read that came back empty before its time-out did not wait
+            // for the link; the rest of the quiet period is slept instead.
+            m_clock.SleepFor(std::min(kQuietPeriod - silent, LinkTime{kAdapterTimeoutMs}));
+    }
+    m_unsettled = false;
+    return true;
 }
 
 bool TComm::AdapterWrite(std::span<const std::uint8_t> buffer)
 {
     if (m_adapterHandle == kNullHandle || buffer.empty())
+        return Fail(LinkFailure::NoAdapter);
+    // The flush below drops only what has already arrived: a reply to an
+    // earlier, failed exchange that is still on its way would be taken for
+    // the reply to this command. So the link is let fall silent first.
+    if (m_unsettled && !SettleLink())
         return false;
-    // A late reply to an earlier, failed exchange must not be taken for the
-    // reply to this command.
     m_bridge.FlushBuffers(m_adapterHandle, kFlushBuffer, kFlushBuffer);
     std::uint32_t written = 0;
-    if (m_bridge.Write(m_adapterHandle, buffer, &written) != kBridgeSuccess)
-        return false;
-    return written == buffer.size();
+    const BridgeStatus status = m_bridge.Write(m_adapterHandle, buffer, &written);
+    m_lastTraffic = m_clock.Now();
+    // Even a write that failed may have reached the servo in part.
+    if (status != kBridgeSuccess)
+        return ReplyFailed(FailureOfStatus(status));
+    if (written != buffer.size())
+        return ReplyFailed(LinkFailure::TransferFailed);
+    return true;
 }
 
 }  // namespace rvz

@@ -8,10 +8,26 @@
 
 namespace rvz {
 
-// 0 means success; every other value is a failure, and failures are never
-// told apart by the caller.
+// 0 means success; every other value is a failure. The session turns a
+// failure into its reason (see LinkFailure.h); no status reaches the window.
 using BridgeStatus = std::int32_t;
 inline constexpr BridgeStatus kBridgeSuccess = 0;
+
+// Failure statuses, numbered as the vendor's library numbers them, and the
+// few that only the other bridges can tell, numbered beyond that library's.
+namespace bridge_status {
+inline constexpr BridgeStatus kInvalidHandle = 0x01;
+inline constexpr BridgeStatus kReadError = 0x02;
+inline constexpr BridgeStatus kWriteError = 0x04;
+inline constexpr BridgeStatus kDeviceIoFailed = 0x08;
+inline constexpr BridgeStatus kDeviceNotFound = 0xFF;
+// The endpoint answered with a halt.
+inline constexpr BridgeStatus kStalled = 0x100;
+// The user may not open the device.
+inline constexpr BridgeStatus kAccessDenied = 0x101;
+// The bridge library could not be loaded, or lacks an operation.
+inline constexpr BridgeStatus kLibraryMissing = 0x102;
+}  // namespace bridge_status
 
 // Opaque handle of an open adapter; 0 is the null handle.
 using BridgeHandle = std::uintptr_t;

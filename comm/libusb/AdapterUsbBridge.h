@@ -37,15 +37,6 @@ inline constexpr std::uint16_t kDisable = 0x0004;
 inline constexpr unsigned kControlTimeoutMs = 50;
 }  // namespace bridge_request
 
-// Statuses, numbered as the vendor's library numbers them.
-namespace bridge_status {
-inline constexpr BridgeStatus kInvalidHandle = 0x01;
-inline constexpr BridgeStatus kReadError = 0x02;
-inline constexpr BridgeStatus kWriteError = 0x04;
-inline constexpr BridgeStatus kDeviceIoFailed = 0x08;
-inline constexpr BridgeStatus kDeviceNotFound = 0xFF;
-}  // namespace bridge_status
-
 class AdapterUsbBridge final : public UsbBridge {
 public:
     explicit AdapterUsbBridge(UsbHost& host) : m_host(host) {}

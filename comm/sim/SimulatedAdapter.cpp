@@ -10,8 +10,8 @@ namespace rvz {
 using namespace protocol;
 
 namespace {
-constexpr BridgeStatus kDeviceNotFound = 0xFF;
-constexpr BridgeStatus kInvalidHandle = 0x01;
+using bridge_status::kDeviceNotFound;
+using bridge_status::kInvalidHandle;
 constexpr std::uint8_t kNegativeStatus = 0x00;
 constexpr std::uint8_t kPositiveStatus = kStatusSuccessBit;
 }  // namespace
@@ -67,12 +67,21 @@ BridgeStatus SimulatedAdapter::Read(BridgeHandle handle, std::span<std::uint8_t>
 {
     if (!IsLive(handle))
         return kInvalidHandle;
-    // Like a real read that times out: whatever is waiting, up to what was asked.
+    // Like a real read: it returns once the wanted bytes are there, or at
+    // its time-out with whatever arrived by then.
+    const LinkTime deadline = Now() + m_readTimeout;
     std::uint32_t count = 0;
     while (count < destination.size() && !m_pending.empty()) {
-        destination[count++] = m_pending.front();
+        const LinkTime arrivesAt = m_pending.front().arrivesAt;
+        if (arrivesAt > deadline)
+            break;
+        if (m_clock && arrivesAt > Now())
+            m_clock->SleepFor(arrivesAt - Now());
+        destination[count++] = m_pending.front().value;
         m_pending.pop_front();
     }
+    if (m_clock && count < destination.size())
+        m_clock->SleepFor(deadline - Now());
     *received = count;
     return kBridgeSuccess;
 }
@@ -96,23 +105,47 @@ BridgeStatus SimulatedAdapter::FlushBuffers(BridgeHandle handle, std::uint8_t, s
 {
     if (!IsLive(handle))
         return kInvalidHandle;
+    // Only what has arrived can be flushed; a reply still on its way comes later.
     if (flushReceive != 0)
-        m_pending.clear();
+        while (!m_pending.empty() && m_pending.front().arrivesAt <= Now())
+            m_pending.pop_front();
     return kBridgeSuccess;
 }
 
-BridgeStatus SimulatedAdapter::SetTimeouts(std::uint32_t, std::uint32_t) { return kBridgeSuccess; }
+BridgeStatus SimulatedAdapter::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t)
+{
+    m_readTimeout = LinkTime{readTimeoutMs};
+    return kBridgeSuccess;
+}
+
+template <typename Iterator>
+void SimulatedAdapter::Reply(Iterator first, Iterator last)
+{
+    LinkTime arrivesAt = Now();
+    if (m_clock)
+        arrivesAt += m_replyDelay;
+    if (m_clock && m_replyJitter.count() > 0)
+        arrivesAt += LinkTime{std::uniform_int_distribution<LinkTime::rep>(0, m_replyJitter.count())(m_random)};
+    // One serial line: a reply never overtakes the one before it.
+    if (!m_pending.empty())
+        arrivesAt = std::max(arrivesAt, m_pending.back().arrivesAt);
+    for (; first != last; ++first)
+        m_pending.push_back({*first, arrivesAt});
+}
+
+void SimulatedAdapter::Reply(std::initializer_list<std::uint8_t> bytes) { Reply(bytes.begin(), bytes.end()); }
 
 void SimulatedAdapter::ReplyStatus(bool positive, std::uint8_t data)
 {
-    m_pending.insert(m_pending.end(), {kReplyMarker, positive ? kPositiveStatus : kNegativeStatus, data});
+    Reply({kReplyMarker, positive ? kPositiveStatus : kNegativeStatus, data});
 }
 
 void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
 {
     if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify && command[1] == kSubCommand) {
-        m_pending.insert(m_pending.end(), {kReplyMarker, kPositiveStatus});
-        m_pending.insert(m_pending.end(), m_identification.begin(), m_identification.end());
+        std::vector<std::uint8_t> reply{kReplyMarker, kPositiveStatus};
+        reply.insert(reply.end(), m_identification.begin(), m_identification.end());
+        Reply(reply.begin(), reply.end());
         return;
     }
     if (m_servoSilent)
@@ -185,8 +218,8 @@ void SimulatedAdapter::AnswerBlock(std::span<const std::uint8_t> frame)
     const bool accepted = crc == sent && block.size() >= kRegisterCount;
     if (accepted)
         std::copy_n(block.begin(), kRegisterCount, m_registers.begin());
-    m_pending.insert(m_pending.end(), {kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0,
-                                       static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)});
+    Reply({kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0, static_cast<std::uint8_t>(crc & 0xFF),
+           static_cast<std::uint8_t>(crc >> 8)});
 }
 
 }  // namespace rvz

@@ -1,14 +1,21 @@
 #pragma once
 // A simulated USB adapter with a servo attached, behind the same bridge
 // interface as a real adapter. It serves the demo executable and the tests:
-// it can be plugged and unplugged, and its servo can be told to fall silent
-// or to drop a number of replies.
+// it can be plugged and unplugged, and its servo can be told to fall silent,
+// to drop a number of replies or to answer late.
+//
+// Time: without a clock every reply is there at once and no read waits.
+// Given a clock, each reply arrives its delay after its command, a read
+// waits for it up to the read time-out, and a flush drops only the bytes
+// that have arrived, as with a real adapter.
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <random>
 #include <vector>
 
+#include "LinkClock.h"
 #include "UsbBridge.h"
 
 namespace rvz {
@@ -35,7 +42,17 @@ public:
     void SetServoSilent(bool silent) { m_servoSilent = silent; }
     // The next count commands get no reply at all, as if lost on the way.
     void DropReplies(int count) { m_repliesToDrop = count; }
+    // Lets time pass for reads and replies; the clock must outlive the adapter.
+    void UseClock(LinkClock& clock) { m_clock = &clock; }
+    // Each reply arrives delay after its command, plus up to jitter more;
+    // replies keep their order. Takes effect with a clock only.
+    void SetReplyDelay(LinkTime delay, LinkTime jitter = LinkTime{0})
+    {
+        m_replyDelay = delay;
+        m_replyJitter = jitter;
+    }
     void SetIdentification(const Identification& id) { m_identification = id; }
+    const Identification& AdapterIdentification() const { return m_identification; }
     // The servo acknowledges data for this register but silently keeps its
     // old value, as a faulty servo may; -1 for none.
     void KeepOldValueOf(int reg) { m_keptRegister = reg; }
@@ -67,6 +84,11 @@ private:
     void AnswerRegisterCommand(std::span<const std::uint8_t> command);
     void AnswerBlock(std::span<const std::uint8_t> frame);
     void ReplyStatus(bool positive, std::uint8_t data = 0);
+    // Queues reply bytes to arrive after the reply delay.
+    void Reply(std::initializer_list<std::uint8_t> bytes);
+    template <typename Iterator>
+    void Reply(Iterator first, Iterator last);
+    LinkTime Now() const { return m_clock ? m_clock->Now() : LinkTime{0}; }
     // Register number named by an address byte, or -1 when it names none of
     // registers 1 to 15 in the current bank.
     int RegisterAt(std::uint8_t address) const;
@@ -82,7 +104,16 @@ private:
     Registers m_registers = kFactoryRegisters;
     Identification m_identification{};
     std::array<bool, 16> m_selected{};
-    std::deque<std::uint8_t> m_pending;  // reply bytes waiting to be read
+    struct PendingByte {
+        std::uint8_t value;
+        LinkTime arrivesAt;
+    };
+    std::deque<PendingByte> m_pending;  // reply bytes on their way or waiting to be read
+    LinkClock* m_clock = nullptr;
+    LinkTime m_readTimeout{0};
+    LinkTime m_replyDelay{0};
+    LinkTime m_replyJitter{0};
+    std::minstd_rand m_random{20261208};  // the same jitter on every run
     std::vector<std::vector<std::uint8_t>> m_commands;
 };
 

@@ -12,9 +12,8 @@ namespace rvz {
 
 class SiUsbXpBridge final : public UsbBridge {
 public:
-    // The status of every operation while no library is bound: the
-    // library's own "device not found".
-    static constexpr BridgeStatus kNoLibrary = 0xFF;
+    // The status of every operation while no library is bound.
+    static constexpr BridgeStatus kNoLibrary = bridge_status::kLibraryMissing;
 
     // functions is null when the library could not be loaded or lacks an
     // operation; then every operation fails and the count says no adapter.

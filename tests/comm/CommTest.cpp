@@ -28,11 +28,13 @@ protected:
         bridge.readResults.push_back({kBridgeSuccess, {0x02, 0x02}});
         comm.ReadStatus(nullptr);
         ASSERT_FALSE(comm.LinkVerified());
+        clock.SleepFor(kQuietPeriod);  // the link has fallen silent since
         bridge.calls.clear();
     }
 
     ScriptedBridge bridge;
-    TComm comm{bridge};
+    ManualLinkClock clock;
+    TComm comm{bridge, clock};
 };
 
 // ---------------------------------------------------------------- session
@@ -279,12 +281,14 @@ TEST_F(CommTest, ReadProbesFirstOnlyWhenLinkNotVerified)
 
     LoseLink();
     bridge.readResults.clear();  // the probe goes unanswered, the read goes on
+    bridge.repliesFollowCommands = true;
     bridge.readResults.push_back({});
     bridge.QueuePositiveReplies(6);
     EXPECT_TRUE(comm.ReadRegisters(record, ConfigMask, 11));
     auto writes = bridge.Writes();
     ASSERT_EQ(writes.size(), 7u);
     EXPECT_EQ(writes[0], HexBytes("23 00 00 00"));
+    EXPECT_GE(clock.Now(), kQuietPeriod * 2) << "the read waited for the silent link";
     EXPECT_EQ(std::vector<Bytes>(writes.begin() + 1, writes.end()), kConfigReadCommands);
 }
 

@@ -74,7 +74,11 @@ BridgeStatus ScriptedBridge::Close(BridgeHandle handle)
 BridgeStatus ScriptedBridge::Read(BridgeHandle handle, std::span<std::uint8_t> destination,
                                   std::uint32_t* received)
 {
-    ScriptedRead result = TakeFront(readResults);
+    // A read with no command to answer finds nothing, and leaves the script alone.
+    const bool answers = !repliesFollowCommands || m_repliesDue > 0;
+    if (answers && m_repliesDue > 0)
+        --m_repliesDue;
+    ScriptedRead result = answers ? TakeFront(readResults) : ScriptedRead{};
     const std::size_t n = std::min(destination.size(), result.bytes.size());
     std::copy_n(result.bytes.begin(), n, destination.begin());
     calls.push_back({BridgeCall::Op::Read, Bytes(result.bytes.begin(), result.bytes.begin() + static_cast<long>(n)),
@@ -88,6 +92,8 @@ BridgeStatus ScriptedBridge::Write(BridgeHandle handle, std::span<const std::uin
                                    std::uint32_t* written)
 {
     calls.push_back({BridgeCall::Op::Write, Bytes(source.begin(), source.end()), 0, handle});
+    if (repliesFollowCommands)
+        ++m_repliesDue;
     const ScriptedWrite result = TakeFront(writeResults);
     *written = result.written >= 0 ? static_cast<std::uint32_t>(result.written)
                                    : static_cast<std::uint32_t>(source.size());

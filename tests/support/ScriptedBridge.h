@@ -49,6 +49,10 @@ public:
     std::deque<ScriptedRead> readResults;
     std::deque<ScriptedWrite> writeResults;
     std::vector<BridgeCall> calls;
+    // When set, each scripted read answers one write: reads made while no
+    // write waits for its reply (the session waiting for a quiet link) find
+    // nothing and leave the script alone.
+    bool repliesFollowCommands = false;
 
     // Scripts a well-framed status reply with the given status byte and data.
     void QueueStatusReply(std::uint8_t status, std::uint8_t data = 0);
@@ -67,6 +71,9 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+
+private:
+    int m_repliesDue = 0;
 };
 
 // "23 03 00 00" -> bytes, for tables of expected traffic.
