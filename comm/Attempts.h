@@ -27,13 +27,20 @@ enum class AdapterIdentity { Ours, NoAnswer, OtherKind };
 using IdentificationBytes = std::array<std::uint8_t, protocol::kIdentificationSize>;
 
 // Identifies the adapter of an open session, as the poll does when the link
-// comes up: it is ours when identification byte 21 is 0xA0.
+// comes up: it is ours when identification byte 21 is 0xA0. A device that
+// is not ours, or does not answer, is released at once (see RejectAdapter),
+// so that a device of someone else's with the same USB IDs gets its own
+// driver back instead of being held while the tool runs.
 inline AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
 {
-    if (!WithAttempts([&] { return comm.QueryAdapterInfo(identification); }))
-        return AdapterIdentity::NoAnswer;
-    return identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey ? AdapterIdentity::Ours
-                                                                                             : AdapterIdentity::OtherKind;
+    AdapterIdentity identity = AdapterIdentity::NoAnswer;
+    if (WithAttempts([&] { return comm.QueryAdapterInfo(identification); }))
+        identity = identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey
+                       ? AdapterIdentity::Ours
+                       : AdapterIdentity::OtherKind;
+    if (identity != AdapterIdentity::Ours)
+        comm.RejectAdapter();
+    return identity;
 }
 
 }  // namespace rvz

@@ -374,7 +374,12 @@ void TServoForm::Timer1Timer()
     m_lastLinked = linked;
 
     IdentificationBytes identification{};
-    EnableAdapterButtons(linked && IdentifyAdapter(m_comm, identification) == AdapterIdentity::Ours);
+    const bool ours = linked && IdentifyAdapter(m_comm, identification) == AdapterIdentity::Ours;
+    // A device that is not ours has been released; the poll finds no
+    // session until it goes away.
+    if (linked && !ours)
+        m_lastLinked = false;
+    EnableAdapterButtons(ours);
 }
 
 void TServoForm::EnableAdapterButtons(bool enable)

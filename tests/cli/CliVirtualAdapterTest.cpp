@@ -41,8 +41,7 @@ class DoctorTest : public ::testing::TestWithParam<DoctorCase> {};
 
 TEST_P(DoctorTest, NamesTheFirstFailingStep)
 {
-    if (!VirtualUsbBus::Available())
-        GTEST_SKIP() << "needs umockdev's preload library (ctest sets it)";
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
     VirtualUsbBus bus;
     GetParam().arrange(bus);
     UsbServices services;
@@ -82,8 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorTest,
 
 TEST(CliThroughUsbTest, ReadsTheServo)
 {
-    if (!VirtualUsbBus::Available())
-        GTEST_SKIP() << "needs umockdev's preload library (ctest sets it)";
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
     VirtualUsbBus bus;
     bus.Plug(2);
     UsbServices services;

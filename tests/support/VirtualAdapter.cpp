@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <random>
 #include <stdexcept>
 #include <utility>
 
@@ -23,6 +24,8 @@ constexpr std::uint8_t kBulkOut = 0x01;
 constexpr std::size_t kSetupSize = 8;
 constexpr std::uint8_t kRequestClearFeature = 0x01;
 constexpr std::uint8_t kRecipientEndpoint = 0x02;
+// The driver Linux binds to the vendor's bridge chips.
+constexpr const char* kKernelDriver = "cp210x";
 // A second packet of a split reply follows its first after this long.
 constexpr std::chrono::milliseconds kSplitGap{3};
 
@@ -86,6 +89,10 @@ struct VirtualAdapter::Handler {
     std::deque<Chunk> reply;
     std::vector<ControlRequest> controls;
     int claimed = 0;
+    bool driverBound = false;
+    int detaches = 0;
+    int attaches = 0;
+    std::minstd_rand random{20261208};
     int haltsCleared = 0;
     int discarded = 0;
 };
@@ -109,6 +116,25 @@ void VirtualAdapter::SetBehaviour(const VirtualAdapterBehaviour& behaviour)
 {
     std::lock_guard lock(m_mutex);
     m_handler->behaviour = behaviour;
+    m_handler->driverBound = behaviour.kernelDriverBound && m_handler->claimed == 0;
+}
+
+bool VirtualAdapter::KernelDriverBound() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handler->driverBound;
+}
+
+int VirtualAdapter::KernelDriverDetaches() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handler->detaches;
+}
+
+int VirtualAdapter::KernelDriverAttaches() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handler->attaches;
 }
 
 void VirtualAdapter::Vanish()
@@ -175,18 +201,23 @@ public:
             Complete(client, 0);
             return true;
         }
-        case USBDEVFS_GETDRIVER:
-        case USBDEVFS_IOCTL:
-            Complete(client, ENODATA);  // no kernel driver is bound
-            return true;
-        case USBDEVFS_CLAIMINTERFACE:
-        case USBDEVFS_DISCONNECT_CLAIM:  // claimed after detaching a driver, of which there is none
-            if (m_h.behaviour.interfaceBusy) {
-                Complete(client, EBUSY);
+        case USBDEVFS_GETDRIVER: {
+            if (!m_h.driverBound) {
+                Complete(client, ENODATA);
                 return true;
             }
-            ++m_h.claimed;
+            DataRef driver(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr));
+            auto* named = reinterpret_cast<usbdevfs_getdriver*>(driver->data);
+            std::snprintf(named->driver, sizeof named->driver, "%s", kKernelDriver);
             Complete(client, 0);
+            return true;
+        }
+        case USBDEVFS_IOCTL:
+            DriverIoctl(client, arg);
+            return true;
+        case USBDEVFS_CLAIMINTERFACE:
+        case USBDEVFS_DISCONNECT_CLAIM:
+            Claim(client, request == USBDEVFS_DISCONNECT_CLAIM);
             return true;
         case USBDEVFS_RELEASEINTERFACE:
             --m_h.claimed;
@@ -218,6 +249,51 @@ public:
     }
 
 private:
+    // A claim fails while the kernel driver holds the interface; the
+    // disconnect-and-claim detaches it first.
+    void Claim(UMockdevIoctlClient* client, bool detachFirst)
+    {
+        if (m_h.behaviour.interfaceBusy || (m_h.driverBound && !detachFirst)) {
+            Complete(client, EBUSY);
+            return;
+        }
+        if (m_h.driverBound) {
+            m_h.driverBound = false;
+            ++m_h.detaches;
+        }
+        ++m_h.claimed;
+        Complete(client, 0);
+    }
+
+    // USBDEVFS_IOCTL carries the driver's detach (DISCONNECT) and re-attach (CONNECT).
+    void DriverIoctl(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
+    {
+        DataRef command(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr));
+        const auto* ioctl = reinterpret_cast<const usbdevfs_ioctl*>(command->data);
+        if (ioctl->ioctl_code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+            if (!m_h.driverBound) {
+                Complete(client, ENODATA);
+                return;
+            }
+            m_h.driverBound = false;
+            ++m_h.detaches;
+            Complete(client, 0);
+            return;
+        }
+        if (ioctl->ioctl_code == static_cast<int>(USBDEVFS_CONNECT)) {
+            // Only an interface nobody claims goes back to its driver.
+            if (m_h.claimed > 0 || m_h.driverBound || !m_h.behaviour.kernelDriverBound) {
+                Complete(client, m_h.claimed > 0 ? EBUSY : ENODATA);
+                return;
+            }
+            m_h.driverBound = true;
+            ++m_h.attaches;
+            Complete(client, 0);
+            return;
+        }
+        Complete(client, ENOTTY);
+    }
+
     void ClearHalt(std::uint8_t endpoint)
     {
         if (endpoint == kBulkIn) {
@@ -284,7 +360,13 @@ private:
         m_servo.Read(m_servoHandle, answer, &received);
         if (received == 0)
             return;
-        const auto readyAt = Clock::now() + m_h.behaviour.replyDelay;
+        auto readyAt = Clock::now() + m_h.behaviour.replyDelay;
+        if (m_h.behaviour.replyJitter.count() > 0)
+            readyAt += std::chrono::milliseconds(std::uniform_int_distribution<long>(
+                0, static_cast<long>(m_h.behaviour.replyJitter.count()))(m_h.random));
+        // One serial line: a reply never overtakes the one before it.
+        if (!m_h.reply.empty())
+            readyAt = std::max(readyAt, m_h.reply.back().readyAt);
         const std::size_t first = m_h.behaviour.firstPacketBytes;
         if (first == 0 || first >= received) {
             m_h.reply.push_back({{answer.begin(), answer.begin() + received}, readyAt});
@@ -385,6 +467,16 @@ public:
 // umockdev's own check asks which library provides open(), which is the
 // sanitizer's interceptor when AddressSanitizer comes first; the preload
 // still serves every call the interceptor passes on.
+bool VirtualAdapterRequired()
+{
+    for (const char* name : {"CI", "RVZ_REQUIRE_VIRTUAL_ADAPTER"}) {
+        const char* value = std::getenv(name);
+        if (value && *value && std::strcmp(value, "0") != 0 && std::strcmp(value, "false") != 0)
+            return true;
+    }
+    return false;
+}
+
 bool VirtualUsbBus::Available()
 {
     const char* preload = std::getenv("LD_PRELOAD");

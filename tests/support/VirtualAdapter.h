@@ -24,8 +24,10 @@ struct VirtualAdapterBehaviour {
     // 0: each reply comes in one packet; otherwise its first packet carries
     // this many bytes and the rest follows in a second packet.
     std::size_t firstPacketBytes = 0;
-    // The reply reaches the bulk IN endpoint this long after its command.
+    // The reply reaches the bulk IN endpoint this long after its command,
+    // plus up to replyJitter more; replies keep their order.
     std::chrono::milliseconds replyDelay{0};
+    std::chrono::milliseconds replyJitter{0};
     // The next command's reply is lost and the bulk IN endpoint halts: it
     // answers with a stall until its halt is cleared.
     bool stallIn = false;
@@ -33,6 +35,9 @@ struct VirtualAdapterBehaviour {
     bool ignoreControl = false;
     // Another program holds the interface: claiming it fails with EBUSY.
     bool interfaceBusy = false;
+    // A kernel driver (the serial driver, as for the vendor's bridge chips)
+    // is bound to the interface when the adapter is plugged in.
+    bool kernelDriverBound = false;
 };
 
 class VirtualAdapter {
@@ -62,6 +67,9 @@ public:
     std::vector<ControlRequest> ControlRequests() const;
     int ClaimedInterfaces() const;  // claims minus releases
     int HaltsCleared() const;       // of the bulk IN endpoint
+    bool KernelDriverBound() const;
+    int KernelDriverDetaches() const;
+    int KernelDriverAttaches() const;
     int Discarded() const;          // URBs the host gave up on
 
     const std::string& DevicePath() const { return m_sysPath; }
@@ -81,6 +89,24 @@ private:
     std::string m_devNode;
     std::unique_ptr<Handler> m_handler;
 };
+
+inline constexpr const char* kVirtualAdapterMissing =
+    "needs umockdev's preload library: run under LD_PRELOAD=libumockdev-preload.so.0 (ctest does)";
+
+// Whether a missing preload library must fail the tests instead of
+// skipping them: under CI, and in the README's test command.
+bool VirtualAdapterRequired();
+
+// In a fixture's SetUp: goes on when the virtual adapter can run, fails
+// when it is required, and skips otherwise.
+#define RVZ_REQUIRE_VIRTUAL_ADAPTER()                                                                                 \
+    do {                                                                                                               \
+        if (!::rvz::test::VirtualUsbBus::Available()) {                                                                \
+            if (::rvz::test::VirtualAdapterRequired())                                                                 \
+                FAIL() << ::rvz::test::kVirtualAdapterMissing;                                                         \
+            GTEST_SKIP() << ::rvz::test::kVirtualAdapterMissing;                                                       \
+        }                                                                                                              \
+    } while (false)
 
 class VirtualUsbBus {
 public:

@@ -9,6 +9,7 @@
 
 #include "AdapterUsbBridge.h"
 #include "Comm.h"
+#include "LateReplySweep.h"
 #include "LibusbHost.h"
 #include "VirtualAdapter.h"
 
@@ -38,8 +39,7 @@ class VirtualAdapterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!VirtualUsbBus::Available())
-            GTEST_SKIP() << "needs umockdev's preload library: run under LD_PRELOAD=libumockdev-preload.so.0 (ctest does)";
+        RVZ_REQUIRE_VIRTUAL_ADAPTER();
         bus = std::make_unique<VirtualUsbBus>();
         adapter = &bus->Plug(2);
     }
@@ -204,6 +204,91 @@ TEST_F(VirtualAdapterTest, DeviceIgnoringControlRequestsIsGivenUpQuickly)
     EXPECT_GE(adapter->Discarded(), 1);
     EXPECT_EQ(adapter->ClaimedInterfaces(), 0) << "the interface is released again";
 }
+
+// Late replies through the real libusb, in real time: an operation fails
+// or carries exactly what the servo holds.
+struct LateRow {
+    test::ServoOperation operation;
+    std::chrono::milliseconds delay;
+    std::chrono::milliseconds jitter;
+};
+
+class LateReplyTest : public VirtualAdapterTest, public ::testing::WithParamInterface<LateRow> {};
+
+TEST_P(LateReplyTest, FailsOrCarriesTheServosValues)
+{
+    adapter->WithServo([](SimulatedAdapter& servo) {
+        servo.SetServoRegisters(test::kDistinctRegisters);
+        return 0;
+    });
+    Connect();
+    adapter->SetBehaviour({.replyDelay = GetParam().delay, .replyJitter = GetParam().jitter});
+    const auto servo = [&] { return adapter->WithServo([](SimulatedAdapter& s) { return s.ServoRegisters(); }); };
+    const auto identification = adapter->WithServo([](SimulatedAdapter& s) { return s.AdapterIdentification(); });
+    for (int round = 0; round < 2; ++round) {
+        const auto judgement = test::RunAndJudge(GetParam().operation, comm, servo, identification);
+        EXPECT_EQ(judgement.wrong, "") << "round " << round;
+    }
+}
+
+std::vector<LateRow> LateRows()
+{
+    std::vector<LateRow> rows;
+    for (auto operation : {test::ServoOperation::ReadConfig, test::ServoOperation::WriteConfig,
+                           test::ServoOperation::Initialize, test::ServoOperation::Identify}) {
+        for (int delay : {0, 40, 60, 90, 130, 180, 250})
+            rows.push_back({operation, std::chrono::milliseconds(delay), 0ms});
+        rows.push_back({operation, 20ms, 150ms});
+    }
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, LateReplyTest, ::testing::ValuesIn(LateRows()), [](const auto& row) {
+    return std::string(test::NameOf(row.param.operation)) + "_" + std::to_string(row.param.delay.count()) + "ms" +
+           (row.param.jitter.count() ? "_jitter" + std::to_string(row.param.jitter.count()) : "");
+});
+
+// The serial driver that Linux binds to the vendor's bridge chips is
+// detached only to claim the interface, and gets it back on release; a
+// device that turns out not to be ours is released at once and not
+// opened again while it stays attached.
+struct DriverRow {
+    const char* name;
+    std::uint8_t identificationKey;
+    bool heldAfterIdentification;
+};
+
+class KernelDriverTest : public VirtualAdapterTest, public ::testing::WithParamInterface<DriverRow> {};
+
+TEST_P(KernelDriverTest, DetachedOnlyWhileClaimed)
+{
+    adapter->SetBehaviour({.kernelDriverBound = true});
+    adapter->WithServo([](SimulatedAdapter& servo) {
+        SimulatedAdapter::Identification id{};
+        id[21] = GetParam().identificationKey;
+        servo.SetIdentification(id);
+        return 0;
+    });
+    ASSERT_TRUE(comm.OpenAdapter());
+    EXPECT_FALSE(adapter->KernelDriverBound());
+    EXPECT_EQ(adapter->KernelDriverDetaches(), 1);
+
+    IdentificationBytes id{};
+    IdentifyAdapter(comm, id);
+    EXPECT_EQ(adapter->ClaimedInterfaces(), GetParam().heldAfterIdentification ? 1 : 0);
+    EXPECT_EQ(adapter->KernelDriverBound(), !GetParam().heldAfterIdentification);
+    EXPECT_EQ(comm.OpenAdapter(), GetParam().heldAfterIdentification) << "the next poll";
+    EXPECT_EQ(adapter->KernelDriverDetaches(), 1);
+
+    comm.CloseAdapter();
+    EXPECT_EQ(adapter->ClaimedInterfaces(), 0);
+    EXPECT_TRUE(adapter->KernelDriverBound());
+    EXPECT_EQ(adapter->KernelDriverAttaches(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Identification, KernelDriverTest,
+    ::testing::Values(DriverRow{"Ours", 0xA0, true}, DriverRow{"NotOurs", 0x42, false}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace rvz
