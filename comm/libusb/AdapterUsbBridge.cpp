@@ -18,6 +18,17 @@ bool IsAdapter(const UsbDeviceInfo& device)
     });
 }
 
+// The status of a transfer that failed: unplugged mid-transfer, a stalled
+// endpoint, or another error of the direction.
+BridgeStatus FailedTransfer(UsbResult result, BridgeStatus otherwise)
+{
+    if (result == UsbResult::NoDevice)
+        return bridge_status::kDeviceNotFound;
+    if (result == UsbResult::Stall)
+        return bridge_status::kStalled;
+    return otherwise;
+}
+
 unsigned RemainingMs(std::chrono::steady_clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -99,7 +110,10 @@ BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* han
     Session session;
     session.where = adapters[deviceIndex];
     session.device = m_host.Open(adapters[deviceIndex]);
-    if (!session.device || !FindBulkEndpoints(*session.device, session))
+    if (!session.device)
+        return m_host.LastOpenError() == UsbResult::Access ? bridge_status::kAccessDenied
+                                                           : bridge_status::kDeviceNotFound;
+    if (!FindBulkEndpoints(*session.device, session))
         return bridge_status::kDeviceNotFound;
     UsbDeviceHandle& device = *session.device;
     if (device.ClaimInterface(kInterfaceNumber) != UsbResult::Ok)
@@ -151,7 +165,7 @@ BridgeStatus AdapterUsbBridge::Read(BridgeHandle handle, std::span<std::uint8_t>
             break;
         const UsbTransferResult transfer = session->device->Bulk(session->inEndpoint, packet, remaining);
         if (Track(*session, session->inEndpoint, transfer.result) != UsbResult::Ok && transfer.result != UsbResult::Timeout)
-            return bridge_status::kReadError;  // unplugged mid-transfer, or a broken pipe
+            return FailedTransfer(transfer.result, bridge_status::kReadError);
         const std::size_t got = std::min(transfer.transferred, packet.size());
         const std::size_t used = std::min(got, destination.size() - count);
         std::copy_n(packet.begin(), used, destination.begin() + static_cast<long>(count));
@@ -175,7 +189,7 @@ BridgeStatus AdapterUsbBridge::Write(BridgeHandle handle, std::span<const std::u
     const auto timeout = static_cast<unsigned>(std::max<long long>(1, m_writeTimeout.count()));
     const UsbTransferResult transfer = session->device->Bulk(session->outEndpoint, data, timeout);
     if (Track(*session, session->outEndpoint, transfer.result) != UsbResult::Ok && transfer.result != UsbResult::Timeout)
-        return bridge_status::kWriteError;
+        return FailedTransfer(transfer.result, bridge_status::kWriteError);
     *written = static_cast<std::uint32_t>(std::min(transfer.transferred, data.size()));
     return kBridgeSuccess;
 }

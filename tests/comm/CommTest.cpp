@@ -1,6 +1,8 @@
 // The adapter session and the register protocol, checked at the wire.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Comm.h"
 #include "Crc16.h"
 #include "ScriptedBridge.h"
@@ -32,8 +34,8 @@ protected:
         bridge.calls.clear();
     }
 
-    ScriptedBridge bridge;
     ManualLinkClock clock;
+    ScriptedBridge bridge{&clock};
     TComm comm{bridge, clock};
 };
 
@@ -489,6 +491,114 @@ TEST_F(CommTest, IdentifyShortOrNegativeLeavesDestinationAlone)
     for (auto b : id)
         EXPECT_EQ(b, 0x5A);
     EXPECT_TRUE(comm.LinkVerified());
+}
+
+// ---------------------------------------------------------------- quiet link
+
+TEST_F(CommTest, AfterAMissingReplyTheNextCommandWaitsForAQuietLink)
+{
+    OpenSession();
+    bridge.repliesFollowCommands = true;
+    bridge.readResults = {{}, {kBridgeSuccess, {0x02}}};
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    std::array<std::uint8_t, 3> reply{};
+    EXPECT_EQ(comm.AdapterRead(reply), 0);
+    const LinkTime failedAt = clock.Now();
+    bridge.calls.clear();
+
+    // The late byte arrives while the session waits; the wait starts over.
+    bridge.repliesFollowCommands = false;
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    const auto ops = bridge.Ops();
+    ASSERT_GE(ops.size(), 3u);
+    EXPECT_EQ(ops[0], Op::Read) << "the stray byte is read before anything is sent";
+    EXPECT_EQ((std::vector<Op>(ops.end() - 2, ops.end())), (std::vector<Op>{Op::Flush, Op::Write}));
+    EXPECT_GE(clock.Now() - failedAt, kQuietPeriod);
+
+    // Once settled, a command goes out at once again.
+    bridge.QueueStatusReply(0x02);
+    EXPECT_EQ(comm.AdapterRead(reply), 3);
+    bridge.calls.clear();
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    EXPECT_EQ(bridge.Ops(), (std::vector<Op>{Op::Flush, Op::Write}));
+}
+
+// Why an operation failed, as the session remembers it.
+struct FailureCase {
+    const char* name;
+    std::function<void(ScriptedBridge&)> script;
+    std::function<bool(TComm&)> operation;
+    LinkFailure expected;
+};
+
+class FailureReasonTest : public ::testing::TestWithParam<FailureCase> {};
+
+bool ReadConfig(TComm& comm)
+{
+    std::array<std::uint8_t, 16> record{};
+    return comm.ReadRegisters(record, ConfigMask, 11);
+}
+
+TEST_P(FailureReasonTest, IsKept)
+{
+    ManualLinkClock clock;
+    ScriptedBridge bridge{&clock};
+    TComm comm(bridge, clock);
+    GetParam().script(bridge);
+    EXPECT_FALSE(GetParam().operation(comm));
+    EXPECT_EQ(comm.LastFailure(), GetParam().expected) << DescribeLinkFailure(comm.LastFailure());
+    EXPECT_FALSE(DescribeLinkFailure(comm.LastFailure()).empty());
+}
+
+bool OpenThenRead(TComm& comm) { return comm.OpenAdapter() && ReadConfig(comm); }
+
+INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
+    FailureCase{"NothingAttached", [](ScriptedBridge& b) { b.countResults = {bridge_status::kDeviceNotFound}; },
+                [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::NoAdapter},
+    FailureCase{"LibraryMissing", [](ScriptedBridge& b) { b.countResults = {bridge_status::kLibraryMissing}; },
+                [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::LibraryMissing},
+    FailureCase{"NoPermission", [](ScriptedBridge& b) { b.openResults = {{bridge_status::kAccessDenied, 0}}; },
+                [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::NoPermission},
+    FailureCase{"AdapterGone", [](ScriptedBridge& b) { b.countResults = {0, bridge_status::kDeviceNotFound}; },
+                [](TComm& c) { return c.OpenAdapter() && c.OpenAdapter(); }, LinkFailure::AdapterGone},
+    FailureCase{"NotOurs", [](ScriptedBridge&) {},
+                [](TComm& c) { c.OpenAdapter(); c.RejectAdapter(); return c.OpenAdapter(); }, LinkFailure::NotOurs},
+    FailureCase{"NoSession", [](ScriptedBridge&) {}, ReadConfig, LinkFailure::NoAdapter},
+    FailureCase{"NoReply", [](ScriptedBridge&) {}, OpenThenRead, LinkFailure::NoReply},
+    FailureCase{"CutOff", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02}}}; }, OpenThenRead,
+                LinkFailure::MalformedReply},
+    FailureCase{"NoMarker", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x01, 0x02, 0x00}}}; },
+                OpenThenRead, LinkFailure::MalformedReply},
+    FailureCase{"Refused", [](ScriptedBridge& b) { b.QueueStatusReply(0x00); }, OpenThenRead,
+                LinkFailure::RefusedReply},
+    FailureCase{"Stalled", [](ScriptedBridge& b) { b.readResults = {{bridge_status::kStalled, {}}}; }, OpenThenRead,
+                LinkFailure::Stalled},
+    FailureCase{"GoneMidRead", [](ScriptedBridge& b) { b.readResults = {{bridge_status::kDeviceNotFound, {}}}; },
+                OpenThenRead, LinkFailure::AdapterGone},
+    FailureCase{"ShortWrite", [](ScriptedBridge& b) { b.writeResults = {{kBridgeSuccess, 2}}; }, OpenThenRead,
+                LinkFailure::TransferFailed},
+    FailureCase{"CrcMismatch", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02, 0, 0x12, 0x34}}}; },
+                [](TComm& c) { return c.OpenAdapter() && c.WriteBlock(Bytes(17, 0)); }, LinkFailure::CrcMismatch},
+    // After a missing reply the link never falls silent: nothing more is sent.
+    FailureCase{"NeverQuiet",
+                [](ScriptedBridge& b) {
+                    b.readResults.push_back({});
+                    for (int i = 0; i < 200; ++i)
+                        b.readResults.push_back({kBridgeSuccess, {0x55}});
+                },
+                [](TComm& c) { return OpenThenRead(c) || ReadConfig(c); }, LinkFailure::NeverQuiet}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(CommTest, NeverQuietLinkGetsNoCommand)
+{
+    OpenSession();
+    bridge.readResults.push_back({});
+    std::array<std::uint8_t, 3> reply{};
+    comm.AdapterRead(reply);
+    for (int i = 0; i < 100; ++i)
+        bridge.readResults.push_back({kBridgeSuccess, {0x55}});
+    EXPECT_FALSE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    EXPECT_EQ(bridge.CountOf(Op::Write), 0u);
 }
 
 // ---------------------------------------------------------------- CRC

@@ -85,6 +85,8 @@ BridgeStatus ScriptedBridge::Read(BridgeHandle handle, std::span<std::uint8_t> d
                      static_cast<std::uint32_t>(destination.size()), handle});
     *received = result.claimedCount >= 0 ? static_cast<std::uint32_t>(result.claimedCount)
                                          : static_cast<std::uint32_t>(n);
+    if (m_clock && n < destination.size())
+        m_clock->SleepFor(m_readTimeout);
     return result.status;
 }
 
@@ -109,6 +111,7 @@ BridgeStatus ScriptedBridge::FlushBuffers(BridgeHandle handle, std::uint8_t flus
 BridgeStatus ScriptedBridge::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs)
 {
     calls.push_back({BridgeCall::Op::SetTimeouts, {}, 0, kNullHandle, readTimeoutMs, writeTimeoutMs});
+    m_readTimeout = LinkTime{readTimeoutMs};
     return kBridgeSuccess;
 }
 

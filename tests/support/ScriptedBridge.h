@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "LinkClock.h"
 #include "UsbBridge.h"
 
 namespace rvz::test {
@@ -44,6 +45,10 @@ struct ScriptedOpen {
 
 class ScriptedBridge final : public UsbBridge {
 public:
+    // With a clock, a read that delivers fewer bytes than wanted takes its
+    // whole read time-out, as a real one does.
+    explicit ScriptedBridge(LinkClock* clock = nullptr) : m_clock(clock) {}
+
     std::deque<BridgeStatus> countResults;
     std::deque<ScriptedOpen> openResults;
     std::deque<ScriptedRead> readResults;
@@ -73,6 +78,8 @@ public:
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
 
 private:
+    LinkClock* m_clock;
+    LinkTime m_readTimeout{0};
     int m_repliesDue = 0;
 };
 

@@ -286,7 +286,7 @@ TEST_F(AdapterUsbBridgeTest, UnplugMidSessionFailsTransfersNotTheProcess)
     const BridgeHandle handle = OpenAdapter();
     device().unplugged = true;
     Bytes reply(3);
-    ReadInto(handle, reply, bridge_status::kReadError);
+    ReadInto(handle, reply, bridge_status::kDeviceNotFound);
     std::uint32_t written = 0;
     const Bytes command{0x23, 0, 0, 0};
     EXPECT_NE(bridge.Write(handle, command, &written), kBridgeSuccess);
