@@ -25,6 +25,9 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr auto kPollInterval = 300ms;  // as the window polls
+
+// Why the session's last operation failed, for a message.
+std::string Reason(const TComm& comm) { return std::string(DescribeLinkFailure(comm.LastFailure())); }
 constexpr const char* kProgram = "rivivev-uvezi-cli";
 
 // One failure, as the one sentence a user reads, and its exit code.
@@ -123,13 +126,14 @@ std::optional<Failure> Command::OpenBridge()
 std::optional<Failure> Command::Connect(TComm& comm)
 {
     if (!comm.OpenAdapter())
-        return Failure{kExitNoAdapter, "no adapter found: plug it in, or run '" + std::string(kProgram) + " doctor' to see why"};
+        return Failure{kExitNoAdapter, Reason(comm) + ": run '" + std::string(kProgram) + " doctor' to see why"};
     IdentificationBytes identification{};
     switch (IdentifyAdapter(comm, identification)) {
     case AdapterIdentity::Ours:
         return std::nullopt;
     case AdapterIdentity::NoAnswer:
-        return Failure{kExitWrongAdapter, "the adapter does not answer its identification: plug it in again and retry"};
+        return Failure{kExitWrongAdapter, "the adapter does not answer its identification (" + Reason(comm) +
+                                              "): plug it in again and retry"};
     case AdapterIdentity::OtherKind:
         return Failure{kExitWrongAdapter, "the attached device is not a servo adapter (identification " +
                                               HexBytes(identification) + "); attach the servo's adapter"};
@@ -170,14 +174,14 @@ std::optional<Failure> Command::ReadRecord(TComm& comm, TServoConfig& record)
         return comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size()));
     });
     if (!read)
-        return Failure{kExitFailed, "the servo did not answer the read (3 attempts): check that it is plugged in and powered"};
+        return Failure{kExitFailed, "the read failed after 3 attempts: " + Reason(comm)};
     return std::nullopt;
 }
 
 std::optional<Failure> Command::WriteRecord(TComm& comm, const TServoConfig& record)
 {
     if (!WithAttempts([&] { return comm.WriteRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())); }))
-        return Failure{kExitFailed, "the servo did not take the write (3 attempts): check that it is plugged in and powered"};
+        return Failure{kExitFailed, "the write failed after 3 attempts: " + Reason(comm)};
     return std::nullopt;
 }
 
@@ -221,13 +225,13 @@ int Command::Detect()
 {
     TComm comm(Bridge());
     if (!comm.OpenAdapter()) {
-        m_out << "no adapter\n";
+        m_out << "no adapter: " << Reason(comm) << "\n";
         return kExitNoAdapter;
     }
     IdentificationBytes identification{};
     const AdapterIdentity identity = IdentifyAdapter(comm, identification);
     if (identity == AdapterIdentity::NoAnswer) {
-        m_out << "adapter attached, but it does not answer its identification\n";
+        m_out << "adapter attached, but it does not answer its identification: " << Reason(comm) << "\n";
         return kExitWrongAdapter;
     }
     if (identity == AdapterIdentity::OtherKind) {
@@ -236,7 +240,7 @@ int Command::Detect()
     }
     m_out << "servo adapter: identification " << HexBytes(identification) << "\n";
     const bool servo = WithAttempts([&] { return comm.ProbeServo(); });
-    m_out << (servo ? "a servo answers\n" : "no servo answers\n");
+    m_out << (servo ? "a servo answers\n" : "no servo answers: " + Reason(comm) + "\n");
     return servo ? kExitOk : kExitNoServo;
 }
 
@@ -291,7 +295,7 @@ int Command::Init()
     std::array<std::uint8_t, TServoConfig::kSize + 1> block{};  // the record, then 0x00
     std::copy(record.Bytes.begin(), record.Bytes.end(), block.begin());
     if (!WithAttempts([&] { return comm.WriteBlock(block); }))
-        return Fail({kExitFailed, "the servo did not take the parameter block (3 attempts): check that it is plugged in"});
+        return Fail({kExitFailed, "the parameter block failed after 3 attempts: " + Reason(comm)});
     m_out << "parameter block sent\n";
     return kExitOk;
 }

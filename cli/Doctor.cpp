@@ -81,7 +81,8 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
 
     const auto driver = device->KernelDriverActive(kInterfaceNumber);
     if (driver && *driver)
-        steps.Ok("a kernel driver holds interface 0; it is detached while the tool uses the adapter");
+        steps.Ok("a kernel driver holds interface 0 (a serial driver, as for the vendor's bridge chips); the tool "
+                 "detaches it only while it uses the adapter and gives it back after");
     else
         steps.Ok(driver ? "no kernel driver holds interface 0" : "whether a kernel driver holds interface 0 is unknown");
 
@@ -101,14 +102,16 @@ void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
 {
     TComm comm(bridge);
     if (!comm.OpenAdapter()) {
-        steps.Fail("no adapter session can be opened", "Unplug the adapter, plug it in again and retry.",
+        steps.Fail("no adapter session can be opened: " + std::string(DescribeLinkFailure(comm.LastFailure())),
+                   "Unplug the adapter, plug it in again and retry.",
                    kExitNoAdapter);
         return;
     }
     IdentificationBytes identification{};
     const AdapterIdentity identity = IdentifyAdapter(comm, identification);
     if (identity == AdapterIdentity::NoAnswer) {
-        steps.Fail("the adapter does not answer its identification (3 attempts)",
+        steps.Fail("the adapter does not answer its identification (3 attempts): " +
+                       std::string(DescribeLinkFailure(comm.LastFailure())),
                    "Unplug the adapter and plug it in again; if it stays silent, it is not a servo adapter.",
                    kExitWrongAdapter);
         comm.CloseAdapter();
@@ -126,7 +129,7 @@ void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
     }
     steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
     if (!WithAttempts([&] { return comm.ProbeServo(); }))
-        steps.Fail("no servo answers the probe", "Plug the servo into the adapter (check the connector's orientation) and power it.",
+        steps.Fail("no servo answers the probe: " + std::string(DescribeLinkFailure(comm.LastFailure())), "Plug the servo into the adapter (check the connector's orientation) and power it.",
                    kExitNoServo);
     else
         steps.Ok("a servo answers the probe");

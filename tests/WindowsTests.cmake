@@ -44,7 +44,7 @@ rvz_cli_exe_test(cli_exe_doctor_over_library ${cli_dir} 0
   "\\[ok\\]   the adapter's library SIUSBXP.DLL is loaded from [A-Z]:.*\\\\bin\\\\SIUSBXP\\.[Dd][Ll][Ll].*\\[ok\\]   a servo answers the probe" "doctor")
 rvz_cli_exe_test(cli_exe_doctor_without_library ${bare} 3
   "\\[fail\\] the adapter's library SIUSBXP.DLL cannot be loaded \\(Windows error 126: not found\\).*Install the adapter's driver package" "doctor")
-rvz_cli_exe_test(cli_exe_read_without_library ${bare} 3 "no adapter found" "read")
+rvz_cli_exe_test(cli_exe_read_without_library ${bare} 3 "USB library \\(SIUSBXP.DLL\\) is missing" "read")
 # A file of that name that is no library for this program.
 set(wrong ${CMAKE_CURRENT_BINARY_DIR}/wrong-library)
 add_custom_command(OUTPUT ${wrong}/rivivev-uvezi-cli.exe ${wrong}/SIUSBXP.DLL

@@ -92,7 +92,7 @@ TEST_P(AdapterStateTest, EndsWithItsExitCode)
 
 INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
     ::testing::Values(
-        AdapterCase{"NoAdapter", [](SimulatedAdapter& s) { s.Unplug(); }, {"read"}, kExitNoAdapter, "no adapter found"},
+        AdapterCase{"NoAdapter", [](SimulatedAdapter& s) { s.Unplug(); }, {"read"}, kExitNoAdapter, "no adapter is attached: run"},
         AdapterCase{"OtherKind",
                     [](SimulatedAdapter& s) {
                         SimulatedAdapter::Identification id{};
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
                     "no servo answers"},
         AdapterCase{"DetectsAll", [](SimulatedAdapter&) {}, {"detect"}, kExitOk, "a servo answers"},
         AdapterCase{"SilentServoFailsTheRead", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"read"},
-                    kExitFailed, "did not answer the read (3 attempts)"},
+                    kExitFailed, "the read failed after 3 attempts: the servo did not reply"},
         AdapterCase{"UnknownSetting", [](SimulatedAdapter&) {}, {"write", "--set", "speed=3"}, kExitBadArguments,
                     "cannot apply \"speed=3\""},
         AdapterCase{"MissingFile", [](SimulatedAdapter&) {}, {"show", "no-such-folder/such.svo"}, kExitFileError,
