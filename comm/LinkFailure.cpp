@@ -22,7 +22,7 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
     case LinkFailure::Stalled:
         return "the adapter's USB endpoint stalled";
     case LinkFailure::NoReply:
-        return "the servo did not reply (is it plugged in and powered?)";
+        return "no reply came back in time";
     case LinkFailure::MalformedReply:
         return "the servo's reply came cut off or garbled";
     case LinkFailure::RefusedReply:

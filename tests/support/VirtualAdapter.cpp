@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "Protocol.h"
+
 namespace rvz::test {
 
 namespace {
@@ -85,6 +87,7 @@ struct VirtualAdapter::Handler {
     bool gone = false;
     bool inHalted = false;
     int exchangesToVanish = -1;
+    int exchangesToStall = -1;
     std::deque<Urb> flying;
     std::deque<Chunk> reply;
     std::vector<ControlRequest> controls;
@@ -117,6 +120,18 @@ void VirtualAdapter::SetBehaviour(const VirtualAdapterBehaviour& behaviour)
     std::lock_guard lock(m_mutex);
     m_handler->behaviour = behaviour;
     m_handler->driverBound = behaviour.kernelDriverBound && m_handler->claimed == 0;
+}
+
+bool VirtualAdapter::Vanished() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handler->gone;
+}
+
+void VirtualAdapter::StallAtExchange(int n)
+{
+    std::lock_guard lock(m_mutex);
+    m_handler->exchangesToStall = n;
 }
 
 bool VirtualAdapter::KernelDriverBound() const
@@ -334,6 +349,8 @@ private:
                 Complete(client, ENODEV);
                 return;
             }
+            if (m_h.exchangesToStall > 0 && --m_h.exchangesToStall == 0)
+                m_h.behaviour.stallIn = true;
             Command(bytes);
             urb.done = true;
             urb.actual = raw->buffer_length;
@@ -360,8 +377,10 @@ private:
         m_servo.Read(m_servoHandle, answer, &received);
         if (received == 0)
             return;
-        auto readyAt = Clock::now() + m_h.behaviour.replyDelay;
-        if (m_h.behaviour.replyJitter.count() > 0)
+        const bool identify = command.size() == 2 && command[0] == protocol::kClassIdentify;
+        const bool late = !identify || m_h.behaviour.lateIdentification;
+        auto readyAt = Clock::now() + (late ? m_h.behaviour.replyDelay : std::chrono::milliseconds(0));
+        if (late && m_h.behaviour.replyJitter.count() > 0)
             readyAt += std::chrono::milliseconds(std::uniform_int_distribution<long>(
                 0, static_cast<long>(m_h.behaviour.replyJitter.count()))(m_h.random));
         // One serial line: a reply never overtakes the one before it.

@@ -28,6 +28,8 @@ struct VirtualAdapterBehaviour {
     // plus up to replyJitter more; replies keep their order.
     std::chrono::milliseconds replyDelay{0};
     std::chrono::milliseconds replyJitter{0};
+    // Whether the adapter's own answer to identify comes late too.
+    bool lateIdentification = true;
     // The next command's reply is lost and the bulk IN endpoint halts: it
     // answers with a stall until its halt is cleared.
     bool stallIn = false;
@@ -63,6 +65,9 @@ public:
     void Vanish();
     // The device vanishes when the n-th bulk OUT transfer from now arrives.
     void VanishAtExchange(int n);
+    bool Vanished() const;
+    // The n-th bulk OUT transfer from now loses its reply and halts bulk IN.
+    void StallAtExchange(int n);
 
     std::vector<ControlRequest> ControlRequests() const;
     int ClaimedInterfaces() const;  // claims minus releases
