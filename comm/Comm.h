@@ -30,6 +30,7 @@ inline constexpr std::uint32_t kAdapterTimeoutMs = 50;
 inline constexpr LinkTime kQuietPeriod{300};
 // A link that is never silent that long within this time is given up on.
 inline constexpr LinkTime kSettleLimit{2000};
+inline constexpr int kSettleReadLimit = 1000;
 
 class TComm {
 public:

@@ -107,12 +107,13 @@ bool TComm::SettleLink()
 {
     const LinkTime start = m_clock.Now();
     std::array<std::uint8_t, 64> stray{};
-    for (;;) {
+    // The reads are bounded too, for a layer whose reads take no time.
+    for (int reads = 0;; ++reads) {
         const LinkTime now = m_clock.Now();
         const LinkTime silent = now - m_lastTraffic;
         if (silent >= kQuietPeriod)
             break;
-        if (now - start >= kSettleLimit)
+        if (now - start >= kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
         std::uint32_t received = 0;
         const BridgeStatus status = m_bridge.Read(m_adapterHandle, stray, &received);

@@ -53,7 +53,8 @@ int GoodExchanges(const ScriptedBridge& bridge, const std::vector<ScriptedRead>&
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::FuzzInput input(data, size);
-    ScriptedBridge bridge;
+    rvz::ManualLinkClock clock;  // the quiet periods pass in virtual time
+    ScriptedBridge bridge(&clock);
     for (int i = input.Byte() % 4; i > 0; --i)
         bridge.countResults.push_back(Status(input));
     bridge.openResults.push_back({Status(input), input.Byte()});
@@ -72,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bridge.readResults.assign(reads.begin(), reads.end());
     bridge.writeResults.assign(writes.begin(), writes.end());
 
-    TComm comm(bridge);
+    TComm comm(bridge, clock);
     if (!comm.OpenAdapter())
         return 0;
     std::array<std::uint8_t, 16> record{};

@@ -141,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_library.input = &input;
     SiUsbXpBridge bridge(&kFunctions);
     CheckingBridge checked(bridge);
-    TComm comm(checked);
+    ManualLinkClock clock;  // the quiet periods pass in virtual time
+    TComm comm(checked, clock);
     for (int step = 0; step < 4 && !input.Empty(); ++step) {
         if (!comm.OpenAdapter())
             continue;
