@@ -529,6 +529,8 @@ struct FailureCase {
     std::function<void(ScriptedBridge&)> script;
     std::function<bool(TComm&)> operation;
     LinkFailure expected;
+    // Whether the next command waits for a quiet link: 1 yes, 0 no, -1 not asked.
+    int nextCommandWaits = -1;
 };
 
 class FailureReasonTest : public ::testing::TestWithParam<FailureCase> {};
@@ -548,6 +550,16 @@ TEST_P(FailureReasonTest, IsKept)
     EXPECT_FALSE(GetParam().operation(comm));
     EXPECT_EQ(comm.LastFailure(), GetParam().expected) << DescribeLinkFailure(comm.LastFailure());
     EXPECT_FALSE(DescribeLinkFailure(comm.LastFailure()).empty());
+    if (GetParam().nextCommandWaits < 0)
+        return;
+    // A reply that may still be on its way keeps the next command back; a
+    // well-framed one does not.
+    bridge.calls.clear();
+    bridge.readResults.clear();
+    const LinkTime before = clock.Now();
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    EXPECT_EQ(bridge.Ops().front() == Op::Read, GetParam().nextCommandWaits == 1);
+    EXPECT_EQ(clock.Now() > before, GetParam().nextCommandWaits == 1);
 }
 
 bool OpenThenRead(TComm& comm) { return comm.OpenAdapter() && ReadConfig(comm); }
@@ -564,21 +576,21 @@ INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
     FailureCase{"NotOurs", [](ScriptedBridge&) {},
                 [](TComm& c) { c.OpenAdapter(); c.RejectAdapter(); return c.OpenAdapter(); }, LinkFailure::NotOurs},
     FailureCase{"NoSession", [](ScriptedBridge&) {}, ReadConfig, LinkFailure::NoAdapter},
-    FailureCase{"NoReply", [](ScriptedBridge&) {}, OpenThenRead, LinkFailure::NoReply},
+    FailureCase{"NoReply", [](ScriptedBridge&) {}, OpenThenRead, LinkFailure::NoReply, 1},
     FailureCase{"CutOff", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02}}}; }, OpenThenRead,
-                LinkFailure::MalformedReply},
+                LinkFailure::MalformedReply, 1},
     FailureCase{"NoMarker", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x01, 0x02, 0x00}}}; },
-                OpenThenRead, LinkFailure::MalformedReply},
+                OpenThenRead, LinkFailure::MalformedReply, 1},
     FailureCase{"Refused", [](ScriptedBridge& b) { b.QueueStatusReply(0x00); }, OpenThenRead,
-                LinkFailure::RefusedReply},
+                LinkFailure::RefusedReply, 0},
     FailureCase{"Stalled", [](ScriptedBridge& b) { b.readResults = {{bridge_status::kStalled, {}}}; }, OpenThenRead,
-                LinkFailure::Stalled},
+                LinkFailure::Stalled, 1},
     FailureCase{"GoneMidRead", [](ScriptedBridge& b) { b.readResults = {{bridge_status::kDeviceNotFound, {}}}; },
                 OpenThenRead, LinkFailure::AdapterGone},
     FailureCase{"ShortWrite", [](ScriptedBridge& b) { b.writeResults = {{kBridgeSuccess, 2}}; }, OpenThenRead,
-                LinkFailure::TransferFailed},
+                LinkFailure::TransferFailed, 1},
     FailureCase{"CrcMismatch", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02, 0, 0x12, 0x34}}}; },
-                [](TComm& c) { return c.OpenAdapter() && c.WriteBlock(Bytes(17, 0)); }, LinkFailure::CrcMismatch},
+                [](TComm& c) { return c.OpenAdapter() && c.WriteBlock(Bytes(17, 0)); }, LinkFailure::CrcMismatch, 0},
     // After a missing reply the link never falls silent: nothing more is sent.
     FailureCase{"NeverQuiet",
                 [](ScriptedBridge& b) {
