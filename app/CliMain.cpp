@@ -42,6 +42,7 @@ public:
         }
     }
     bool Interrupted() override { return g_interrupted != 0; }
+    std::istream* Input() override { return &std::cin; }
     bool ErrorIsTerminal() override { return rvz::app::StandardErrorIsTerminal(); }
     std::string Now() override
     {

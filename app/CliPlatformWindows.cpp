@@ -1,6 +1,7 @@
 // The command line's platform on Windows: the vendor's USBXpress library,
 // and a console that is told to take UTF-8.
 #include <windows.h>
+#include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 
@@ -78,7 +79,14 @@ std::vector<std::string> Utf8Arguments(int, char**)
     return arguments;
 }
 
-void PrepareConsole() { ::SetConsoleOutputCP(CP_UTF8); }
+void PrepareConsole()
+{
+    ::SetConsoleOutputCP(CP_UTF8);
+    // A parameter record on standard input or output is 16 raw bytes: no
+    // line-end translation may touch a 0A or 0D among them.
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+}
 
 bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 

@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -13,7 +15,9 @@
 #include "Doctor.h"
 #include "ExitCodes.h"
 #include "NumberText.h"
+#include "OutputFiles.h"
 #include "ParamFile.h"
+#include "ServoOperations.h"
 #include "ServoValues.h"
 #include "SystemFacts.h"
 #include "TracingBridge.h"
@@ -25,10 +29,15 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr auto kPollInterval = 300ms;  // as the window polls
+constexpr const char* kProgram = "rivivev-uvezi-cli";
+constexpr const char* kCommands[] = {"detect", "read", "write", "init", "show", "make", "batch", "doctor"};
+// What a script reads for standard input or output in place of a file name.
+constexpr const char* kStandardStream = "-";
+constexpr int kExitInterrupted = 130;
 
 // Why the session's last operation failed, for a message.
-std::string Reason(const TComm& comm) { return std::string(DescribeLinkFailure(comm.LastFailure())); }
-constexpr const char* kProgram = "rivivev-uvezi-cli";
+std::string Reason(LinkFailure failure) { return std::string(DescribeLinkFailure(failure)); }
+std::string Reason(const TComm& comm) { return Reason(comm.LastFailure()); }
 
 // One failure, as the one sentence a user reads, and its exit code.
 struct Failure {
@@ -40,10 +49,15 @@ struct Failure {
 struct Options {
     bool demo = false;
     std::string trace;
+    bool traceGiven = false;
     bool json = false;
+    bool jsonInput = false;  // the file of write, init and batch is JSON
     bool verify = false;
+    bool lenient = false;
+    bool force = false;
     std::string file;    // the parameter file a command reads
     std::string output;  // -o
+    std::string backup;
     std::vector<std::string> settings;
     int count = 0;
     std::string log;
@@ -52,17 +66,17 @@ struct Options {
 
 class Command {
 public:
-    Command(const Options& options, CliServices& services, std::ostream& out, std::ostream& err)
-        : m_options(options), m_services(services), m_out(out), m_err(err), m_separator(UserDecimalSeparator())
+    Command(const Options& options, const std::vector<std::string>& arguments, CliServices& services,
+            std::ostream& out, std::ostream& err)
+        : m_options(options), m_arguments(arguments), m_services(services), m_out(out), m_err(err)
     {
     }
 
     // Opens the trace file, if one was asked for; before any command runs.
-    int Prepare()
-    {
-        const auto failure = OpenBridge();
-        return failure ? Fail(*failure) : kExitOk;
-    }
+    std::optional<Failure> Prepare();
+    // What a command returned, made to fail when its output was lost.
+    int Finish(int code);
+
     int Detect();
     int Read();
     int Write();
@@ -84,43 +98,89 @@ private:
         if (m_services.ErrorIsTerminal())
             m_err << text << "\n";
     }
+    // Writes a result to standard output; false (and an error) when it is lost.
+    bool Emit(const std::string& text);
 
     // The bridge of this run, traced when asked.
-    std::optional<Failure> OpenBridge();
     UsbBridge& Bridge() { return m_traced ? *m_traced : m_services.Bridge(m_options.demo); }
+    // A session whose every command first asks whether Ctrl+C was pressed.
+    std::unique_ptr<TComm> Session();
     // Opens a session and identifies the adapter, as the window's poll does.
     std::optional<Failure> Connect(TComm& comm);
-    // The record from the file and the settings, built as the window builds
-    // it from its fields; warnings go to standard error.
-    std::optional<Failure> BuildRecord(TServoConfig& record, bool fileRequired);
-    // The record to send, then a session with the adapter: nothing is sent
-    // before both are ready.
-    std::optional<Failure> PrepareToSend(TComm& comm, TServoConfig& record);
-    std::optional<Failure> ReadRecord(TComm& comm, TServoConfig& record);
-    std::optional<Failure> WriteRecord(TComm& comm, const TServoConfig& record);
-    std::optional<Failure> Verify(TComm& comm, const TServoConfig& written);
-    std::optional<Failure> SaveFile(const std::string& file, const TServoConfig& record);
-    void Print(const TServoConfig& record, bool withSignal);
+
+    // The values to send: those the servo holds (base), or the file's, then
+    // the settings; refused when one would not be stored as given, unless
+    // --lenient. needsSignal: the neutral signal is among what is sent.
+    std::optional<Failure> CheckedRecord(const std::optional<TServoConfig>& servo, bool needsSignal,
+                                         TServoConfig& record);
+    std::optional<Failure> ReadParameterFile(const std::string& file, TServoConfig& record);
+    std::optional<Failure> SaveParameterFile(const std::string& file, const TServoConfig& record);
+    std::optional<Failure> ReadFromServo(TComm& comm, TServoConfig& record);
+    std::optional<Failure> KeepBackup(const TServoConfig& before);
+    std::optional<Failure> WriteAndVerify(TComm& comm, const TServoConfig& record);
+    std::optional<Failure> Verified(TComm& comm, const TServoConfig& written);
+    bool Print(const TServoConfig& record, bool withSignal);
     bool ServoAnswers(TComm& comm, bool& identified);
+    bool Interrupted() { return m_services.Interrupted(); }
+    std::string InputText(const std::string& file, bool& ok);
 
     const Options& m_options;
+    const std::vector<std::string>& m_arguments;
     CliServices& m_services;
     std::ostream& m_out;
     std::ostream& m_err;
-    const char m_separator;
     std::ofstream m_traceFile;
     std::unique_ptr<TracingBridge> m_traced;
+    bool m_outputLost = false;
 };
 
-std::optional<Failure> Command::OpenBridge()
+std::optional<Failure> Command::Prepare()
 {
-    if (m_options.trace.empty())
+    if (!m_options.traceGiven)
         return std::nullopt;
-    m_traceFile.open(PathFromUtf8(m_options.trace), std::ios::app);
-    if (!m_traceFile)
-        return Failure{kExitFileError, "cannot write the trace file \"" + m_options.trace + "\"; choose another path"};
+    if (m_options.trace.empty())
+        return Failure{kExitBadArguments, "--trace needs a file name"};
+    if (auto refused = OpenTextOutput(m_options.trace, OutputMode::Append, m_traceFile))
+        return Failure{kExitFileError, "the trace \"" + m_options.trace + "\" " + *refused};
+    // Each run's trace starts with what ran, and when.
+    std::string line = std::string("# ") + kProgram + " " + kVersion + ", " + m_services.Now() + ":";
+    for (const std::string& argument : m_arguments)
+        line += " " + argument;
+    m_traceFile << line << "\n";
     m_traced = std::make_unique<TracingBridge>(m_services.Bridge(m_options.demo), m_traceFile);
     return std::nullopt;
+}
+
+int Command::Finish(int code)
+{
+    if (m_traced) {
+        m_traceFile.flush();
+        if (!m_traceFile && code != kExitFileError)
+            return Fail({kExitFileError, "the trace \"" + m_options.trace + "\" could not be written in full"});
+    }
+    if (m_outputLost && code != kExitFileError)
+        return kExitFileError;
+    return code;
+}
+
+bool Command::Emit(const std::string& text)
+{
+    if (m_outputLost)
+        return false;
+    m_out << text;
+    m_out.flush();
+    if (m_out)
+        return true;
+    m_outputLost = true;
+    Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)"});
+    return false;
+}
+
+std::unique_ptr<TComm> Command::Session()
+{
+    auto comm = std::make_unique<TComm>(Bridge());
+    comm->SetInterruption([this] { return Interrupted(); });
+    return comm;
 }
 
 std::optional<Failure> Command::Connect(TComm& comm)
@@ -141,63 +201,141 @@ std::optional<Failure> Command::Connect(TComm& comm)
     return std::nullopt;
 }
 
-std::optional<Failure> Command::BuildRecord(TServoConfig& record, bool fileRequired)
+std::string Command::InputText(const std::string& file, bool& ok)
 {
-    if (fileRequired && m_options.file.empty() && m_options.settings.empty())
-        return Failure{kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"};
-    TServoFields fields;
-    if (!m_options.file.empty()) {
-        TServoConfig fromFile;
-        const ParamFileResult read = ReadParamFile(PathFromUtf8(m_options.file), fromFile);
-        if (!read)
-            return Failure{kExitFileError, "\"" + m_options.file + "\": " + DescribeParamFileError(read)};
-        fields = FieldsFromRecord(fromFile, m_separator);
+    ok = true;
+    if (file == kStandardStream) {
+        std::istream* in = m_services.Input();
+        if (!in) {
+            ok = false;
+            return {};
+        }
+        return {std::istreambuf_iterator<char>(*in), std::istreambuf_iterator<char>()};
     }
-    if (const auto bad = ApplySettings(fields, m_options.settings))
-        return Failure{kExitBadArguments, "cannot apply \"" + *bad +
-                                              "\": use NAME=VALUE with NAME one of deadband, lock (Y or N), upper, "
-                                              "lower, neutral, signal"};
+    std::string text;
+    ok = ReadTextInput(file, text);
+    return text;
+}
+
+std::optional<Failure> Command::ReadParameterFile(const std::string& file, TServoConfig& record)
+{
+    if (file != kStandardStream) {
+        const ParamFileResult read = ReadParamFile(PathFromUtf8(file), record);
+        if (!read)
+            return Failure{kExitFileError, "\"" + file + "\": " + DescribeParamFileError(read)};
+        std::error_code error;
+        const auto size = std::filesystem::file_size(PathFromUtf8(file), error);
+        if (!error && size > TServoConfig::kSize)
+            Warn("\"" + file + "\" is " + std::to_string(size) + " bytes long; only its first 16 are a parameter record");
+        return std::nullopt;
+    }
+    bool ok = false;
+    const std::string bytes = InputText(file, ok);
+    if (!ok || bytes.size() < TServoConfig::kSize)
+        return Failure{kExitFileError, "standard input holds " + std::to_string(bytes.size()) +
+                                           " bytes; a parameter record is 16"};
+    if (bytes.size() > TServoConfig::kSize)
+        Warn("standard input holds " + std::to_string(bytes.size()) + " bytes; only the first 16 are a parameter record");
+    std::copy_n(bytes.begin(), TServoConfig::kSize, record.Bytes.begin());
+    return std::nullopt;
+}
+
+std::optional<Failure> Command::SaveParameterFile(const std::string& file, const TServoConfig& record)
+{
+    if (file == kStandardStream) {
+        if (!Emit(std::string(record.Bytes.begin(), record.Bytes.end())))
+            return Failure{kExitFileError, "the parameter record could not be written to standard output"};
+        return std::nullopt;
+    }
+    if (auto refused = CheckParamFileTarget(file, m_options.force))
+        return Failure{kExitFileError, "\"" + file + "\" " + *refused};
+    const ParamFileResult written = WriteParamFile(PathFromUtf8(file), record);
+    if (!written)
+        return Failure{kExitFileError, "\"" + file + "\": " + DescribeParamFileError(written)};
+    // An overwritten file keeps no tail of what it held before.
+    std::error_code error;
+    std::filesystem::resize_file(PathFromUtf8(file), TServoConfig::kSize, error);
+    return std::nullopt;
+}
+
+std::optional<Failure> Command::ReadFromServo(TComm& comm, TServoConfig& record)
+{
+    if (const OperationResult read = ReadConfig(comm, record.Bytes); !read)
+        return Failure{read.failure == LinkFailure::Interrupted ? kExitInterrupted : kExitFailed,
+                       "the read failed after 3 attempts: " + Reason(read.failure)};
+    return std::nullopt;
+}
+
+std::optional<Failure> Command::CheckedRecord(const std::optional<TServoConfig>& servo, bool needsSignal,
+                                              TServoConfig& record)
+{
+    TServoFields fields;
+    const bool fromFile = !m_options.file.empty();
+    if (fromFile && m_options.jsonInput) {
+        bool ok = false;
+        const std::string text = InputText(m_options.file, ok);
+        if (!ok)
+            return Failure{kExitFileError, "\"" + m_options.file + "\" cannot be read"};
+        if (servo)
+            fields = FieldsFromRecord(*servo);
+        if (auto problem = FieldsFromJson(text, fields))
+            return Failure{kExitBadArguments, "\"" + m_options.file + "\": " + *problem};
+    } else if (fromFile) {
+        TServoConfig fromFileRecord;
+        if (auto failure = ReadParameterFile(m_options.file, fromFileRecord))
+            return failure;
+        fields = FieldsFromRecord(fromFileRecord);
+    } else if (servo) {
+        fields = FieldsFromRecord(*servo);
+    }
+    const bool signalGiven = (fromFile && !m_options.jsonInput) || SetsSignal(m_options.settings) ||
+                             (m_options.jsonInput && fields.Signal != std::to_string(servo ? servo->NeutralSignal() : 0));
+    if (needsSignal && !signalGiven)
+        return Failure{kExitBadArguments, "the neutral signal cannot be read from the servo: give it with "
+                                          "--set signal=US, or give a parameter file"};
+    if (auto problem = ApplySettings(fields, m_options.settings))
+        return Failure{kExitBadArguments, *problem};
+    const std::vector<std::string> problems = FieldProblems(fields);
+    if (!problems.empty() && !m_options.lenient) {
+        std::string all;
+        for (const std::string& problem : problems)
+            all += (all.empty() ? "" : "; ") + problem;
+        return Failure{kExitBadArguments, all + "; nothing was sent or saved (--lenient takes such values as the "
+                                                "window does)"};
+    }
+    for (const std::string& problem : problems)
+        Warn(problem);
     try {
-        record = BuildConfig(fields, m_separator);
+        record = BuildConfig(fields, kCliSeparator);
     } catch (const ConversionError& error) {
         return Failure{kExitBadArguments, error.what()};
     }
-    for (const std::string& warning : FieldWarnings(fields, record, m_separator))
-        Warn(warning);
     return std::nullopt;
 }
 
-std::optional<Failure> Command::ReadRecord(TComm& comm, TServoConfig& record)
+std::optional<Failure> Command::KeepBackup(const TServoConfig& before)
 {
-    const bool read = WithAttempts([&] {
-        record = TServoConfig{};
-        return comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size()));
-    });
-    if (!read)
-        return Failure{kExitFailed, "the read failed after 3 attempts: " + Reason(comm)};
+    if (m_options.backup.empty())
+        return std::nullopt;
+    // As Save after Read Config: the neutral signal is not read, so the
+    // window's starting value stands in.
+    TServoFields fields = FieldsFromRecord(before);
+    fields.Signal = std::to_string(kDefaultSignal);
+    if (auto failure = SaveParameterFile(m_options.backup, BuildConfig(fields, kCliSeparator)))
+        return Failure{failure->code, "no backup, so nothing was sent: " + failure->message};
     return std::nullopt;
 }
 
-std::optional<Failure> Command::WriteRecord(TComm& comm, const TServoConfig& record)
+std::optional<Failure> Command::Verified(TComm& comm, const TServoConfig& written)
 {
-    if (!WithAttempts([&] { return comm.WriteRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())); }))
-        return Failure{kExitFailed, "the write failed after 3 attempts: " + Reason(comm)};
-    return std::nullopt;
-}
-
-std::optional<Failure> Command::Verify(TComm& comm, const TServoConfig& written)
-{
-    TServoConfig read;
-    if (auto failure = ReadRecord(comm, read))
-        return Failure{kExitFailed, "written, but the read-back failed: " + failure->message};
+    const Verification check = VerifyConfig(comm, written.Bytes);
+    if (!check.read)
+        return Failure{kExitFailed, "written, but the read-back failed: " + Reason(check.read.failure)};
     std::string differences;
     char line[48];
-    for (int reg : kFieldRegisters) {
-        const auto i = static_cast<std::size_t>(reg);
-        if (read.Bytes[i] == written.Bytes[i])
-            continue;
-        std::snprintf(line, sizeof line, "%sregister %02X wrote %02X read %02X", differences.empty() ? "" : ", ", reg,
-                      written.Bytes[i], read.Bytes[i]);
+    for (std::size_t reg : check.differing) {
+        std::snprintf(line, sizeof line, "%sregister %02zX wrote %02X read %02X", differences.empty() ? "" : ", ", reg,
+                      written.Bytes[reg], check.held[reg]);
         differences += line;
     }
     if (!differences.empty())
@@ -205,117 +343,143 @@ std::optional<Failure> Command::Verify(TComm& comm, const TServoConfig& written)
     return std::nullopt;
 }
 
-std::optional<Failure> Command::SaveFile(const std::string& file, const TServoConfig& record)
+std::optional<Failure> Command::WriteAndVerify(TComm& comm, const TServoConfig& record)
 {
-    const ParamFileResult written = WriteParamFile(PathFromUtf8(file), record);
-    if (!written)
-        return Failure{kExitFileError, "\"" + file + "\": " + DescribeParamFileError(written)};
+    if (const OperationResult written = WriteConfig(comm, record.Bytes); !written)
+        return Failure{written.failure == LinkFailure::Interrupted ? kExitInterrupted : kExitFailed,
+                       "the write failed after 3 attempts: " + Reason(written.failure)};
+    if (m_options.verify)
+        return Verified(comm, record);
     return std::nullopt;
 }
 
-void Command::Print(const TServoConfig& record, bool withSignal)
+bool Command::Print(const TServoConfig& record, bool withSignal)
 {
     if (m_options.json)
-        m_out << RecordJson(record, withSignal, m_separator).dump() << "\n";
-    else
-        m_out << DescribeRecord(record, withSignal, m_separator);
+        return Emit(RecordJson(record, withSignal).dump() + "\n");
+    return Emit(DescribeRecord(record, withSignal));
 }
 
 int Command::Detect()
 {
-    TComm comm(Bridge());
-    if (!comm.OpenAdapter()) {
-        m_out << "no adapter: " << Reason(comm) << "\n";
-        return kExitNoAdapter;
-    }
+    const auto comm = Session();
+    nlohmann::json result = {{"adapter", false}, {"identification", nullptr}, {"servo", false}, {"reason", nullptr}};
+    auto report = [&](const std::string& text, int code) {
+        if (code != kExitOk)
+            result["reason"] = Reason(*comm);
+        return (m_options.json ? Emit(result.dump() + "\n") : Emit(text)) ? code : kExitFileError;
+    };
+    if (!comm->OpenAdapter())
+        return report("no adapter: " + Reason(*comm) + "\n", kExitNoAdapter);
+    result["adapter"] = true;
     IdentificationBytes identification{};
-    const AdapterIdentity identity = IdentifyAdapter(comm, identification);
-    if (identity == AdapterIdentity::NoAnswer) {
-        m_out << "adapter attached, but it does not answer its identification: " << Reason(comm) << "\n";
-        return kExitWrongAdapter;
-    }
-    if (identity == AdapterIdentity::OtherKind) {
-        m_out << "a device that is not a servo adapter: identification " << HexBytes(identification) << "\n";
-        return kExitWrongAdapter;
-    }
-    m_out << "servo adapter: identification " << HexBytes(identification) << "\n";
-    const bool servo = WithAttempts([&] { return comm.ProbeServo(); });
-    m_out << (servo ? "a servo answers\n" : "no servo answers: " + Reason(comm) + "\n");
-    return servo ? kExitOk : kExitNoServo;
+    const AdapterIdentity identity = IdentifyAdapter(*comm, identification);
+    if (identity == AdapterIdentity::NoAnswer)
+        return report("adapter attached, but it does not answer its identification: " + Reason(*comm) + "\n",
+                      kExitWrongAdapter);
+    result["identification"] = HexBytes(identification);
+    if (identity == AdapterIdentity::OtherKind)
+        return report("a device that is not a servo adapter: identification " + HexBytes(identification) + "\n",
+                      kExitWrongAdapter);
+    const bool servo = WithAttempts([&] { return comm->ProbeServo(); });
+    result["servo"] = servo;
+    const std::string text = "servo adapter: identification " + HexBytes(identification) + "\n" +
+                             (servo ? "a servo answers\n" : "no servo answers: " + Reason(*comm) + "\n");
+    return report(text, servo ? kExitOk : kExitNoServo);
 }
 
 int Command::Read()
 {
-    TComm comm(Bridge());
-    if (auto failure = Connect(comm))
+    const auto comm = Session();
+    if (auto failure = Connect(*comm))
         return Fail(*failure);
     TServoConfig record;
-    if (auto failure = ReadRecord(comm, record))
+    if (auto failure = ReadFromServo(*comm, record))
         return Fail(*failure);
-    Print(record, false);
     if (!m_options.output.empty()) {
         // The neutral signal is not among the registers read; the file gets
         // the window's starting value, as Save after Read Config would.
-        TServoFields fields = FieldsFromRecord(record, m_separator);
+        TServoFields fields = FieldsFromRecord(record);
         fields.Signal = std::to_string(kDefaultSignal);
-        if (auto failure = SaveFile(m_options.output, BuildConfig(fields, m_separator)))
+        if (auto failure = SaveParameterFile(m_options.output, BuildConfig(fields, kCliSeparator)))
             return Fail(*failure);
+        if (m_options.output == kStandardStream)
+            return kExitOk;
     }
-    return kExitOk;
-}
-
-std::optional<Failure> Command::PrepareToSend(TComm& comm, TServoConfig& record)
-{
-    if (auto failure = BuildRecord(record, true))
-        return failure;
-    return Connect(comm);
+    return Print(record, false) ? kExitOk : kExitFileError;
 }
 
 int Command::Write()
 {
+    TServoFields syntax;
+    if (auto problem = ApplySettings(syntax, m_options.settings))
+        return Fail({kExitBadArguments, *problem});
+    if (m_options.file.empty() && m_options.settings.empty())
+        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
+    if (SetsSignal(m_options.settings))
+        return Fail({kExitBadArguments, "write does not send the neutral signal (Write Config leaves registers 0E "
+                                        "and 0F alone); only init sends it"});
+    const auto comm = Session();
+    if (auto failure = Connect(*comm))
+        return Fail(*failure);
+    // What the servo holds: the base for what is not asked for, and the backup.
+    TServoConfig before;
+    if (auto failure = ReadFromServo(*comm, before))
+        return Fail(*failure);
     TServoConfig record;
-    TComm comm(Bridge());
-    if (auto failure = PrepareToSend(comm, record))
+    if (auto failure = CheckedRecord(before, false, record))
         return Fail(*failure);
-    if (auto failure = WriteRecord(comm, record))
+    if (auto failure = KeepBackup(before))
         return Fail(*failure);
-    if (m_options.verify)
-        if (auto failure = Verify(comm, record))
-            return Fail(*failure);
-    m_out << (m_options.verify ? "written and verified\n" : "written\n");
-    return kExitOk;
+    if (auto failure = WriteAndVerify(*comm, record))
+        return Fail(*failure);
+    return Emit(m_options.verify ? "written and verified\n" : "written\n") ? kExitOk : kExitFileError;
 }
 
 int Command::Init()
 {
-    TServoConfig record;
-    TComm comm(Bridge());
-    if (auto failure = PrepareToSend(comm, record))
+    TServoFields syntax;
+    if (auto problem = ApplySettings(syntax, m_options.settings))
+        return Fail({kExitBadArguments, *problem});
+    if (m_options.file.empty() && m_options.settings.empty())
+        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
+    const auto comm = Session();
+    if (auto failure = Connect(*comm))
         return Fail(*failure);
-    std::array<std::uint8_t, TServoConfig::kSize + 1> block{};  // the record, then 0x00
-    std::copy(record.Bytes.begin(), record.Bytes.end(), block.begin());
-    if (!WithAttempts([&] { return comm.WriteBlock(block); }))
-        return Fail({kExitFailed, "the parameter block failed after 3 attempts: " + Reason(comm)});
-    m_out << "parameter block sent\n";
-    return kExitOk;
+    TServoConfig before;
+    if (auto failure = ReadFromServo(*comm, before))
+        return Fail(*failure);
+    TServoConfig record;
+    if (auto failure = CheckedRecord(before, true, record))
+        return Fail(*failure);
+    if (auto failure = KeepBackup(before))
+        return Fail(*failure);
+    if (const OperationResult sent = SendBlock(*comm, record.Bytes); !sent)
+        return Fail({sent.failure == LinkFailure::Interrupted ? kExitInterrupted : kExitFailed,
+                     "the parameter block failed after 3 attempts: " + Reason(sent.failure)});
+    if (m_options.verify)
+        if (auto failure = Verified(*comm, record))
+            return Fail(*failure);
+    return Emit(m_options.verify ? "parameter block sent and verified (the neutral signal cannot be read back)\n"
+                                 : "parameter block sent\n")
+               ? kExitOk
+               : kExitFileError;
 }
 
 int Command::Show()
 {
     TServoConfig record;
-    const ParamFileResult read = ReadParamFile(PathFromUtf8(m_options.file), record);
-    if (!read)
-        return Fail({kExitFileError, "\"" + m_options.file + "\": " + DescribeParamFileError(read)});
-    Print(record, true);
-    return kExitOk;
+    if (auto failure = ReadParameterFile(m_options.file, record))
+        return Fail(*failure);
+    return Print(record, true) ? kExitOk : kExitFileError;
 }
 
 int Command::Make()
 {
     TServoConfig record;
-    if (auto failure = BuildRecord(record, false))
+    if (auto failure = CheckedRecord(std::nullopt, false, record))
         return Fail(*failure);
-    if (auto failure = SaveFile(m_options.output, record))
+    if (auto failure = SaveParameterFile(m_options.output, record))
         return Fail(*failure);
     return kExitOk;
 }
@@ -335,35 +499,53 @@ bool Command::ServoAnswers(TComm& comm, bool& identified)
 
 int Command::Batch()
 {
-    TServoConfig record;
-    if (auto failure = BuildRecord(record, true))
-        return Fail(*failure);
+    TServoFields syntax;
+    if (auto problem = ApplySettings(syntax, m_options.settings))
+        return Fail({kExitBadArguments, *problem});
+    if (m_options.file.empty() && m_options.settings.empty())
+        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
+    if (SetsSignal(m_options.settings))
+        return Fail({kExitBadArguments, "batch writes as Write Config does, which leaves the neutral signal alone; "
+                                        "only init sends it"});
     std::ofstream log;
-    if (!m_options.log.empty()) {
-        log.open(PathFromUtf8(m_options.log), std::ios::app);
-        if (!log)
-            return Fail({kExitFileError, "cannot append to the log \"" + m_options.log + "\"; choose another path"});
+    if (!m_options.log.empty())
+        if (auto refused = OpenTextOutput(m_options.log, OutputMode::Append, log))
+            return Fail({kExitFileError, "the log \"" + m_options.log + "\" " + *refused});
+    // With a file, every servo gets the same record, checked once before the first.
+    std::optional<TServoConfig> fixed;
+    if (!m_options.file.empty()) {
+        fixed.emplace();
+        if (auto failure = CheckedRecord(std::nullopt, false, *fixed))
+            return Fail(*failure);
     }
-    TComm comm(Bridge());
+    const auto comm = Session();
     bool identified = false;
     int done = 0;
     int failed = 0;
     for (int servo = 1; m_options.count <= 0 || servo <= m_options.count; ++servo) {
         Progress("waiting for servo " + std::to_string(servo) + " (Ctrl+C ends the batch)");
-        while (!m_services.Interrupted() && !ServoAnswers(comm, identified))
+        while (!Interrupted() && !ServoAnswers(*comm, identified))
             m_services.Pause(kPollInterval);
-        if (m_services.Interrupted())
+        if (Interrupted())
             break;
 
-        auto failure = WriteRecord(comm, record);
-        if (!failure && m_options.verify)
-            failure = Verify(comm, record);
+        TServoConfig before;
+        TServoConfig record;
+        auto failure = ReadFromServo(*comm, before);
+        if (!failure && fixed)
+            record = *fixed;
+        else if (!failure)
+            failure = CheckedRecord(before, false, record);
+        if (!failure)
+            failure = WriteAndVerify(*comm, record);
         const std::string result = failure ? "failed" : (m_options.verify ? "written and verified" : "written");
-        m_out << "servo " << servo << ": " << result << (failure ? " (" + failure->message + ")" : "") << "\n";
-        m_out.flush();
         (failure ? failed : done) += 1;
+        if (!Emit("servo " + std::to_string(servo) + ": " + result + (failure ? " (" + failure->message + ")" : "") +
+                  "\n"))
+            break;
         if (log) {
-            nlohmann::json line = RecordJson(record, true, m_separator);
+            nlohmann::json line = RecordJson(record, false);
+            line["before"] = RecordJson(before, false);
             line["time"] = m_services.Now();
             line["servo"] = servo;
             line["result"] = result;
@@ -371,32 +553,54 @@ int Command::Batch()
                 line["error"] = failure->message;
             log << line.dump() << "\n";
             log.flush();
+            // A production log that cannot be kept stops the batch before the next servo.
+            if (!log) {
+                Emit("done: " + std::to_string(done) + ", failed: " + std::to_string(failed) + "\n");
+                return Fail({kExitFileError, "the log \"" + m_options.log + "\" could not be written; the batch "
+                                             "stopped after servo " + std::to_string(servo)});
+            }
         }
+        if (Interrupted())
+            break;
 
         m_services.ServoProgrammed();
         Progress("unplug servo " + std::to_string(servo));
-        while (!m_services.Interrupted() && ServoAnswers(comm, identified))
+        while (!Interrupted() && ServoAnswers(*comm, identified))
             m_services.Pause(kPollInterval);
-        if (m_services.Interrupted())
+        if (Interrupted())
             break;
     }
-    m_out << "done: " << done << ", failed: " << failed << "\n";
+    if (!Emit("done: " + std::to_string(done) + ", failed: " + std::to_string(failed) + "\n"))
+        return kExitFileError;
+    if (Interrupted())
+        return kExitInterrupted;
     return failed > 0 ? kExitFailed : kExitOk;
 }
 
 int Command::Doctor()
 {
-    std::ostringstream trace;
-    UsbBridge& bridge = m_services.Bridge(m_options.demo);
+    UsbBridge& bridge = Bridge();
     const Diagnosis diagnosis = RunDoctor(m_services.Usb(m_options.demo), bridge, m_services.LibraryStep(m_options.demo));
-    m_out << DescribeDiagnosis(diagnosis);
+    if (m_options.json) {
+        nlohmann::json steps = nlohmann::json::array();
+        for (const DoctorStep& step : diagnosis.steps)
+            steps.push_back({{"what", step.what}, {"ok", step.ok}, {"advice", step.ok ? "" : step.advice}});
+        if (!Emit(nlohmann::json{{"version", kVersion}, {"steps", steps}, {"exitCode", diagnosis.exitCode}}.dump() +
+                  "\n"))
+            return kExitFileError;
+    } else if (!Emit(DescribeDiagnosis(diagnosis))) {
+        return kExitFileError;
+    }
     if (m_options.report.empty())
         return diagnosis.exitCode;
 
-    std::ofstream report(PathFromUtf8(m_options.report));
-    if (!report)
-        return Fail({kExitFileError, "cannot write the report \"" + m_options.report + "\"; choose another path"});
-    report << "rivivev-uvezi-cli doctor report\n\n";
+    std::ofstream file;
+    const bool toStandardOutput = m_options.report == kStandardStream;
+    if (!toStandardOutput)
+        if (auto refused = OpenTextOutput(m_options.report, OutputMode::Replace, file))
+            return Fail({kExitFileError, "the report \"" + m_options.report + "\" " + *refused});
+    std::ostringstream report;
+    report << kProgram << " " << kVersion << " doctor report\n\n";
     report << "system: " << OperatingSystem() << "\n";
     report << "user: " << UserAndGroups() << "\n";
     if (UsbHost* usb = m_services.Usb(m_options.demo)) {
@@ -417,20 +621,25 @@ int Command::Doctor()
 
     // One identify, probe and read, with every bridge call traced.
     report << "\ntrace of one identify, probe and read (time since start, duration, status, call):\n";
-    TracingBridge traced(bridge, report);
-    TComm comm(traced);
-    if (comm.OpenAdapter()) {
-        IdentificationBytes identification{};
-        comm.QueryAdapterInfo(identification);
-        comm.ProbeServo();
-        TServoConfig record;
-        if (comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())))
-            report << "\nread:\n" << DescribeRecord(record, false, m_separator);
-        comm.CloseAdapter();
-    } else {
-        report << "(no adapter session could be opened, so there is nothing more to trace)\n";
+    {
+        TracingBridge traced(bridge, report);
+        TComm comm(traced);
+        if (comm.OpenAdapter()) {
+            IdentificationBytes identification{};
+            comm.QueryAdapterInfo(identification);
+            comm.ProbeServo();
+            TServoConfig record;
+            if (comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())))
+                report << "\nread:\n" << DescribeRecord(record, false);
+        } else {
+            report << "(no adapter session could be opened, so there is nothing more to trace)\n";
+        }
     }
-    if (!report)
+    if (toStandardOutput)
+        return Emit(report.str()) ? diagnosis.exitCode : kExitFileError;
+    file << report.str();
+    file.flush();
+    if (!file)
         return Fail({kExitFileError, "the report \"" + m_options.report + "\" could not be written in full"});
     m_err << "report written to " << m_options.report << ": please attach it to an issue\n";
     return diagnosis.exitCode;
@@ -440,11 +649,55 @@ int Command::Doctor()
 
 void AddRecordInput(CLI::App& command, Options& options, bool withFile)
 {
-    if (withFile)
-        command.add_option("file", options.file, "a parameter file (.svo) to start from");
-    command.add_option("--set", options.settings,
-                       "NAME=VALUE, NAME one of deadband, lock, upper, lower, neutral, signal; values are read as "
-                       "the window's fields read them");
+    if (withFile) {
+        command.add_option("file", options.file,
+                           "a parameter file (.svo) to start from, or - for standard input; without one, the "
+                           "values the servo holds are the start");
+        command.add_flag("--json", options.jsonInput, "the file holds JSON as read --json prints it");
+    }
+    command.add_option("--set", options.settings, "NAME=VALUE, once per setting (see the settings below)")
+        ->allow_extra_args(false);
+    command.add_flag("--lenient", options.lenient,
+                     "take values as the window does (a default for a non-number, wrapped or moved values) with "
+                     "a warning, instead of refusing them");
+    command.footer("Settings:\n" + SettingsHelp() +
+                   "A value that is not a number, that its register cannot hold or a limit beyond the neutral "
+                   "position is refused, and nothing is sent or saved, unless --lenient.");
+}
+
+void AddBackup(CLI::App& command, Options& options)
+{
+    command.add_option("--backup", options.backup,
+                       "first save what the servo holds to this parameter file, so that 'write FILE' undoes the change");
+}
+
+// The command named on the line: the first word that is neither an option
+// nor the value of --trace.
+std::optional<std::string> CommandWord(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--trace") {
+            ++i;
+            continue;
+        }
+        if (!arguments[i].empty() && arguments[i][0] == '-')
+            continue;
+        return arguments[i];
+    }
+    return std::nullopt;
+}
+
+bool IsCommand(const std::string& word)
+{
+    return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+}
+
+std::string CommandList()
+{
+    std::string list;
+    for (const char* command : kCommands)
+        list += (list.empty() ? "" : ", ") + std::string(command);
+    return list;
 }
 
 }  // namespace
@@ -453,51 +706,87 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
 {
     Options options;
     CLI::App app{"Sets up a programmable digital RC servo through its USB adapter.", kProgram};
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
     // Global options may stand before or after the command.
     app.fallthrough();
+    app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
     app.add_flag("--demo", options.demo, "use the built-in simulated adapter and servo");
     app.add_option("--trace", options.trace, "append every bridge call with its bytes, status and duration to FILE");
     app.footer("Exit codes: 0 success, 2 bad arguments, 3 no adapter, 4 wrong adapter, 5 no servo, 6 operation "
-               "failed, 7 verification mismatch, 8 file error.\nExample: rivivev-uvezi-cli --demo read --json");
+               "failed, 7 verification mismatch, 8 file or output error, 130 interrupted (Ctrl+C).\n"
+               "Run '" + std::string(kProgram) + " help COMMAND' for a command's options.\n"
+               "Example: rivivev-uvezi-cli --demo read --json");
 
     auto* detect = app.add_subcommand("detect", "poll once as the window does and say what is attached");
+    detect->add_flag("--json", options.json, "print JSON");
     detect->footer("Example: rivivev-uvezi-cli detect");
 
     auto* read = app.add_subcommand("read", "read the servo's configuration, as Read Config does");
-    read->add_option("-o,--output", options.output, "also save it to a parameter file");
+    read->add_option("-o,--output", options.output, "also save it to a parameter file (- for standard output)");
+    read->add_flag("--force", options.force, "overwrite a file that is not a parameter file");
     read->add_flag("--json", options.json, "print JSON");
     read->footer("Example: rivivev-uvezi-cli read -o servo.svo");
 
     auto* write = app.add_subcommand("write", "write the configuration register by register, as Write Config does");
     AddRecordInput(*write, options, true);
+    AddBackup(*write, options);
     write->add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
-    write->footer("Example: rivivev-uvezi-cli write --set neutral=1520 --verify");
 
     auto* init = app.add_subcommand("init", "send the whole parameter block with its CRC, as Initialize does");
     AddRecordInput(*init, options, true);
-    init->footer("Example: rivivev-uvezi-cli init servo.svo");
+    AddBackup(*init, options);
+    init->add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
 
     auto* show = app.add_subcommand("show", "show a parameter file");
-    show->add_option("file", options.file, "the parameter file")->required();
+    show->add_option("file", options.file, "the parameter file, or - for standard input")->required();
     show->add_flag("--json", options.json, "print JSON");
     show->footer("Example: rivivev-uvezi-cli show servo.svo --json");
 
     auto* make = app.add_subcommand("make", "make a parameter file from values, without an adapter");
     AddRecordInput(*make, options, false);
-    make->add_option("-o,--output", options.output, "the parameter file to write")->required();
-    make->footer("Example: rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo");
+    make->add_option("-o,--output", options.output, "the parameter file to write (- for standard output)")->required();
+    make->add_flag("--force", options.force, "overwrite a file that is not a parameter file");
 
     auto* batch = app.add_subcommand("batch", "program servo after servo: plug one in, wait, unplug it, plug the next");
     AddRecordInput(*batch, options, true);
     batch->add_flag("--verify", options.verify, "verify each servo");
-    batch->add_option("--count", options.count, "stop after N servos (default: until Ctrl+C)")->check(CLI::PositiveNumber);
-    batch->add_option("--log", options.log, "append one JSON line per servo to FILE");
-    batch->footer("Example: rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl");
+    batch->add_option("--count", options.count, "stop after N servos (default: until Ctrl+C)")
+        ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
+    batch->add_option("--log", options.log,
+                      "append one JSON line per servo to FILE, with the values written and those it held before");
 
     auto* doctor = app.add_subcommand("doctor", "find out step by step why the adapter is not usable");
-    doctor->add_option("--report", options.report, "write a report for the developers to FILE");
+    doctor->add_option("--report", options.report, "write a report for the developers to FILE (- for standard output)");
+    doctor->add_flag("--json", options.json, "print the steps as JSON");
     doctor->footer("Example: rivivev-uvezi-cli doctor --report report.txt");
+
+    write->footer(write->get_footer() + "\nExample: rivivev-uvezi-cli write --set neutral=1520 --verify --backup before.svo");
+    init->footer(init->get_footer() + "\nExample: rivivev-uvezi-cli init servo.svo --verify");
+    make->footer(make->get_footer() + "\nExample: rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo");
+    batch->footer(batch->get_footer() + "\nExample: rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl");
+
+    // help, help COMMAND, and a word that is no command, before the parser
+    // sees them.
+    const std::optional<std::string> word = CommandWord(arguments);
+    if (word == "help") {
+        const auto it = std::find(arguments.begin(), arguments.end(), "help");
+        const std::optional<std::string> topic = CommandWord(std::vector<std::string>(std::next(it), arguments.end()));
+        if (!topic) {
+            out << app.help();
+            return kExitOk;
+        }
+        if (!IsCommand(*topic)) {
+            err << kProgram << ": \"" << *topic << "\" is not a command; the commands are " << CommandList() << "\n";
+            return kExitBadArguments;
+        }
+        out << app.get_subcommand(*topic)->help();
+        return kExitOk;
+    }
+    if (word && !IsCommand(*word)) {
+        err << kProgram << ": \"" << *word << "\" is not a command; the commands are " << CommandList()
+            << " (run '" << kProgram << " help')\n";
+        return kExitBadArguments;
+    }
 
     std::vector<const char*> argv{kProgram};
     for (const std::string& argument : arguments)
@@ -510,30 +799,43 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);
         return kExitOk;
+    } catch (const CLI::CallForVersion&) {
+        out << kProgram << " " << kVersion << "\n";
+        return kExitOk;
     } catch (const CLI::ParseError& error) {
         const std::string which = app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();
-        err << kProgram << ": " << error.what() << "; run '" << kProgram << which << " --help' for usage\n";
+        err << kProgram << ": " << error.what() << "; run '" << kProgram << " help" << which << "' for usage\n";
         return kExitBadArguments;
     }
+    if (app.get_subcommands().empty()) {
+        err << kProgram << ": a command is required: one of " << CommandList() << " (run '" << kProgram << " help')\n";
+        return kExitBadArguments;
+    }
+    options.traceGiven = app.count("--trace") > 0;
 
-    Command command(options, services, out, err);
-    if (const int prepared = command.Prepare(); prepared != kExitOk)
-        return prepared;
+    Command command(options, arguments, services, out, err);
+    if (auto failure = command.Prepare()) {
+        err << kProgram << ": " << failure->message << "\n";
+        return failure->code;
+    }
+    int code = kExitOk;
     if (detect->parsed())
-        return command.Detect();
-    if (read->parsed())
-        return command.Read();
-    if (write->parsed())
-        return command.Write();
-    if (init->parsed())
-        return command.Init();
-    if (show->parsed())
-        return command.Show();
-    if (make->parsed())
-        return command.Make();
-    if (batch->parsed())
-        return command.Batch();
-    return command.Doctor();
+        code = command.Detect();
+    else if (read->parsed())
+        code = command.Read();
+    else if (write->parsed())
+        code = command.Write();
+    else if (init->parsed())
+        code = command.Init();
+    else if (show->parsed())
+        code = command.Show();
+    else if (make->parsed())
+        code = command.Make();
+    else if (batch->parsed())
+        code = command.Batch();
+    else
+        code = command.Doctor();
+    return command.Finish(code);
 }
 
 }  // namespace rvz::cli

@@ -4,6 +4,7 @@
 // the conversions and the parameter file), so both speak the same bytes.
 
 #include <chrono>
+#include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -14,6 +15,8 @@
 #include "UsbHost.h"
 
 namespace rvz::cli {
+
+inline constexpr const char* kVersion = RVZ_VERSION;
 
 // What the commands need from the program around them.
 class CliServices {
@@ -38,6 +41,8 @@ public:
     virtual bool ErrorIsTerminal() { return false; }
     // The time for batch log lines, ISO 8601 in UTC.
     virtual std::string Now() = 0;
+    // Standard input, for a file named "-"; null where there is none.
+    virtual std::istream* Input() { return nullptr; }
 };
 
 // Runs one command line (without the program name); returns the exit code.

@@ -2,11 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
 #include "NumberText.h"
+#include "ServoOperations.h"
 
 namespace rvz::cli {
 
@@ -14,60 +15,96 @@ namespace {
 
 std::string Lower(std::string text)
 {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
     return text;
 }
 
-// A decimal text as a double, for comparing what was asked with what the
-// register holds; never used to build a record.
-std::optional<double> Approximate(const std::string& text, char separator)
+const SettingInfo* Find(const std::string& name)
 {
-    const auto value = ParseDecimal(text, separator);
-    if (!value)
-        return std::nullopt;
-    std::string plain = value->digits.empty() ? "0" : value->digits;
-    return (value->negative ? -1.0 : 1.0) * std::stod(plain) * std::pow(10.0, static_cast<double>(value->exponent));
+    for (const SettingInfo& info : kSettings)
+        if (name == info.name)
+            return &info;
+    return nullptr;
 }
 
-struct ShownField {
-    const char* name;
-    const std::string& typed;
-    const std::string& shown;
-    double halfStep;  // half the register's grid, in us
-};
+std::string* TextOf(TServoFields& fields, Setting setting)
+{
+    switch (setting) {
+    case Setting::DeadBand:
+        return &fields.DeadBand;
+    case Setting::Upper:
+        return &fields.Upper;
+    case Setting::Lower:
+        return &fields.Lower;
+    case Setting::Neutral:
+        return &fields.Neutral;
+    case Setting::Signal:
+        return &fields.Signal;
+    case Setting::Lock:
+        break;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> Apply(TServoFields& fields, const SettingInfo& info, const std::string& value)
+{
+    if (info.setting == Setting::Lock) {
+        const std::string lock = Lower(value);
+        if (lock != "y" && lock != "n")
+            return std::string("lock must be Y or N, not \"") + value + "\"";
+        fields.LockIndex = lock == "y" ? 1 : 0;
+        return std::nullopt;
+    }
+    *TextOf(fields, info.setting) = value;
+    return std::nullopt;
+}
 
 }  // namespace
+
+std::string SettingNames()
+{
+    std::string names;
+    for (const SettingInfo& info : kSettings)
+        names += (names.empty() ? "" : ", ") + std::string(info.name);
+    return names;
+}
+
+std::string SettingsHelp()
+{
+    std::string help;
+    for (const SettingInfo& info : kSettings) {
+        char line[128];
+        std::snprintf(line, sizeof line, "  %-9s %s\n", info.name, info.help);
+        help += line;
+    }
+    return help;
+}
 
 std::optional<std::string> ApplySettings(TServoFields& fields, const std::vector<std::string>& settings)
 {
     for (const std::string& setting : settings) {
         const auto equals = setting.find('=');
         if (equals == std::string::npos)
-            return setting;
-        const std::string name = Lower(setting.substr(0, equals));
-        const std::string value = setting.substr(equals + 1);
-        if (name == "deadband")
-            fields.DeadBand = value;
-        else if (name == "upper")
-            fields.Upper = value;
-        else if (name == "lower")
-            fields.Lower = value;
-        else if (name == "neutral")
-            fields.Neutral = value;
-        else if (name == "signal")
-            fields.Signal = value;
-        else if (name == "lock" && (value == "Y" || value == "y" || value == "N" || value == "n"))
-            fields.LockIndex = (value == "Y" || value == "y") ? 1 : 0;
-        else
-            return setting;
+            return "\"" + setting + "\" is not NAME=VALUE";
+        const SettingInfo* info = Find(Lower(setting.substr(0, equals)));
+        if (!info)
+            return "\"" + setting.substr(0, equals) + "\" is not a setting; use one of " + SettingNames();
+        if (auto problem = Apply(fields, *info, setting.substr(equals + 1)))
+            return problem;
     }
     return std::nullopt;
 }
 
-TServoFields FieldsFromRecord(const TServoConfig& record, char decimalSeparator)
+bool SetsSignal(const std::vector<std::string>& settings)
 {
-    const TShownConfig shown = ShowConfig(record, decimalSeparator);
+    return std::any_of(settings.begin(), settings.end(),
+                       [](const std::string& setting) { return Lower(setting.substr(0, setting.find('='))) == "signal"; });
+}
+
+TServoFields FieldsFromRecord(const TServoConfig& record)
+{
+    const TShownConfig shown = ShowConfig(record, kCliSeparator);
     TServoFields fields;
     fields.DeadBand = shown.DeadBand;
     fields.LockIndex = shown.LockIndex;
@@ -78,54 +115,55 @@ TServoFields FieldsFromRecord(const TServoConfig& record, char decimalSeparator)
     return fields;
 }
 
-std::vector<std::string> FieldWarnings(const TServoFields& fields, const TServoConfig& built, char decimalSeparator)
+std::vector<std::string> FieldProblems(const TServoFields& fields)
 {
-    std::vector<std::string> warnings;
-    auto notANumber = [&](const char* name, const std::string& text, const std::string& fallback) {
-        warnings.push_back(std::string(name) + " \"" + text + "\" is not a number: the field's default " + fallback +
-                           " is used, as in the window");
-    };
-    if (!ParseDecimal(fields.DeadBand, decimalSeparator))
-        notANumber("deadband", fields.DeadBand, std::string(kDefaultDeadBand));
-    const std::pair<const char*, const std::string*> integers[] = {
-        {"upper", &fields.Upper}, {"lower", &fields.Lower}, {"neutral", &fields.Neutral}, {"signal", &fields.Signal}};
-    const std::int32_t defaults[] = {kDefaultUpperLimit, kDefaultLowerLimit, kDefaultNeutral, kDefaultSignal};
-    for (std::size_t i = 0; i < std::size(integers); ++i)
-        if (!ParseInteger(*integers[i].second))
-            notANumber(integers[i].first, *integers[i].second, std::to_string(defaults[i]));
-
-    const TLimitCheck limits = CheckLimits(fields.Neutral, fields.Lower, fields.Upper);
-    if (limits.LowerRed)
-        warnings.push_back("lower limit lies above the neutral position: the neutral position is written instead");
-    if (limits.UpperRed)
-        warnings.push_back("upper limit lies below the neutral position: the neutral position is written instead");
-
-    // What the registers hold, shown again, against what was asked for: a
-    // difference beyond half a step of the register's grid is a wrap.
-    const TShownConfig shown = ShowConfig(built, decimalSeparator);
-    const ShownField checked[] = {{"deadband", fields.DeadBand, shown.DeadBand, 0.1},
-                                  {"upper", fields.Upper, shown.Upper, 6.4},
-                                  {"lower", fields.Lower, shown.Lower, 6.4},
-                                  {"neutral", fields.Neutral, shown.Neutral, 0.5}};
-    for (const ShownField& field : checked) {
-        if ((field.name == std::string("upper") && limits.UpperRed) || (field.name == std::string("lower") && limits.LowerRed))
-            continue;
-        const auto typed = Approximate(field.typed, decimalSeparator);
-        const auto held = Approximate(field.shown, decimalSeparator);
-        if (typed && held && std::abs(*typed - *held) > field.halfStep + 1e-9)
-            warnings.push_back(std::string(field.name) + " " + field.typed +
-                               " is beyond what its register holds and wraps: the servo will read back " +
-                               field.shown);
+    const TFieldProblems problems = CheckFields(fields, kCliSeparator);
+    // What the window would store instead, built and shown by its own conversions.
+    TServoConfig built;
+    try {
+        built = BuildConfig(fields, kCliSeparator);
+    } catch (const ConversionError&) {
+        return {"deadband " + fields.DeadBand + " is out of range and cannot be stored at all"};
     }
-    if (const auto signal = ParseInteger(fields.Signal); signal && (*signal < 0 || *signal > 0xFFFF))
-        warnings.push_back("signal " + fields.Signal + " is beyond 16 bits and wraps: the servo will read back " +
-                           std::to_string(built.NeutralSignal()));
-    return warnings;
+    const TShownConfig shown = ShowConfig(built, kCliSeparator);
+    const std::string signal = std::to_string(built.NeutralSignal());
+    struct Checked {
+        const char* name;
+        FieldProblem problem;
+        const std::string& given;
+        const std::string& stored;
+    };
+    // The neutral position first: the limits are judged against it.
+    const Checked checked[] = {{"deadband", problems.DeadBand, fields.DeadBand, shown.DeadBand},
+                               {"neutral", problems.Neutral, fields.Neutral, shown.Neutral},
+                               {"upper", problems.Upper, fields.Upper, shown.Upper},
+                               {"lower", problems.Lower, fields.Lower, shown.Lower},
+                               {"signal", problems.Signal, fields.Signal, signal}};
+    std::vector<std::string> sentences;
+    for (const Checked& field : checked) {
+        const std::string head = std::string(field.name) + "=" + field.given;
+        switch (field.problem) {
+        case FieldProblem::None:
+            break;
+        case FieldProblem::NotANumber:
+            sentences.push_back(head + " is not a number (written with digits and a point); the window would store " +
+                                field.stored + " instead");
+            break;
+        case FieldProblem::Wraps:
+            sentences.push_back(head + " is beyond what its register holds and would be stored as " + field.stored);
+            break;
+        case FieldProblem::Moved:
+            sentences.push_back(head + " lies on the wrong side of the neutral position and would be stored as " +
+                                field.stored);
+            break;
+        }
+    }
+    return sentences;
 }
 
-std::string DescribeRecord(const TServoConfig& record, bool withSignal, char decimalSeparator)
+std::string DescribeRecord(const TServoConfig& record, bool withSignal)
 {
-    const TShownConfig shown = ShowConfig(record, decimalSeparator);
+    const TShownConfig shown = ShowConfig(record, kCliSeparator);
     std::ostringstream text;
     text << "dead band    " << shown.DeadBand << " us\n"
          << "lock         " << (shown.LockIndex == 1 ? "Y" : "N") << "\n"
@@ -136,8 +174,8 @@ std::string DescribeRecord(const TServoConfig& record, bool withSignal, char dec
         text << "signal       " << record.NeutralSignal() << " us\n";
     text << "registers   ";
     char hex[8];
-    for (int reg : kFieldRegisters) {
-        std::snprintf(hex, sizeof hex, " %02X=%02X", reg, record.Bytes[static_cast<std::size_t>(reg)]);
+    for (std::size_t reg : kConfigRegisters) {
+        std::snprintf(hex, sizeof hex, " %02zX=%02X", reg, record.Bytes[reg]);
         text << hex;
     }
     if (withSignal) {
@@ -150,29 +188,52 @@ std::string DescribeRecord(const TServoConfig& record, bool withSignal, char dec
     return text.str();
 }
 
-nlohmann::json RecordJson(const TServoConfig& record, bool withSignal, char decimalSeparator)
+nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
 {
-    const TShownConfig shown = ShowConfig(record, decimalSeparator);
-    nlohmann::json values = {{"deadBand", shown.DeadBand},
+    const TShownConfig shown = ShowConfig(record, kCliSeparator);
+    // The shown texts are plain decimal numbers; JSON reads them as numbers.
+    nlohmann::json values = {{"deadband", nlohmann::json::parse(shown.DeadBand)},
                              {"lock", shown.LockIndex == 1 ? "Y" : "N"},
-                             {"pulseUpper", std::stoi(shown.Upper)},
-                             {"pulseLower", std::stoi(shown.Lower)},
-                             {"neutral", std::stoi(shown.Neutral)}};
+                             {"upper", nlohmann::json::parse(shown.Upper)},
+                             {"lower", nlohmann::json::parse(shown.Lower)},
+                             {"neutral", nlohmann::json::parse(shown.Neutral)}};
     if (withSignal)
         values["signal"] = record.NeutralSignal();
     nlohmann::json registers = nlohmann::json::object();
     char key[4];
     char value[4];
-    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg) {
-        const bool listed = std::find(std::begin(kFieldRegisters), std::end(kFieldRegisters), static_cast<int>(reg)) !=
-                            std::end(kFieldRegisters);
-        if (!listed && !(withSignal && reg >= 14))
-            continue;
+    auto add = [&](std::size_t reg) {
         std::snprintf(key, sizeof key, "%02zX", reg);
         std::snprintf(value, sizeof value, "%02X", record.Bytes[reg]);
         registers[key] = value;
+    };
+    for (std::size_t reg : kConfigRegisters)
+        add(reg);
+    if (withSignal) {
+        add(14);
+        add(15);
     }
     return {{"values", values}, {"registers", registers}};
+}
+
+std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields)
+{
+    const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+    if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
+        !document["values"].is_object())
+        return std::string("it is not JSON of the form {\"values\": {...}} that read --json prints");
+    for (const auto& [name, value] : document["values"].items()) {
+        const SettingInfo* info = Find(name);
+        if (!info)
+            return "\"" + name + "\" is not a setting; use one of " + SettingNames();
+        // A number is taken in the shortest text that gives it back.
+        const std::string given = value.is_string() ? value.get<std::string>() : value.dump();
+        if (!value.is_string() && !value.is_number())
+            return name + " is " + given + ", not a number or a text";
+        if (auto problem = Apply(fields, *info, given))
+            return problem;
+    }
+    return std::nullopt;
 }
 
 }  // namespace rvz::cli

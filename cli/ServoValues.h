@@ -1,9 +1,10 @@
 #pragma once
-// The servo's values on the command line: the window's six fields filled
-// from a parameter file and NAME=VALUE settings, turned into a record by the
-// window's own conversions, and the record shown as the window shows it.
+// The servo's values on the command line: one table of settings drives the
+// --set names, the help text and the JSON keys. Values are read into the
+// window's six fields and turned into a record by the window's own
+// conversions (params/), with a point as the decimal separator whatever the
+// locale; no arithmetic of the command line's own.
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,27 +16,53 @@
 
 namespace rvz::cli {
 
-// The names --set takes, one per field of the window.
-inline constexpr const char* kFieldNames[] = {"deadband", "lock", "upper", "lower", "neutral", "signal"};
+// Numbers on the command line and in JSON are read and written with a point.
+inline constexpr char kCliSeparator = '.';
 
-// Applies NAME=VALUE settings to the fields. Returns the first setting that
-// cannot be applied (an unknown name, a lock other than Y or N), or nullopt.
+enum class Setting { DeadBand, Lock, Upper, Lower, Neutral, Signal };
+
+struct SettingInfo {
+    Setting setting;
+    const char* name;  // the --set name and the JSON key
+    const char* help;
+};
+
+inline constexpr SettingInfo kSettings[] = {
+    {Setting::DeadBand, "deadband", "dead band in us, 0.4 to 13 in steps of 0.2"},
+    {Setting::Lock, "lock", "Y or N"},
+    {Setting::Upper, "upper", "upper pulse limit in us, the neutral position to 3264, in steps of 12.8"},
+    {Setting::Lower, "lower", "lower pulse limit in us, 0 to the neutral position, in steps of 12.8"},
+    {Setting::Neutral, "neutral", "neutral position in us, 960 to 2239"},
+    {Setting::Signal, "signal", "neutral signal in us, 0 to 65535; sent by init only"},
+};
+
+// "deadband, lock, upper, lower, neutral, signal".
+std::string SettingNames();
+// One line per setting, for the help text.
+std::string SettingsHelp();
+
+// Applies NAME=VALUE settings to the fields. Returns why the first one
+// cannot be applied (not NAME=VALUE, an unknown name, a lock other than Y or
+// N), or nullopt.
 std::optional<std::string> ApplySettings(TServoFields& fields, const std::vector<std::string>& settings);
 
-// The fields a window shows after opening the record: what Open puts there,
-// and the neutral signal from the file, which the window's field would keep.
-TServoFields FieldsFromRecord(const TServoConfig& record, char decimalSeparator);
+// Whether a setting was given.
+bool SetsSignal(const std::vector<std::string>& settings);
 
-// What a script should know about the fields before they are written: a
-// value that is not a number and takes the field's default, a value its
-// register cannot hold and wraps, a limit moved to the neutral position.
-std::vector<std::string> FieldWarnings(const TServoFields& fields, const TServoConfig& built, char decimalSeparator);
+// The fields a window shows after opening the record, and the neutral
+// signal from the record, which the window's field would keep.
+TServoFields FieldsFromRecord(const TServoConfig& record);
+
+// One sentence for each value that would not be stored as given, naming
+// the setting and what it would become; empty when every value is kept.
+std::vector<std::string> FieldProblems(const TServoFields& fields);
 
 // The record as the window shows it, then its registers in hex.
-std::string DescribeRecord(const TServoConfig& record, bool withSignal, char decimalSeparator);
-nlohmann::json RecordJson(const TServoConfig& record, bool withSignal, char decimalSeparator);
-
-// The registers behind the window's fields, for reads and comparisons.
-inline constexpr int kFieldRegisters[] = {1, 6, 7, 8, 9, 10};
+std::string DescribeRecord(const TServoConfig& record, bool withSignal);
+// {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
+nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
+// The values of what RecordJson printed (registers are not read), into the
+// fields; why they cannot be taken, or nullopt.
+std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields);
 
 }  // namespace rvz::cli

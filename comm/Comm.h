@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "LinkClock.h"
@@ -94,6 +95,10 @@ public:
     // destination is written only when the whole reply is good.
     bool QueryAdapterInfo(std::span<std::uint8_t> destination);
 
+    // Asked before every command and while waiting for a quiet link: once it
+    // says stop, nothing more is sent and the operations fail at once.
+    void SetInterruption(std::function<bool()> stopRequested) { m_stopRequested = std::move(stopRequested); }
+
     // --- Session state ----------------------------------------------------
     BridgeHandle AdapterHandle() const { return m_adapterHandle; }
     bool LinkVerified() const { return m_linkVerified; }
@@ -121,6 +126,8 @@ private:
     bool m_unsettled = false;
     LinkTime m_lastTraffic{0};  // when the last command went out or byte came in
     LinkFailure m_lastFailure = LinkFailure::None;
+    std::function<bool()> m_stopRequested;
+    bool StopRequested() const { return m_stopRequested && m_stopRequested(); }
 };
 
 }  // namespace rvz

@@ -115,6 +115,8 @@ bool TComm::SettleLink()
             break;
         if (now - start >= kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
+        if (StopRequested())
+            return Fail(LinkFailure::Interrupted);
         std::uint32_t received = 0;
         const BridgeStatus status = m_bridge.Read(m_adapterHandle, stray, &received);
         if (status != kBridgeSuccess)
@@ -134,6 +136,8 @@ bool TComm::AdapterWrite(std::span<const std::uint8_t> buffer)
 {
     if (m_adapterHandle == kNullHandle || buffer.empty())
         return Fail(LinkFailure::NoAdapter);
+    if (StopRequested())
+        return Fail(LinkFailure::Interrupted);
     // The flush below drops only what has already arrived: a reply to an
     // earlier, failed exchange that is still on its way would be taken for
     // the reply to this command. So the link is let fall silent first.

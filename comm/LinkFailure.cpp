@@ -31,6 +31,8 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
         return "the servo received the block damaged (CRC mismatch)";
     case LinkFailure::NeverQuiet:
         return "the adapter keeps sending bytes nobody asked for";
+    case LinkFailure::Interrupted:
+        return "interrupted (Ctrl+C) before the next command went out";
     }
     return "unknown failure";
 }

@@ -23,6 +23,7 @@ enum class LinkFailure {
     RefusedReply,    // a well-framed reply said no
     CrcMismatch,     // the block came back with another CRC
     NeverQuiet,      // the adapter kept sending bytes nobody asked for
+    Interrupted,     // the user asked to stop (Ctrl+C); nothing more was sent
 };
 
 // One sentence for a person, without a full stop.

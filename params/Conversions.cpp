@@ -61,6 +61,55 @@ TServoConfig BuildConfig(const TServoFields& fields, char decimalSeparator)
     return config;
 }
 
+namespace {
+
+// Registers' ranges: dead-band code 6 bits, limit codes 8 bits, neutral
+// code 13 bits, the neutral signal 16 bits.
+constexpr std::int64_t kDeadBandCodeMax = 0x3F;
+constexpr std::int64_t kLimitCodeMax = 0xFF;
+constexpr std::int64_t kNeutralCodeMax = 0x1FFF;
+constexpr std::int64_t kSignalMax = 0xFFFF;
+
+bool InRange(std::int64_t value, std::int64_t highest) { return value >= 0 && value <= highest; }
+
+FieldProblem LimitProblem(std::string_view text, bool moved)
+{
+    const auto value = ParseInteger(text);
+    if (!value)
+        return FieldProblem::NotANumber;
+    if (moved)
+        return FieldProblem::Moved;
+    return InRange(LimitCode(*value), kLimitCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+}
+
+}  // namespace
+
+TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
+{
+    TFieldProblems problems;
+    if (const auto deadBand = ParseDecimal(fields.DeadBand, decimalSeparator); !deadBand) {
+        problems.DeadBand = FieldProblem::NotANumber;
+    } else {
+        const auto code = RoundAffine(*deadBand, kDeadBandFactor, kDeadBandOffset);
+        problems.DeadBand = code && InRange(*code, kDeadBandCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+    }
+    const TLimitCheck limits = CheckLimits(fields.Neutral, fields.Lower, fields.Upper);
+    problems.Lower = LimitProblem(fields.Lower, limits.LowerRed);
+    problems.Upper = LimitProblem(fields.Upper, limits.UpperRed);
+    if (const auto neutral = ParseInteger(fields.Neutral); !neutral) {
+        problems.Neutral = FieldProblem::NotANumber;
+    } else {
+        // The exact code, without the 32-bit product that the record is built with.
+        const std::int64_t code = RoundHalfEvenDiv(1792 * (std::int64_t{*neutral} - kNeutralBase), 280);
+        problems.Neutral = InRange(code, kNeutralCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+    }
+    if (const auto signal = ParseInteger(fields.Signal); !signal)
+        problems.Signal = FieldProblem::NotANumber;
+    else
+        problems.Signal = InRange(*signal, kSignalMax) ? FieldProblem::None : FieldProblem::Wraps;
+    return problems;
+}
+
 TShownConfig ShowConfig(const TServoConfig& config, char decimalSeparator)
 {
     TShownConfig shown;

@@ -54,6 +54,21 @@ struct TLimitCheck {
 };
 TLimitCheck CheckLimits(std::string_view neutral, std::string_view lower, std::string_view upper);
 
+// Where a field's value would not be stored as given: not a number (the
+// field's default stands in), beyond what its register holds (it wraps), or
+// a pulse limit on the wrong side of the neutral position (it is moved to
+// it). Values between two steps of a register's grid are rounded, which is
+// none of these.
+enum class FieldProblem { None, NotANumber, Wraps, Moved };
+struct TFieldProblems {
+    FieldProblem DeadBand = FieldProblem::None;
+    FieldProblem Lower = FieldProblem::None;
+    FieldProblem Upper = FieldProblem::None;
+    FieldProblem Neutral = FieldProblem::None;
+    FieldProblem Signal = FieldProblem::None;
+};
+TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator);
+
 // The hidden mirror of the dead-band field, in tenths of a microsecond.
 // Tenths beyond the 32-bit range are held at its ends: the mirror only says
 // where the next spin step starts.

@@ -21,6 +21,7 @@
 
 #include "Attempts.h"
 #include "Comm.h"
+#include "ServoOperations.h"
 #include "Conversions.h"
 #include "ErrorBox.h"
 #include "Msgex.h"
@@ -41,7 +42,6 @@ constexpr int kClientWidth = 577;
 constexpr int kClientHeight = 332;
 const QColor kBackground(222, 222, 222);
 constexpr int kPollIntervalMs = 300;
-constexpr std::int32_t kConfigMaskCount = 11;
 
 std::string FieldText(const QLineEdit* field) { return field->text().toStdString(); }
 
@@ -393,10 +393,7 @@ void TServoForm::EnableAdapterButtons(bool enable)
 void TServoForm::ReadBtnClick()
 {
     TServoConfig record;
-    const bool read = WithAttempts([&] {
-        record = TServoConfig{};
-        return m_comm.ReadRegisters(record.Bytes, ConfigMask, kConfigMaskCount);
-    });
+    const bool read = ReadConfig(m_comm, record.Bytes).ok;
     if (read)
         SetConfig(record);
     ShowResult(ReadBtn->text(), read ? kOutcomeSuccess : kOutcomeFault);
@@ -406,7 +403,7 @@ void TServoForm::WriteBtnClick()
 {
     RunGuarded(this, [this] {
         const TServoConfig record = GetConfig();
-        const bool written = WithAttempts([&] { return m_comm.WriteRegisters(record.Bytes, ConfigMask, kConfigMaskCount); });
+        const bool written = WriteConfig(m_comm, record.Bytes).ok;
         ShowResult(WriteBtn->text(), written ? kOutcomeSuccess : kOutcomeFault);
     });
 }
@@ -414,10 +411,7 @@ void TServoForm::WriteBtnClick()
 void TServoForm::InitBtnClick()
 {
     RunGuarded(this, [this] {
-        const TServoConfig record = GetConfig();
-        std::array<std::uint8_t, TServoConfig::kSize + 1> block{};  // the record, then 0x00
-        std::copy(record.Bytes.begin(), record.Bytes.end(), block.begin());
-        const bool sent = WithAttempts([&] { return m_comm.WriteBlock(block); });
+        const bool sent = SendBlock(m_comm, GetConfig().Bytes).ok;
         ShowResult(InitBtn->text(), sent ? kOutcomeSuccess : kOutcomeFault);
     });
 }

@@ -4,10 +4,15 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "Cli.h"
 #include "ExitCodes.h"
@@ -58,9 +63,9 @@ TEST_F(CliTest, ReadPrintsTheWindowsValuesAndRegisters)
 {
     ASSERT_EQ(Run({"--demo", "read", "--json"}), kExitOk) << err.str();
     const auto json = nlohmann::json::parse(out.str());
-    EXPECT_EQ(json["values"]["deadBand"], "6");
-    EXPECT_EQ(json["values"]["pulseUpper"], 1997);
-    EXPECT_EQ(json["values"]["pulseLower"], 998);
+    EXPECT_EQ(json["values"]["deadband"], 6);
+    EXPECT_EQ(json["values"]["upper"], 1997);
+    EXPECT_EQ(json["values"]["lower"], 998);
     EXPECT_EQ(json["values"]["neutral"], 1500);
     EXPECT_EQ(json["registers"]["09"], "80");
     EXPECT_EQ(json["registers"].size(), 6u);
@@ -106,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
         AdapterCase{"SilentServoFailsTheRead", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"read"},
                     kExitFailed, "the read failed after 3 attempts: no reply came back in time"},
         AdapterCase{"UnknownSetting", [](SimulatedAdapter&) {}, {"write", "--set", "speed=3"}, kExitBadArguments,
-                    "cannot apply \"speed=3\""},
+                    "\"speed\" is not a setting; use one of deadband, lock, upper, lower, neutral, signal"},
         AdapterCase{"MissingFile", [](SimulatedAdapter&) {}, {"show", "no-such-folder/such.svo"}, kExitFileError,
                     "does not exist"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -125,24 +130,93 @@ TEST_F(CliTest, WriteAndVerifyChangeTheServo)
     EXPECT_NE(err.str().find("register 07 wrote 46 read 4E"), std::string::npos) << err.str();
 }
 
-// Values the window would take silently: the command line says so.
-TEST_F(CliTest, WarnsOfDefaultsWrapsAndMovedLimits)
+// Values the window would not store as given are refused, naming the
+// setting and what it would become, and nothing is sent or saved; with
+// --lenient they are taken as the window takes them, with a warning.
+struct RefusedCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* says;
+};
+
+class RefusedValueTest : public CliTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedValueTest, NothingIsSentOrSaved)
 {
-    const std::pair<std::vector<std::string>, const char*> rows[] = {
-        {{"--set", "neutral=x"}, "neutral \"x\" is not a number: the field's default 1500 is used"},
-        {{"--set", "neutral=2240", "--set", "upper=2300"}, "neutral 2240 is beyond what its register holds and wraps: "
-                                                           "the servo will read back 960"},
-        {{"--set", "lower=1600"}, "lower limit lies above the neutral position"},
-        {{"--set", "signal=70000"}, "signal 70000 is beyond 16 bits"},
-    };
-    for (const auto& [settings, warning] : rows) {
-        std::vector<std::string> command{"make", "-o", File("w.svo")};
-        command.insert(command.end(), settings.begin(), settings.end());
-        EXPECT_EQ(Run(command), kExitOk);
-        EXPECT_NE(err.str().find(warning), std::string::npos) << err.str();
+    const auto before = services.sim.ServoRegisters();
+    for (const char* command : {"write", "make"}) {
+        std::vector<std::string> arguments{command};
+        arguments.insert(arguments.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+        if (std::string(command) == "make")
+            arguments.insert(arguments.end(), {"-o", File("refused.svo")});
+        EXPECT_EQ(Run(arguments), kExitBadArguments) << command;
+        EXPECT_NE(err.str().find(GetParam().says), std::string::npos) << command << ": " << err.str();
+        EXPECT_EQ(services.sim.ServoRegisters(), before) << command;
+        EXPECT_FALSE(std::filesystem::exists(File("refused.svo")));
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, RefusedValueTest, ::testing::Values(
+    RefusedCase{"Typo", {"--set", "upper=2l00"}, "upper=2l00 is not a number"},
+    RefusedCase{"NeutralWraps", {"--set", "neutral=2240"}, "neutral=2240 is beyond what its register holds and would be stored as 960"},
+    RefusedCase{"DeadBandWraps", {"--set", "deadband=99"}, "deadband=99 is beyond what its register holds"},
+    RefusedCase{"Comma", {"--set", "deadband=1,5"}, "deadband=1,5 is not a number"},
+    RefusedCase{"Fraction", {"--set", "neutral=1500.5"}, "neutral=1500.5 is not a number"},
+    RefusedCase{"FullWidth", {"--set", "neutral=\xEF\xBC\x91\xEF\xBC\x95\xEF\xBC\x90\xEF\xBC\x90"}, "is not a number"},
+    RefusedCase{"Longer Than A Double", {"--set", "lower=" + std::string(400, '9')}, "is not a number"},
+    RefusedCase{"LimitBeyondNeutral", {"--set", "lower=1600"}, "lower=1600 lies on the wrong side of the neutral position and would be stored as 1498"}),
+    [](const auto& row) {
+        std::string name = row.param.name;
+        name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+        return name;
+    });
+
+TEST_F(CliTest, LenientTakesValuesAsTheWindowDoes)
+{
+    EXPECT_EQ(Run({"make", "-o", File("w.svo"), "--lenient", "--set", "neutral=2240", "--set", "upper=2300"}), kExitOk);
+    EXPECT_NE(err.str().find("warning: neutral=2240 is beyond what its register holds and would be stored as 960"),
+              std::string::npos) << err.str();
+    EXPECT_EQ(Run({"show", File("w.svo"), "--json"}), kExitOk);
+    EXPECT_EQ(nlohmann::json::parse(out.str())["values"]["neutral"], 960);
+    // Between two steps of a register's grid is rounding, not a refusal.
     EXPECT_EQ(Run({"make", "-o", File("w.svo"), "--set", "neutral=2239", "--set", "upper=2300"}), kExitOk);
     EXPECT_TRUE(err.str().empty()) << err.str();
+}
+
+// A write starts from what the servo holds: settings not named stay as they are.
+TEST_F(CliTest, WriteChangesOnlyWhatItIsAsked)
+{
+    ASSERT_EQ(Run({"write", "--set", "upper=2100", "--set", "deadband=2", "--set", "lock=N"}), kExitOk) << err.str();
+    const auto held = services.sim.ServoRegisters();
+    ASSERT_EQ(Run({"write", "--set", "neutral=1520", "--verify", "--backup", File("before.svo")}), kExitOk) << err.str();
+    for (int reg : {1, 6, 7, 8})
+        EXPECT_EQ(Register(reg), held[static_cast<std::size_t>(reg)]) << "register " << reg;
+    EXPECT_EQ(Register(10), 0x0E);
+
+    // The backup holds what the servo held, and undoes the write.
+    ASSERT_EQ(Run({"write", File("before.svo")}), kExitOk) << err.str();
+    EXPECT_EQ(services.sim.ServoRegisters(), held);
+
+    EXPECT_EQ(Run({"write", "--set", "signal=1400"}), kExitBadArguments);
+    EXPECT_NE(err.str().find("only init sends it"), std::string::npos) << err.str();
+    EXPECT_EQ(Run({"init", "--set", "neutral=1500"}), kExitBadArguments) << "the signal cannot be read";
+    EXPECT_NE(err.str().find("--set signal=US"), std::string::npos) << err.str();
+    EXPECT_EQ(services.sim.ServoRegisters(), held);
+}
+
+// A servo cloned through JSON a person can read and edit.
+TEST_F(CliTest, WriteJsonTakesWhatReadJsonPrinted)
+{
+    ASSERT_EQ(Run({"write", "--set", "upper=2100", "--set", "deadband=12.8", "--set", "lower=900"}), kExitOk);
+    ASSERT_EQ(Run({"read", "--json"}), kExitOk);
+    const auto json = nlohmann::json::parse(out.str());
+    EXPECT_EQ(json["values"]["deadband"], 12.8);
+    EXPECT_EQ(json["values"]["upper"], 2099);
+    { std::ofstream(File("servo.json")) << out.str(); }
+    const auto held = services.sim.ServoRegisters();
+    services.sim.ReplaceServo();
+    ASSERT_EQ(Run({"write", "--json", File("servo.json"), "--verify"}), kExitOk) << err.str();
+    EXPECT_EQ(services.sim.ServoRegisters(), held);
 }
 
 TEST_F(CliTest, MakeShowAndInitShareTheWindowsRecord)
@@ -225,9 +299,92 @@ TEST_F(CliTest, HelpHasAnExampleAndBadArgumentsExitTwo)
         EXPECT_NE(out.str().find("Example: rivivev-uvezi-cli"), std::string::npos) << command;
     }
     EXPECT_EQ(Run({"read", "--frobnicate"}), kExitBadArguments);
-    EXPECT_NE(err.str().find("run 'rivivev-uvezi-cli read --help' for usage"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("run 'rivivev-uvezi-cli help read' for usage"), std::string::npos) << err.str();
     EXPECT_EQ(Run({"write"}), kExitBadArguments);
 }
+
+// What a user types, and the first line of what comes back.
+struct ConventionCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* says;  // on standard output when the exit code is 0, standard error otherwise
+};
+
+class ConventionTest : public CliTest, public ::testing::WithParamInterface<ConventionCase> {};
+
+TEST_P(ConventionTest, Answers)
+{
+    EXPECT_EQ(Run(GetParam().arguments), GetParam().exitCode) << err.str();
+    const std::string said = GetParam().exitCode == kExitOk ? out.str() : err.str();
+    EXPECT_NE(said.find(GetParam().says), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, ConventionTest, ::testing::Values(
+    ConventionCase{"Version", {"--version"}, kExitOk, "rivivev-uvezi-cli 1."},
+    ConventionCase{"UnknownCommand", {"frobnicate"}, kExitBadArguments, "\"frobnicate\" is not a command; the commands are detect"},
+    ConventionCase{"NoCommand", {"--demo"}, kExitBadArguments, "a command is required"},
+    ConventionCase{"Help", {"help"}, kExitOk, "Exit codes"},
+    ConventionCase{"HelpCommand", {"help", "write"}, kExitOk, "--backup"},
+    ConventionCase{"CountZero", {"batch", "--set", "neutral=1500", "--count", "0"}, kExitBadArguments, "--count: Value 0 not in range 1 to 1000000"},
+    ConventionCase{"SetTakesOneValue", {"make", "--set", "neutral=1500", "extra.svo", "-o", "x.svo"}, kExitBadArguments, "extra.svo"},
+    ConventionCase{"EmptyTrace", {"--trace", "", "read"}, kExitBadArguments, "--trace needs a file name"},
+    ConventionCase{"DetectJson", {"detect", "--json"}, kExitOk, "\"servo\":true"},
+    ConventionCase{"DoctorJson", {"doctor", "--json"}, kExitOk, "\"version\":\"1."},
+    ConventionCase{"InitVerify", {"init", "--set", "signal=1500", "--verify"}, kExitOk, "parameter block sent and verified"},
+    ConventionCase{"MakeToStandardOutput", {"make", "-o", "-"}, kExitOk, "\x23"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Every result that cannot be written is an error, and a file that is not a
+// parameter file is not overwritten unless asked.
+TEST_F(CliTest, NothingIsLost)
+{
+    std::ostringstream full;
+    full.setstate(std::ios::badbit);
+    EXPECT_EQ(RunCli({"read"}, services, full, err), kExitFileError);
+    EXPECT_NE(err.str().find("standard output could not be written"), std::string::npos) << err.str();
+
+    const std::string notes = File("notes.txt");
+    { std::ofstream(notes) << std::string(63, 'n'); }
+    EXPECT_EQ(Run({"make", "-o", notes}), kExitFileError);
+    EXPECT_NE(err.str().find("is not a parameter file (63 bytes, not 16); give --force"), std::string::npos) << err.str();
+    EXPECT_EQ(std::filesystem::file_size(notes), 63u);
+    EXPECT_EQ(Run({"make", "-o", notes, "--force"}), kExitOk);
+    EXPECT_EQ(std::filesystem::file_size(notes), 16u);
+
+    { std::ofstream(notes, std::ios::app) << "tail"; }
+    EXPECT_EQ(Run({"show", notes}), kExitOk);
+    EXPECT_NE(err.str().find("is 20 bytes long; only its first 16 are a parameter record"), std::string::npos);
+
+#ifndef _WIN32
+    // A full device and a pipe nobody reads: refused at once, never written to nor waited on.
+    const std::string fifo = File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::vector<std::string>> refused{{"--trace", "/dev/full", "read"},
+                                                        {"batch", "--set", "neutral=1500", "--log", "/dev/full"},
+                                                        {"--trace", fifo, "read"},
+                                                        {"doctor", "--report", fifo}};
+    for (const auto& arguments : refused) {
+        EXPECT_EQ(Run(arguments), kExitFileError) << arguments[1];
+        EXPECT_NE(err.str().find("is not a regular file"), std::string::npos) << err.str();
+    }
+#endif
+}
+
+TEST_F(CliTest, BatchLogsWhatEachServoHeldAndEndsWith130OnCtrlC)
+{
+    const std::string log = File("bench.jsonl");
+    services.onPause = [&] { services.sim.SetServoSilent(services.programmed > 0); };
+    EXPECT_EQ(Run({"batch", "--set", "neutral=1520", "--log", log}), 130);
+    EXPECT_NE(out.str().find("servo 1: written\ndone: 1, failed: 0\n"), std::string::npos) << out.str();
+    std::ifstream lines(log);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    const auto entry = nlohmann::json::parse(line);
+    EXPECT_EQ(entry["values"]["neutral"], 1520);
+    EXPECT_EQ(entry["before"]["values"]["neutral"], 1500);
+}
+
 
 }  // namespace
 }  // namespace rvz::cli

@@ -93,5 +93,30 @@ TEST(CliThroughUsbTest, ReadsTheServo)
     EXPECT_NE(out.str().find("registers    01=23 06=01 07=4E 08=9C 09=80 0A=0D"), std::string::npos) << out.str();
 }
 
+// A write without a file starts from what the servo holds: only the named
+// setting changes on a servo that holds values of its own.
+TEST(CliThroughUsbTest, WriteChangesOnlyTheNamedSetting)
+{
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    VirtualUsbBus bus;
+    VirtualAdapter& adapter = bus.Plug(2);
+    auto held = SimulatedAdapter::kFactoryRegisters;
+    held[1] = 0x28;  // dead band 2 us
+    held[6] = 0x00;  // lock N
+    held[8] = 0xA4;  // upper 2099 us
+    adapter.WithServo([&](SimulatedAdapter& servo) {
+        servo.SetServoRegisters(held);
+        return 0;
+    });
+    UsbServices services;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunCli({"write", "--set", "neutral=1520", "--verify"}, services, out, err), kExitOk) << err.str();
+    const auto now = adapter.WithServo([](SimulatedAdapter& servo) { return servo.ServoRegisters(); });
+    held[9] = 0x00;  // neutral 1520 us: code 3584
+    held[10] = 0x0E;
+    EXPECT_EQ(now, held);
+}
+
 }  // namespace
 }  // namespace rvz::cli

@@ -1,0 +1,27 @@
+#pragma once
+// The files the command line writes besides parameter files (traces, logs,
+// reports) and the text it reads (JSON values). A path that names anything
+// but a regular file (a FIFO, a device, a folder) is refused before it is
+// opened, so nothing blocks on it and nothing is lost into it.
+
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace rvz::cli {
+
+enum class OutputMode { Append, Replace };
+
+// Opens path for writing; why it cannot be used ("is not a regular file",
+// "cannot be written"), or nullopt.
+std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mode, std::ofstream& file);
+
+// Reads a regular file whole; false when it is not one or cannot be read.
+bool ReadTextInput(const std::string& path, std::string& text);
+
+// Whether a parameter file may be written at path: a new file, or a 16-byte
+// regular file; anything else only with force, and never what is not a
+// regular file. Why not, or nullopt.
+std::optional<std::string> CheckParamFileTarget(const std::string& path, bool force);
+
+}  // namespace rvz::cli
