@@ -1,6 +1,7 @@
 // rivivev-uvezi-cli: the command line, over the platform's real adapter,
 // or with --demo over the simulated adapter and servo.
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <thread>
@@ -13,7 +14,14 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void OnInterrupt(int) { g_interrupted = 1; }
+// The first Ctrl+C asks the command to stop before its next exchange, so
+// the adapter is closed properly; a second one ends the program at once.
+void OnInterrupt(int)
+{
+    if (g_interrupted != 0)
+        std::_Exit(130);
+    g_interrupted = 1;
+}
 
 class ProgramServices final : public rvz::cli::CliServices {
 public:

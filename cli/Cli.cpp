@@ -153,6 +153,9 @@ std::optional<Failure> Command::Prepare()
 
 int Command::Finish(int code)
 {
+    // Whatever a command was doing when Ctrl+C came, it stopped sending.
+    if (Interrupted() && code != kExitOk)
+        code = kExitInterrupted;
     if (m_traced) {
         m_traceFile.flush();
         if (!m_traceFile && code != kExitFileError)

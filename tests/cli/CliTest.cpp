@@ -371,6 +371,13 @@ TEST_F(CliTest, NothingIsLost)
 #endif
 }
 
+TEST_F(CliTest, CtrlCStopsACommandBeforeItSendsAnything)
+{
+    services.pauses = 100;  // Ctrl+C has been pressed
+    EXPECT_EQ(Run({"write", "--set", "neutral=1520"}), 130);
+    EXPECT_TRUE(services.sim.ReceivedCommands().empty());
+}
+
 TEST_F(CliTest, BatchLogsWhatEachServoHeldAndEndsWith130OnCtrlC)
 {
     const std::string log = File("bench.jsonl");
