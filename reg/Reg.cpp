@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-#include "ExecutablePath.h"
+#include "SystemPaths.h"
 #include "NumberText.h"
 
 namespace rvz {
@@ -68,13 +68,37 @@ std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable
     return executable.parent_path() / name;
 }
 
+std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideExecutable,
+                                            const std::filesystem::path& userFolder,
+                                            const std::function<bool(const std::filesystem::path&)>& folderWritable)
+{
+    std::error_code error;
+    if (std::filesystem::exists(besideExecutable, error) || userFolder.empty() ||
+        folderWritable(besideExecutable.parent_path()))
+        return besideExecutable;
+    return userFolder / besideExecutable.filename();
+}
+
+bool FolderWritable(const std::filesystem::path& folder)
+{
+    const std::filesystem::path probe = folder / ".rivivev-uvezi-write-test";
+    {
+        std::ofstream file(probe, std::ios::binary | std::ios::app);
+        if (!file)
+            return false;
+    }
+    std::error_code error;
+    std::filesystem::remove(probe, error);
+    return true;
+}
+
 std::filesystem::path PreferencesPath()
 {
     std::error_code error;
     const std::filesystem::path executable = ExecutablePath(error);
     if (error)
         throw PreferencesError("Cannot find the program's own path: " + error.message());
-    return PreferencesPathFor(executable);
+    return ChoosePreferencesPath(PreferencesPathFor(executable), UserConfigFolder(), FolderWritable);
 }
 
 bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& file)
@@ -108,6 +132,10 @@ void SavePreferences(const TPreferences& preferences, const std::filesystem::pat
 {
     if (!preferences.Changed)
         return;
+    // The user's configuration folder may not exist yet.
+    std::error_code error;
+    if (file.has_parent_path() && !std::filesystem::exists(file.parent_path(), error))
+        std::filesystem::create_directories(file.parent_path(), error);
     errno = 0;
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     if (!out)

@@ -1,10 +1,12 @@
 #pragma once
-// Unit Reg: the preferences file beside the executable. It keeps the chosen
+// Unit Reg: the preferences file, beside the executable or in the user's
+// configuration folder. It keeps the chosen
 // language from one run to the next, and carries two reserved lines through
 // unchanged.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -33,7 +35,19 @@ inline constexpr const char* kPreferencesTrailer = "Do'nt edit the file!";
 // or ".dat" appended when the name has none.
 std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable);
 
-// The preferences file of the running executable.
+// Where the preferences file is kept: beside the executable (besideExecutable,
+// as PreferencesPathFor names it) when a file lies there already or its
+// folder can be written, as a portable install always has; otherwise the
+// file of the same name in the user's own configuration folder, so that a
+// program installed where its users cannot write still keeps their choice.
+std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideExecutable,
+                                            const std::filesystem::path& userFolder,
+                                            const std::function<bool(const std::filesystem::path&)>& folderWritable);
+
+// Whether a file can be created in folder: a file is made and removed again.
+bool FolderWritable(const std::filesystem::path& folder);
+
+// The preferences file of the running executable, chosen as above.
 std::filesystem::path PreferencesPath();
 
 // Clears Changed, then fills the record from the file. False when there is
@@ -44,7 +58,8 @@ bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& fil
 bool LoadPreferences(TPreferences& preferences);
 
 // Writes the five lines, each ending CR LF, when Changed is set; otherwise
-// touches nothing. Throws PreferencesError when the file cannot be written.
+// touches nothing. A missing folder is made first. Throws PreferencesError
+// when the file cannot be written.
 void SavePreferences(const TPreferences& preferences, const std::filesystem::path& file);
 void SavePreferences(const TPreferences& preferences);
 

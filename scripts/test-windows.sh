@@ -14,7 +14,7 @@ mkdir -p "$headers"
 ln -sfn /usr/include/CLI "$headers/CLI"
 ln -sfn /usr/include/nlohmann "$headers/nlohmann"
 
-common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DRVZ_BUILD_WINDOW=OFF -DRVZ_BUILD_BENCH=OFF
+common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DRVZ_BUILD_WINDOW=OFF -DRVZ_BUILD_BENCH=OFF -DRVZ_WERROR=ON
         -DRVZ_GTEST_SOURCE=/usr/src/googletest -DRVZ_CROSS_HEADERS="$PWD/$headers")
 
 # 32 bits: the bridge and its loader only, so the compiler checks the

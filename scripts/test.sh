@@ -7,7 +7,7 @@ scripts/install-deps.sh test
 
 build=build-test
 # The USB layer's tests need the virtual adapter: without it they fail, never skip.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVZ_SANITIZE=ON -DRVZ_REQUIRE_VIRTUAL_ADAPTER=ON >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRVZ_SANITIZE=ON -DRVZ_REQUIRE_VIRTUAL_ADAPTER=ON -DRVZ_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen

@@ -62,6 +62,34 @@ TEST(PreferencesPathTest, NamesTheRunningExecutablesFolder)
     EXPECT_TRUE(preferences.stem().native().starts_with(fs::path("reg_test").native()));
 }
 
+// Beside the executable when a file lies there or the folder is writable;
+// otherwise the same name in the user's folder, which a save then makes.
+TEST_F(RegTest, PreferencesStayBesideTheProgramUnlessItsFolderIsClosed)
+{
+    const fs::path beside = dir / "bin" / "rivivev-uvezi.dat";
+    const fs::path user = dir / "config" / "rivivev-uvezi";
+    fs::create_directories(beside.parent_path());
+    const auto writable = [](const fs::path&) { return true; };
+    const auto closed = [](const fs::path&) { return false; };
+
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, writable), beside) << "a portable install";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, closed), user / "rivivev-uvezi.dat") << "an installed program";
+    EXPECT_EQ(ChoosePreferencesPath(beside, fs::path(), closed), beside) << "no user folder to go to";
+    std::ofstream(beside) << "";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, closed), beside) << "an existing file wins";
+
+    EXPECT_TRUE(FolderWritable(dir));
+    EXPECT_FALSE(FolderWritable(dir / "no-such-folder"));
+
+    prefs.Changed = true;
+    prefs.Language = 1;
+    const fs::path chosen = ChoosePreferencesPath(dir / "elsewhere" / "tool.dat", user, closed);
+    SavePreferences(prefs, chosen);
+    TPreferences loaded;
+    ASSERT_TRUE(LoadPreferences(loaded, chosen)) << "the user's folder is made at the first save";
+    EXPECT_EQ(loaded.Language, 1);
+}
+
 TEST_F(RegTest, NoFileReportsFalseAndKeepsRecord)
 {
     prefs.Language = 1;
@@ -173,11 +201,12 @@ TEST_F(RegTest, FileThatCannotBeReadRaisesWithPath)
 TEST_F(RegTest, UnwritableFolderRaises)
 {
     prefs.Changed = true;
+    std::ofstream(dir / "a-file") << "";  // no folder can be made where a file lies
     try {
-        SavePreferences(prefs, dir / "missing-folder" / "x.dat");
+        SavePreferences(prefs, dir / "a-file" / "x.dat");
         FAIL() << "no error raised";
     } catch (const PreferencesError& error) {
-        EXPECT_NE(std::string(error.what()).find("missing-folder"), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("a-file"), std::string::npos);
     }
     fs::create_directory(file);
     EXPECT_THROW(SavePreferences(prefs, file), PreferencesError) << "a folder in the file's place";

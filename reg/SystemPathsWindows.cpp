@@ -1,10 +1,11 @@
 // The module path in UTF-16, so that a folder with characters outside the
 // ANSI code page still names the right file.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <vector>
 
-#include "ExecutablePath.h"
+#include "SystemPaths.h"
 
 namespace rvz {
 
@@ -23,6 +24,16 @@ std::filesystem::path ExecutablePath(std::error_code& error)
             return std::filesystem::path(std::wstring(buffer.data(), length));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::filesystem::path UserConfigFolder()
+{
+    PWSTR folder = nullptr;
+    std::filesystem::path path;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder)) && folder)
+        path = std::filesystem::path(folder) / L"Rivivev Uvezi";
+    ::CoTaskMemFree(folder);
+    return path;
 }
 
 }  // namespace rvz
