@@ -8,4 +8,6 @@ scripts/install-deps.sh demo
 build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRVZ_BUILD_TESTS=OFF -DRVZ_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target rivivev-uvezi-demo
+# CI builds what the Quick start builds, without starting it.
+[ "${RVZ_BUILD_ONLY:-0}" = 1 ] && exit 0
 exec "$build/app/rivivev-uvezi-demo"

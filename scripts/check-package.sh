@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Checks the Debian package as a distribution would, then installs it on this
+# machine, runs what it installed and removes it again:
+#   lintian (no error or warning), appstreamcli and desktop-file-validate,
+#   the man pages rendered without a warning, apt-get install, the command
+#   line and the demo window from the installed paths, apt-get purge, and
+#   nothing of the package left behind.
+# Usage: scripts/check-package.sh [PACKAGE.deb]   (default: builds it first)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh package-check
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+
+deb=${1:-}
+if [ -z "$deb" ]; then
+  scripts/package.sh >/dev/null
+  deb=$(ls build-package/rivivev-uvezi_*.deb | head -n 1)
+fi
+deb=$(realpath "$deb")
+fail() { echo "check-package: $*" >&2; exit 1; }
+
+echo "== lintian"
+lintian --fail-on error,warning "$deb"
+
+contents=$(mktemp -d)
+trap 'rm -rf "$contents"' EXIT
+dpkg-deb -x "$deb" "$contents"
+echo "== appstreamcli validate"
+appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml
+echo "== desktop-file-validate"
+desktop-file-validate "$contents"/usr/share/applications/*.desktop
+echo "== man pages"
+for page in "$contents"/usr/share/man/man1/*.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
+
+echo "== install"
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "$deb" >/dev/null
+installed=$(dpkg -L rivivev-uvezi)
+version=$(dpkg-deb -f "$deb" Version)
+/usr/bin/rivivev-uvezi-cli --version | grep -qx "rivivev-uvezi-cli $version" || fail "--version does not say $version"
+/usr/bin/rivivev-uvezi-cli --demo read --json | grep -q '"neutral":1500' || fail "the installed command line did not read the demo servo"
+man -w rivivev-uvezi-cli >/dev/null || fail "man rivivev-uvezi-cli finds no page"
+# The demo window must come up and keep running until it is ended.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 /usr/bin/rivivev-uvezi-demo || status=$?
+[ "$status" -eq 124 ] || fail "the installed demo window ended with $status instead of running"
+
+echo "== remove"
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get purge -y -qq rivivev-uvezi >/dev/null
+left=""
+while IFS= read -r path; do
+  # Shared folders such as /usr/share/man belong to other packages too.
+  if [ -f "$path" ] || { [ -L "$path" ] && [ ! -d "$path" ]; }; then left+="$path "; fi
+done <<< "$installed"
+[ -z "$left" ] || fail "left behind: $left"
+dpkg -s rivivev-uvezi >/dev/null 2>&1 && fail "the package is still known to dpkg"
+echo "package check passed: $(basename "$deb")"
