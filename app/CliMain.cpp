@@ -83,5 +83,7 @@ int main(int argc, char** argv)
     std::signal(SIGINT, OnInterrupt);
     rvz::app::PrepareConsole();
     ProgramServices services;
-    return rvz::cli::RunCli(rvz::app::Utf8Arguments(argc, argv), services, std::cout, std::cerr);
+    const int code = rvz::cli::RunCli(rvz::app::Utf8Arguments(argc, argv), services, std::cout, std::cerr);
+    rvz::app::RestoreConsole();
+    return code;
 }

@@ -28,8 +28,10 @@ std::unique_ptr<RealAdapter> MakeRealAdapter();
 
 // The arguments after the program's name, in UTF-8.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
-// Makes the console show UTF-8 output as text.
+// Makes the console show UTF-8 output as text; RestoreConsole puts back
+// what the console had before, for whatever runs in it next.
 void PrepareConsole();
+void RestoreConsole();
 bool StandardErrorIsTerminal();
 // The calendar time in UTC.
 std::tm UtcTime(std::time_t time);

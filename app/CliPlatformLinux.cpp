@@ -31,6 +31,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv + 1
 
 void PrepareConsole() {}
 
+void RestoreConsole() {}
+
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::tm UtcTime(std::time_t time)

@@ -79,13 +79,24 @@ std::vector<std::string> Utf8Arguments(int, char**)
     return arguments;
 }
 
+namespace {
+UINT g_consoleCodePage = 0;
+}  // namespace
+
 void PrepareConsole()
 {
+    g_consoleCodePage = ::GetConsoleOutputCP();
     ::SetConsoleOutputCP(CP_UTF8);
     // A parameter record on standard input or output is 16 raw bytes: no
     // line-end translation may touch a 0A or 0D among them.
     ::_setmode(::_fileno(stdin), _O_BINARY);
     ::_setmode(::_fileno(stdout), _O_BINARY);
+}
+
+void RestoreConsole()
+{
+    if (g_consoleCodePage != 0)
+        ::SetConsoleOutputCP(g_consoleCodePage);
 }
 
 bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }

@@ -37,7 +37,8 @@ int RunProgram(int argc, char** argv, UsbBridge& bridge, const std::function<voi
     try {
         RunWindows(bridge, extras);
     } catch (const std::exception& error) {
-        ShowErrorBox(nullptr, QString::fromLocal8Bit(error.what()));
+        // Messages are built in UTF-8 on every platform.
+        ShowErrorBox(nullptr, QString::fromUtf8(error.what()));
     } catch (...) {
         ShowErrorBox(nullptr, QString());
     }

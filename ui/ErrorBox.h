@@ -24,7 +24,7 @@ void RunGuarded(QWidget* parent, Work&& work)
     try {
         std::forward<Work>(work)();
     } catch (const std::exception& error) {
-        ShowErrorBox(parent, QString::fromLocal8Bit(error.what()));
+        ShowErrorBox(parent, QString::fromUtf8(error.what()));  // messages are UTF-8
     }
 }
 

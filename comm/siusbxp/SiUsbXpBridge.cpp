@@ -49,9 +49,10 @@ BridgeStatus SiUsbXpBridge::Read(BridgeHandle handle, std::span<std::uint8_t> de
     const siusbxp::Dword wanted = CountFor(destination.size());
     siusbxp::Dword count = 0;
     const BridgeStatus status = m_functions->read(ToLibrary(handle), destination.data(), wanted, &count, nullptr);
-    // A library that claims more bytes than were asked for cannot have put
-    // them in the buffer; the caller never reads past what was wanted.
-    *received = std::min(count, wanted);
+    // The count goes on as the library reports it, even beyond what was
+    // wanted: the session then fails the exchange, and never reads past
+    // the buffer it offered.
+    *received = count;
     return status;
 }
 

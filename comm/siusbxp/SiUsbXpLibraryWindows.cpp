@@ -53,7 +53,11 @@ bool Bind(HMODULE module, std::uint16_t ordinal, const char* operation, Function
 SiUsbXpLibrary::SiUsbXpLibrary(const std::wstring& file)
 {
     m_load.file = file;
-    HMODULE module = ::LoadLibraryW(file.c_str());
+    // Only the program's own folder and the system folder are searched: a
+    // library of that name planted in the current folder or on PATH is
+    // never loaded, let alone run.
+    HMODULE module = ::LoadLibraryExW(file.c_str(), nullptr,
+                                      LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!module) {
         m_load.systemError = ::GetLastError();
         return;

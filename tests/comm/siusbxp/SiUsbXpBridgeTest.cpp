@@ -35,6 +35,9 @@ struct Controls {
     void (*failNext)(int, siusbxp::Status);
     void (*overclaimNextRead)(siusbxp::Dword);
     std::size_t (*log)(char*, std::size_t);
+    void (*cutNextRead)(siusbxp::Dword);
+    void (*shortNextWrite)(siusbxp::Dword);
+    void (*failNextOpenWritingHandle)(siusbxp::Status);
 };
 
 class SiUsbXpBridgeTest : public ::testing::Test {
@@ -48,7 +51,10 @@ protected:
         controls = {Control<decltype(Controls::reset)>(module, "StandInReset"),
                     Control<decltype(Controls::failNext)>(module, "StandInFailNext"),
                     Control<decltype(Controls::overclaimNextRead)>(module, "StandInOverclaimNextRead"),
-                    Control<decltype(Controls::log)>(module, "StandInLog")};
+                    Control<decltype(Controls::log)>(module, "StandInLog"),
+                    Control<decltype(Controls::cutNextRead)>(module, "StandInCutNextRead"),
+                    Control<decltype(Controls::shortNextWrite)>(module, "StandInShortNextWrite"),
+                    Control<decltype(Controls::failNextOpenWritingHandle)>(module, "StandInFailNextOpenWritingHandle")};
 #endif
         controls.reset(1);
     }
@@ -66,7 +72,9 @@ protected:
     const siusbxp::Functions functions{StandInGetNumDevices, StandInOpen,         StandInClose,      StandInRead,
                                        StandInWrite,         StandInFlushBuffers, StandInSetTimeouts};
     SiUsbXpBridge bridge{&functions};
-    Controls controls{StandInReset, StandInFailNext, StandInOverclaimNextRead, StandInLog};
+    Controls controls{StandInReset,       StandInFailNext,       StandInOverclaimNextRead,
+                      StandInLog,         StandInCutNextRead,    StandInShortNextWrite,
+                      StandInFailNextOpenWritingHandle};
 #endif
 
     std::string Log() const
@@ -172,20 +180,39 @@ TEST_F(SiUsbXpBridgeTest, ReadsTheServosRegistersAndSeesTheAdapterGo)
     EXPECT_FALSE(comm.OpenAdapter());
 }
 
-// A library that claims more bytes than were asked for is held to the
-// buffer's size: the caller never reads past what it wanted.
-TEST_F(SiUsbXpBridgeTest, ReadNeverClaimsMoreThanWasWanted)
+// What the library may do that the session must not take for a success: a
+// read that claims more than was asked for or comes up short at its
+// time-out, a short write, and a failed open that leaves a handle behind.
+struct LibraryFault {
+    const char* name;
+    void (*arrange)(const Controls&);
+    LinkFailure failure;
+};
+
+class LibraryFaultTest : public SiUsbXpBridgeTest, public ::testing::WithParamInterface<LibraryFault> {};
+
+TEST_P(LibraryFaultTest, FailsTheOperation)
 {
-    const BridgeHandle handle = OpenSession();
-    const std::uint8_t probe[] = {0x81, 0x00, 0x00};
-    std::uint32_t written = 0;
-    ASSERT_EQ(bridge.Write(handle, probe, &written), kBridgeSuccess);
-    controls.overclaimNextRead(1000);
-    std::uint8_t reply[2]{};
-    std::uint32_t received = 0;
-    EXPECT_EQ(bridge.Read(handle, reply, &received), kBridgeSuccess);
-    EXPECT_EQ(received, 2u);
+    TComm comm(bridge);
+    if (std::string(GetParam().name) != "FailedOpenLeavesAHandle") {
+        ASSERT_TRUE(comm.OpenAdapter());
+    }
+    GetParam().arrange(controls);
+    TServoConfig record;
+    const bool done = comm.OpenAdapter() && comm.ReadRegisters(record.Bytes, ConfigMask, 11);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(comm.LastFailure(), GetParam().failure) << DescribeLinkFailure(comm.LastFailure());
+    EXPECT_EQ(Log().find("close("), std::string::npos) << "nothing is closed that was not opened\n" << Log();
 }
+
+INSTANTIATE_TEST_SUITE_P(Library, LibraryFaultTest, ::testing::Values(
+    LibraryFault{"ReadClaimsMoreThanWanted", [](const Controls& c) { c.overclaimNextRead(1000); },
+                 LinkFailure::MalformedReply},
+    LibraryFault{"ReadCutShortAtItsTimeOut", [](const Controls& c) { c.cutNextRead(2); }, LinkFailure::MalformedReply},
+    LibraryFault{"ShortWrite", [](const Controls& c) { c.shortNextWrite(2); }, LinkFailure::TransferFailed},
+    LibraryFault{"FailedOpenLeavesAHandle", [](const Controls& c) { c.failNextOpenWritingHandle(0x08); },
+                 LinkFailure::TransferFailed}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(SiUsbXpBridgeWithoutLibraryTest, EveryOperationFailsAndNoAdapterIsFound)
 {
@@ -216,6 +243,28 @@ TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
     EXPECT_EQ(library.Load().missingOrdinal, o::kWrite);
     EXPECT_STREQ(library.Load().missingOperation, "write");
     EXPECT_TRUE(library.Load().path.ends_with(L"\\siusbxp-without-write.dll"));
+}
+
+// A library of the right name in the current folder, not the program's,
+// is not loaded: the current folder is where a planted one would lie.
+TEST(SiUsbXpLibraryTest, LibraryInTheCurrentFolderIsNotLoaded)
+{
+    const SiUsbXpLibrary beside;
+    ASSERT_NE(beside.Functions(), nullptr);
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"rvz-planted";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(beside.Load().path.c_str(), (folder + L"\\planted.dll").c_str(), FALSE));
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+    const SiUsbXpLibrary planted(L"planted.dll");
+    ::SetCurrentDirectoryW(previous);
+    ::DeleteFileW((folder + L"\\planted.dll").c_str());
+    ::RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(planted.Functions(), nullptr);
+    EXPECT_EQ(planted.Load().outcome, SiUsbXpLoad::Outcome::LibraryMissing);
 }
 
 TEST(SiUsbXpLibraryTest, LibraryBesideTheExecutableIsFoundByTheUsualSearch)

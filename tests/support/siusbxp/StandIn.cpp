@@ -1,11 +1,13 @@
 #include "StandIn.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "SimulatedAdapter.h"
@@ -17,6 +19,10 @@ struct StandIn {
     std::string log;
     std::map<int, Status> failNext;
     Dword overclaim = 0;
+    std::optional<Dword> cutRead;
+    std::optional<Dword> shortWrite;
+    std::optional<Status> failOpenWritingHandle;
+    Dword readTimeoutMs = 0;
 };
 
 StandIn& State()
@@ -75,6 +81,10 @@ Status RVZ_SIUSBXP_CALL StandInOpen(Dword deviceIndex, Handle* handle)
     Log("open(" + std::to_string(deviceIndex) + ")");
     if (const auto failure = PlannedFailure(o::kOpen))
         return *failure;
+    if (const auto failure = std::exchange(State().failOpenWritingHandle, std::nullopt)) {
+        *handle = FromBridge(0x4242);
+        return *failure;
+    }
     rvz::BridgeHandle opened = rvz::kNullHandle;
     const Status status = State().adapter.Open(deviceIndex, &opened);
     *handle = status == 0 ? FromBridge(opened) : nullptr;
@@ -98,6 +108,10 @@ Status RVZ_SIUSBXP_CALL StandInRead(Handle handle, void* buffer, Dword wanted, D
                                                std::span(static_cast<std::uint8_t*>(buffer), wanted), received);
     if (status == 0)
         *received += std::exchange(State().overclaim, 0);
+    if (const auto cut = std::exchange(State().cutRead, std::nullopt); cut && status == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(State().readTimeoutMs));
+        *received = std::min(*received, *cut);
+    }
     return status;
 }
 
@@ -113,6 +127,11 @@ Status RVZ_SIUSBXP_CALL StandInWrite(Handle handle, void* buffer, Dword count, D
     Log(line);
     if (const auto failure = PlannedFailure(o::kWrite))
         return *failure;
+    if (const auto taken = std::exchange(State().shortWrite, std::nullopt)) {
+        const Dword part = std::min(*taken, count);
+        const Status status = State().adapter.Write(ToBridge(handle), std::span(bytes, part), written);
+        return status;
+    }
     return State().adapter.Write(ToBridge(handle), std::span(bytes, count), written);
 }
 
@@ -129,6 +148,7 @@ Status RVZ_SIUSBXP_CALL StandInSetTimeouts(Dword readTimeoutMs, Dword writeTimeo
     Log("timeouts(" + std::to_string(readTimeoutMs) + "," + std::to_string(writeTimeoutMs) + ")");
     if (const auto failure = PlannedFailure(o::kSetTimeouts))
         return *failure;
+    State().readTimeoutMs = readTimeoutMs;
     return State().adapter.SetTimeouts(readTimeoutMs, writeTimeoutMs);
 }
 
@@ -139,11 +159,20 @@ void StandInReset(int pluggedIn)
     state.log.clear();
     state.failNext.clear();
     state.overclaim = 0;
+    state.cutRead.reset();
+    state.shortWrite.reset();
+    state.failOpenWritingHandle.reset();
 }
 
 void StandInFailNext(int ordinal, Status status) { State().failNext[ordinal] = status; }
 
 void StandInOverclaimNextRead(Dword extra) { State().overclaim = extra; }
+
+void StandInCutNextRead(Dword delivered) { State().cutRead = delivered; }
+
+void StandInShortNextWrite(Dword written) { State().shortWrite = written; }
+
+void StandInFailNextOpenWritingHandle(Status status) { State().failOpenWritingHandle = status; }
 
 std::size_t StandInLog(char* text, std::size_t size)
 {

@@ -37,6 +37,13 @@ RVZ_STAND_IN_API void StandInReset(int pluggedIn);
 RVZ_STAND_IN_API void StandInFailNext(int ordinal, Status status);
 // The next read claims extra bytes more than it was asked for.
 RVZ_STAND_IN_API void StandInOverclaimNextRead(Dword extra);
+// The next read waits out its read time-out and delivers only the first
+// bytes of the reply, with status 0, as a reply cut short does.
+RVZ_STAND_IN_API void StandInCutNextRead(Dword delivered);
+// The next write takes only this many bytes, with status 0.
+RVZ_STAND_IN_API void StandInShortNextWrite(Dword written);
+// The next open fails with status, yet writes a handle, as a library may.
+RVZ_STAND_IN_API void StandInFailNextOpenWritingHandle(Status status);
 // The log of every operation called since the reset, one line each, such
 // as "read(0x1,3,null)": the handle, the counts and whether the
 // completion argument was null. Copies up to size-1 characters and a NUL;
