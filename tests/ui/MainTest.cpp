@@ -228,7 +228,9 @@ private slots:
 
     void unwritablePreferencesStillCloseTheAdapter()
     {
-        preferencesFile = dir->filePath("missing-folder/rivivev-uvezi.dat");
+        // A file where the preferences' folder would have to be.
+        QFile(dir->filePath("blocked")).open(QIODevice::WriteOnly);
+        preferencesFile = dir->filePath("blocked/rivivev-uvezi.dat");
         Start();
         QVERIFY(comm->AdapterHandle() != kNullHandle);
         Find<QAction>("pChinese")->trigger();
@@ -236,7 +238,7 @@ private slots:
         QCOMPARE(watcher->seen.size(), std::size_t{1});
         QVERIFY(watcher->seen[0].errorIcon);
         QCOMPARE(watcher->seen[0].title, QString("Rivivev Uvezi"));
-        QVERIFY(watcher->seen[0].message.contains("missing-folder"));
+        QVERIFY(watcher->seen[0].message.contains("blocked"));
         QCOMPARE(comm->AdapterHandle(), kNullHandle);
         QVERIFY(!form->isVisible());
     }
