@@ -47,6 +47,12 @@ cli::DoctorStep StepFor(const SiUsbXpLoad& load)
         return {path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +
                     load.missingOperation + "), so it is not the USBXpress library the adapter needs",
                 false, kInstallAdvice};
+    case SiUsbXpLoad::Outcome::OrdinalMismatch:
+        return {path + " exports " + load.publicName + " as another function than ordinal " +
+                    std::to_string(load.missingOrdinal) + " (" + load.missingOperation +
+                    "): its ordinals are not those of the USBXpress library the adapter needs, and calling it "
+                    "could send anything",
+                false, kInstallAdvice};
     }
     return {};
 }

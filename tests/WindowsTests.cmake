@@ -14,10 +14,12 @@ rvz_stand_in_dll(siusbxp_stand_in SIUSBXP.def)
 set_target_properties(siusbxp_stand_in PROPERTIES OUTPUT_NAME SIUSBXP)
 rvz_stand_in_dll(siusbxp_without_write WithoutWrite.def)
 set_target_properties(siusbxp_without_write PROPERTIES OUTPUT_NAME siusbxp-without-write)
+rvz_stand_in_dll(siusbxp_swapped Swapped.def)
+set_target_properties(siusbxp_swapped PROPERTIES OUTPUT_NAME siusbxp-swapped)
 
 # Everything lands in one folder, so the stand-in lies beside the executables.
 target_link_libraries(siusbxp_bridge_test PRIVATE rvz_siusbxp_library)
-add_dependencies(siusbxp_bridge_test siusbxp_stand_in siusbxp_without_write)
+add_dependencies(siusbxp_bridge_test siusbxp_stand_in siusbxp_without_write siusbxp_swapped)
 
 # The command line's executable as a user runs it. bare/ holds a copy
 # without the library beside it.
@@ -83,3 +85,13 @@ add_custom_command(OUTPUT ${no_write}/rivivev-uvezi-cli.exe ${no_write}/SIUSBXP.
 add_custom_target(rvz_cli_exe_library_without_write ALL DEPENDS ${no_write}/rivivev-uvezi-cli.exe)
 rvz_cli_exe_test(cli_exe_doctor_library_without_write ${no_write} 3
   "SIUSBXP.DLL has no operation at ordinal 7 \\(write\\), so it is not the USBXpress library" "doctor")
+# A library whose read and write sit at each other's ordinals.
+set(swapped ${CMAKE_CURRENT_BINARY_DIR}/library-swapped)
+add_custom_command(OUTPUT ${swapped}/rivivev-uvezi-cli.exe ${swapped}/SIUSBXP.DLL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${swapped}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${swapped}/
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:siusbxp_swapped> ${swapped}/SIUSBXP.DLL
+  DEPENDS rivivev-uvezi-cli siusbxp_swapped)
+add_custom_target(rvz_cli_exe_library_swapped ALL DEPENDS ${swapped}/rivivev-uvezi-cli.exe)
+rvz_cli_exe_test(cli_exe_doctor_library_swapped ${swapped} 3
+  "exports SI_Read as another function than ordinal 6 \\(read\\)" "doctor")

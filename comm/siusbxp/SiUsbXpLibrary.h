@@ -1,6 +1,8 @@
 #pragma once
 // Loads the vendor's USBXpress library at run time and binds the seven
-// operations by ordinal, never by name. Windows only.
+// operations by ordinal, never by name; where the library also exports the
+// operations' public names, each must name the same function as its
+// ordinal, or the library is refused. Windows only.
 
 #include <cstdint>
 #include <string>
@@ -10,12 +12,15 @@
 namespace rvz {
 
 struct SiUsbXpLoad {
-    enum class Outcome { Loaded, LibraryMissing, OrdinalMissing };
+    // OrdinalMismatch: the library also exports the operation's public
+    // name, and that name stands for another function than the ordinal.
+    enum class Outcome { Loaded, LibraryMissing, OrdinalMissing, OrdinalMismatch };
     Outcome outcome = Outcome::LibraryMissing;
     std::wstring file;                // as asked for
     std::wstring path;                // where it was found; empty when not found
     std::uint16_t missingOrdinal = 0;
     const char* missingOperation = "";  // "write", for the doctor
+    const char* publicName = "";        // "SI_Write": the name that disagrees
     unsigned long systemError = 0;      // GetLastError() of the failed load
 };
 

@@ -31,15 +31,20 @@ std::wstring ModulePath(HMODULE module)
     }
 }
 
-// Binds one operation by its ordinal; false when the library lacks it.
+// Binds one operation by its ordinal; false when the library lacks it, or
+// when the operation's public name, exported too, names another function:
+// another build of the library with other ordinals would be called wrongly.
 template <typename Function>
-bool Bind(HMODULE module, std::uint16_t ordinal, const char* operation, Function& function, SiUsbXpLoad& load)
+bool Bind(HMODULE module, std::uint16_t ordinal, const char* operation, const char* publicName, Function& function,
+          SiUsbXpLoad& load)
 {
     const FARPROC address = ::GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
-    if (!address) {
-        load.outcome = SiUsbXpLoad::Outcome::OrdinalMissing;
+    const FARPROC named = ::GetProcAddress(module, publicName);
+    if (!address || (named && named != address)) {
+        load.outcome = address ? SiUsbXpLoad::Outcome::OrdinalMismatch : SiUsbXpLoad::Outcome::OrdinalMissing;
         load.missingOrdinal = ordinal;
         load.missingOperation = operation;
+        load.publicName = publicName;
         return false;
     }
     // FARPROC is the generic function pointer GetProcAddress returns; the
@@ -66,11 +71,14 @@ SiUsbXpLibrary::SiUsbXpLibrary(const std::wstring& file)
     m_load.path = ModulePath(module);
     namespace o = siusbxp::ordinal;
     siusbxp::Functions& f = m_functions;
-    if (Bind(module, o::kGetNumDevices, "count", f.getNumDevices, m_load) && Bind(module, o::kOpen, "open", f.open, m_load) &&
-        Bind(module, o::kClose, "close", f.close, m_load) && Bind(module, o::kRead, "read", f.read, m_load) &&
-        Bind(module, o::kWrite, "write", f.write, m_load) &&
-        Bind(module, o::kFlushBuffers, "flush", f.flushBuffers, m_load) &&
-        Bind(module, o::kSetTimeouts, "set time-outs", f.setTimeouts, m_load))
+    // The public names are those of the vendor's documentation.
+    if (Bind(module, o::kGetNumDevices, "count", "SI_GetNumDevices", f.getNumDevices, m_load) &&
+        Bind(module, o::kOpen, "open", "SI_Open", f.open, m_load) &&
+        Bind(module, o::kClose, "close", "SI_Close", f.close, m_load) &&
+        Bind(module, o::kRead, "read", "SI_Read", f.read, m_load) &&
+        Bind(module, o::kWrite, "write", "SI_Write", f.write, m_load) &&
+        Bind(module, o::kFlushBuffers, "flush", "SI_FlushBuffers", f.flushBuffers, m_load) &&
+        Bind(module, o::kSetTimeouts, "set time-outs", "SI_SetTimeouts", f.setTimeouts, m_load))
         m_load.outcome = SiUsbXpLoad::Outcome::Loaded;
 }
 

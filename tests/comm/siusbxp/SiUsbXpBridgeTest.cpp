@@ -245,6 +245,15 @@ TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
     EXPECT_TRUE(library.Load().path.ends_with(L"\\siusbxp-without-write.dll"));
 }
 
+TEST(SiUsbXpLibraryTest, LibraryWhoseNamesDisagreeWithItsOrdinalsIsRefused)
+{
+    const SiUsbXpLibrary library(L"siusbxp-swapped.dll");
+    EXPECT_EQ(library.Functions(), nullptr);
+    EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::OrdinalMismatch);
+    EXPECT_EQ(library.Load().missingOrdinal, o::kRead);
+    EXPECT_STREQ(library.Load().publicName, "SI_Read");
+}
+
 // A library of the right name in the current folder, not the program's,
 // is not loaded: the current folder is where a planted one would lie.
 TEST(SiUsbXpLibraryTest, LibraryInTheCurrentFolderIsNotLoaded)
