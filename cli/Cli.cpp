@@ -274,6 +274,7 @@ std::optional<Failure> Command::CheckedRecord(const std::optional<TServoConfig>&
 {
     TServoFields fields;
     const bool fromFile = !m_options.file.empty();
+    bool signalGiven = (fromFile && !m_options.jsonInput) || SetsSignal(m_options.settings);
     if (fromFile && m_options.jsonInput) {
         bool ok = false;
         const std::string text = InputText(m_options.file, ok);
@@ -281,8 +282,10 @@ std::optional<Failure> Command::CheckedRecord(const std::optional<TServoConfig>&
             return Failure{kExitFileError, "\"" + m_options.file + "\" cannot be read"};
         if (servo)
             fields = FieldsFromRecord(*servo);
-        if (auto problem = FieldsFromJson(text, fields))
+        std::vector<std::string> named;
+        if (auto problem = FieldsFromJson(text, fields, &named))
             return Failure{kExitBadArguments, "\"" + m_options.file + "\": " + *problem};
+        signalGiven = signalGiven || std::find(named.begin(), named.end(), "signal") != named.end();
     } else if (fromFile) {
         TServoConfig fromFileRecord;
         if (auto failure = ReadParameterFile(m_options.file, fromFileRecord))
@@ -291,8 +294,6 @@ std::optional<Failure> Command::CheckedRecord(const std::optional<TServoConfig>&
     } else if (servo) {
         fields = FieldsFromRecord(*servo);
     }
-    const bool signalGiven = (fromFile && !m_options.jsonInput) || SetsSignal(m_options.settings) ||
-                             (m_options.jsonInput && fields.Signal != std::to_string(servo ? servo->NeutralSignal() : 0));
     if (needsSignal && !signalGiven)
         return Failure{kExitBadArguments, "the neutral signal cannot be read from the servo: give it with "
                                           "--set signal=US, or give a parameter file"};

@@ -216,7 +216,8 @@ nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
     return {{"values", values}, {"registers", registers}};
 }
 
-std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields)
+std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields,
+                                          std::vector<std::string>* named)
 {
     const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
     if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
@@ -232,6 +233,8 @@ std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields&
             return name + " is " + given + ", not a number or a text";
         if (auto problem = Apply(fields, *info, given))
             return problem;
+        if (named)
+            named->push_back(name);
     }
     return std::nullopt;
 }

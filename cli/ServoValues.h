@@ -62,7 +62,9 @@ std::string DescribeRecord(const TServoConfig& record, bool withSignal);
 // {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
 // The values of what RecordJson printed (registers are not read), into the
-// fields; why they cannot be taken, or nullopt.
-std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields);
+// fields; why they cannot be taken, or nullopt. named, when given, gets the
+// settings the text names.
+std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields,
+                                          std::vector<std::string>* named = nullptr);
 
 }  // namespace rvz::cli
