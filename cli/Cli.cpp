@@ -116,6 +116,12 @@ private:
     std::optional<Failure> ReadParameterFile(const std::string& file, TServoConfig& record);
     std::optional<Failure> SaveParameterFile(const std::string& file, const TServoConfig& record);
     std::optional<Failure> ReadFromServo(TComm& comm, TServoConfig& record);
+    // The arguments of a command that sends a record, before the adapter is
+    // touched; sendsSignal: only init may be given the neutral signal.
+    std::optional<Failure> CheckSendArguments(bool sendsSignal);
+    // A session, what the servo holds (before), the record to send, and the
+    // backup: nothing is sent before all of them are ready.
+    std::optional<Failure> PrepareToSend(TComm& comm, bool sendsSignal, TServoConfig& before, TServoConfig& record);
     std::optional<Failure> KeepBackup(const TServoConfig& before);
     std::optional<Failure> WriteAndVerify(TComm& comm, const TServoConfig& record);
     std::optional<Failure> Verified(TComm& comm, const TServoConfig& written);
@@ -415,48 +421,50 @@ int Command::Read()
 
 int Command::Write()
 {
-    TServoFields syntax;
-    if (auto problem = ApplySettings(syntax, m_options.settings))
-        return Fail({kExitBadArguments, *problem});
-    if (m_options.file.empty() && m_options.settings.empty())
-        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
-    if (SetsSignal(m_options.settings))
-        return Fail({kExitBadArguments, "write does not send the neutral signal (Write Config leaves registers 0E "
-                                        "and 0F alone); only init sends it"});
     const auto comm = Session();
-    if (auto failure = Connect(*comm))
-        return Fail(*failure);
-    // What the servo holds: the base for what is not asked for, and the backup.
     TServoConfig before;
-    if (auto failure = ReadFromServo(*comm, before))
-        return Fail(*failure);
     TServoConfig record;
-    if (auto failure = CheckedRecord(before, false, record))
-        return Fail(*failure);
-    if (auto failure = KeepBackup(before))
+    if (auto failure = PrepareToSend(*comm, false, before, record))
         return Fail(*failure);
     if (auto failure = WriteAndVerify(*comm, record))
         return Fail(*failure);
     return Emit(m_options.verify ? "written and verified\n" : "written\n") ? kExitOk : kExitFileError;
 }
 
-int Command::Init()
+std::optional<Failure> Command::CheckSendArguments(bool sendsSignal)
 {
     TServoFields syntax;
     if (auto problem = ApplySettings(syntax, m_options.settings))
-        return Fail({kExitBadArguments, *problem});
+        return Failure{kExitBadArguments, *problem};
     if (m_options.file.empty() && m_options.settings.empty())
-        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
+        return Failure{kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"};
+    if (!sendsSignal && SetsSignal(m_options.settings))
+        return Failure{kExitBadArguments, "only init sends the neutral signal: write and batch write as Write "
+                                          "Config does, which leaves registers 0E and 0F alone"};
+    return std::nullopt;
+}
+
+std::optional<Failure> Command::PrepareToSend(TComm& comm, bool sendsSignal, TServoConfig& before,
+                                              TServoConfig& record)
+{
+    if (auto failure = CheckSendArguments(sendsSignal))
+        return failure;
+    if (auto failure = Connect(comm))
+        return failure;
+    // What the servo holds: the base for what is not asked for, and the backup.
+    if (auto failure = ReadFromServo(comm, before))
+        return failure;
+    if (auto failure = CheckedRecord(before, sendsSignal, record))
+        return failure;
+    return KeepBackup(before);
+}
+
+int Command::Init()
+{
     const auto comm = Session();
-    if (auto failure = Connect(*comm))
-        return Fail(*failure);
     TServoConfig before;
-    if (auto failure = ReadFromServo(*comm, before))
-        return Fail(*failure);
     TServoConfig record;
-    if (auto failure = CheckedRecord(before, true, record))
-        return Fail(*failure);
-    if (auto failure = KeepBackup(before))
+    if (auto failure = PrepareToSend(*comm, true, before, record))
         return Fail(*failure);
     if (const OperationResult sent = SendBlock(*comm, record.Bytes); !sent)
         return Fail({sent.failure == LinkFailure::Interrupted ? kExitInterrupted : kExitFailed,
@@ -503,14 +511,8 @@ bool Command::ServoAnswers(TComm& comm, bool& identified)
 
 int Command::Batch()
 {
-    TServoFields syntax;
-    if (auto problem = ApplySettings(syntax, m_options.settings))
-        return Fail({kExitBadArguments, *problem});
-    if (m_options.file.empty() && m_options.settings.empty())
-        return Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
-    if (SetsSignal(m_options.settings))
-        return Fail({kExitBadArguments, "batch writes as Write Config does, which leaves the neutral signal alone; "
-                                        "only init sends it"});
+    if (auto failure = CheckSendArguments(false))
+        return Fail(*failure);
     std::ofstream log;
     if (!m_options.log.empty())
         if (auto refused = OpenTextOutput(m_options.log, OutputMode::Append, log))

@@ -198,7 +198,7 @@ TEST_F(CliTest, WriteChangesOnlyWhatItIsAsked)
     EXPECT_EQ(services.sim.ServoRegisters(), held);
 
     EXPECT_EQ(Run({"write", "--set", "signal=1400"}), kExitBadArguments);
-    EXPECT_NE(err.str().find("only init sends it"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("only init sends the neutral signal"), std::string::npos) << err.str();
     EXPECT_EQ(Run({"init", "--set", "neutral=1500"}), kExitBadArguments) << "the signal cannot be read";
     EXPECT_NE(err.str().find("--set signal=US"), std::string::npos) << err.str();
     EXPECT_EQ(services.sim.ServoRegisters(), held);
