@@ -75,23 +75,24 @@ add_test(NAME reg_test_in_wide_folder COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} "
          --gtest_filter=PreferencesPathTest.*)
 set_tests_properties(reg_test_in_wide_folder PROPERTIES TIMEOUT 120)
 
+# The command line beside a stand-in that is not the library it needs, as
+# SIUSBXP.DLL in a folder of its own.
+function(rvz_cli_exe_beside_library folder library)
+  add_custom_command(OUTPUT ${folder}/rivivev-uvezi-cli.exe ${folder}/SIUSBXP.DLL
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${folder}/
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${library}> ${folder}/SIUSBXP.DLL
+    DEPENDS rivivev-uvezi-cli ${library})
+  add_custom_target(rvz_cli_exe_beside_${library} ALL DEPENDS ${folder}/rivivev-uvezi-cli.exe)
+endfunction()
+
 # A library of that name without the write at ordinal 7.
 set(no_write ${CMAKE_CURRENT_BINARY_DIR}/library-without-write)
-add_custom_command(OUTPUT ${no_write}/rivivev-uvezi-cli.exe ${no_write}/SIUSBXP.DLL
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${no_write}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${no_write}/
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:siusbxp_without_write> ${no_write}/SIUSBXP.DLL
-  DEPENDS rivivev-uvezi-cli siusbxp_without_write)
-add_custom_target(rvz_cli_exe_library_without_write ALL DEPENDS ${no_write}/rivivev-uvezi-cli.exe)
+rvz_cli_exe_beside_library(${no_write} siusbxp_without_write)
 rvz_cli_exe_test(cli_exe_doctor_library_without_write ${no_write} 3
   "SIUSBXP.DLL has no operation at ordinal 7 \\(write\\), so it is not the USBXpress library" "doctor")
 # A library whose read and write sit at each other's ordinals.
 set(swapped ${CMAKE_CURRENT_BINARY_DIR}/library-swapped)
-add_custom_command(OUTPUT ${swapped}/rivivev-uvezi-cli.exe ${swapped}/SIUSBXP.DLL
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${swapped}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:rivivev-uvezi-cli> ${swapped}/
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:siusbxp_swapped> ${swapped}/SIUSBXP.DLL
-  DEPENDS rivivev-uvezi-cli siusbxp_swapped)
-add_custom_target(rvz_cli_exe_library_swapped ALL DEPENDS ${swapped}/rivivev-uvezi-cli.exe)
+rvz_cli_exe_beside_library(${swapped} siusbxp_swapped)
 rvz_cli_exe_test(cli_exe_doctor_library_swapped ${swapped} 3
   "exports SI_Read as another function than ordinal 6 \\(read\\)" "doctor")
