@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|package|package-check
+# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|package|package-check
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
@@ -15,13 +15,15 @@ case "${1:-build}" in
   # sources to build it for Windows, and Wine to run the tests.
   windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
                      g++-mingw-w64-i686-posix wine64) ;;
+  # Qt for MinGW from Debian's source, with the build machine's Qt tools.
+  qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix perl python3) ;;
   # The Debian package: dpkg-shlibdeps computes its dependencies.
   package) packages=("${build_packages[@]}" dpkg-dev fakeroot file) ;;
   # Checking it as a distribution would, installing it and running what it installed.
   package-check) packages=(lintian appstream desktop-file-utils man-db xvfb) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo|fuzz|windows|package|package-check" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|package|package-check" >&2; exit 2 ;;
 esac
 
 missing=()

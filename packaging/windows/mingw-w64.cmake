@@ -5,7 +5,9 @@ set(CMAKE_SYSTEM_PROCESSOR ${RVZ_MINGW_ARCH})
 set(CMAKE_C_COMPILER ${RVZ_MINGW_ARCH}-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER ${RVZ_MINGW_ARCH}-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER ${RVZ_MINGW_ARCH}-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${RVZ_MINGW_ARCH}-w64-mingw32)
+# RVZ_QT_PREFIX: a Qt built for this target (scripts/build-qt-mingw.sh),
+# searched as a root of its own.
+set(CMAKE_FIND_ROOT_PATH /usr/${RVZ_MINGW_ARCH}-w64-mingw32 ${RVZ_QT_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
