@@ -35,6 +35,16 @@ constexpr const char* kCommands[] = {"detect", "read", "write", "init", "show", 
 constexpr const char* kStandardStream = "-";
 constexpr int kExitInterrupted = 130;
 
+// A record read from the servo as Save after Read Config stores it: the
+// neutral signal is not among the registers read, so the window's starting
+// value stands in.
+TServoConfig AsSavedAfterRead(const TServoConfig& read)
+{
+    TServoFields fields = FieldsFromRecord(read);
+    fields.Signal = std::to_string(kDefaultSignal);
+    return BuildConfig(fields, kCliSeparator);
+}
+
 // Why the session's last operation failed, for a message.
 std::string Reason(LinkFailure failure) { return std::string(DescribeLinkFailure(failure)); }
 std::string Reason(const TComm& comm) { return Reason(comm.LastFailure()); }
@@ -327,11 +337,7 @@ std::optional<Failure> Command::KeepBackup(const TServoConfig& before)
 {
     if (m_options.backup.empty())
         return std::nullopt;
-    // As Save after Read Config: the neutral signal is not read, so the
-    // window's starting value stands in.
-    TServoFields fields = FieldsFromRecord(before);
-    fields.Signal = std::to_string(kDefaultSignal);
-    if (auto failure = SaveParameterFile(m_options.backup, BuildConfig(fields, kCliSeparator)))
+    if (auto failure = SaveParameterFile(m_options.backup, AsSavedAfterRead(before)))
         return Failure{failure->code, "no backup, so nothing was sent: " + failure->message};
     return std::nullopt;
 }
@@ -407,11 +413,7 @@ int Command::Read()
     if (auto failure = ReadFromServo(*comm, record))
         return Fail(*failure);
     if (!m_options.output.empty()) {
-        // The neutral signal is not among the registers read; the file gets
-        // the window's starting value, as Save after Read Config would.
-        TServoFields fields = FieldsFromRecord(record);
-        fields.Signal = std::to_string(kDefaultSignal);
-        if (auto failure = SaveParameterFile(m_options.output, BuildConfig(fields, kCliSeparator)))
+        if (auto failure = SaveParameterFile(m_options.output, AsSavedAfterRead(record)))
             return Fail(*failure);
         if (m_options.output == kStandardStream)
             return kExitOk;
@@ -653,7 +655,7 @@ int Command::Doctor()
 
 // ---------------------------------------------------------------- arguments
 
-void AddRecordInput(CLI::App& command, Options& options, bool withFile)
+void AddRecordInput(CLI::App& command, Options& options, bool withFile, const std::string& example)
 {
     if (withFile) {
         command.add_option("file", options.file,
@@ -668,7 +670,7 @@ void AddRecordInput(CLI::App& command, Options& options, bool withFile)
                      "a warning, instead of refusing them");
     command.footer("Settings:\n" + SettingsHelp() +
                    "A value that is not a number, that its register cannot hold or a limit beyond the neutral "
-                   "position is refused, and nothing is sent or saved, unless --lenient.");
+                   "position is refused, and nothing is sent or saved, unless --lenient.\nExample: " + example);
 }
 
 void AddBackup(CLI::App& command, Options& options)
@@ -734,12 +736,12 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     read->footer("Example: rivivev-uvezi-cli read -o servo.svo");
 
     auto* write = app.add_subcommand("write", "write the configuration register by register, as Write Config does");
-    AddRecordInput(*write, options, true);
+    AddRecordInput(*write, options, true, "rivivev-uvezi-cli write --set neutral=1520 --verify --backup before.svo");
     AddBackup(*write, options);
     write->add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
 
     auto* init = app.add_subcommand("init", "send the whole parameter block with its CRC, as Initialize does");
-    AddRecordInput(*init, options, true);
+    AddRecordInput(*init, options, true, "rivivev-uvezi-cli init servo.svo --verify");
     AddBackup(*init, options);
     init->add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
 
@@ -749,12 +751,12 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     show->footer("Example: rivivev-uvezi-cli show servo.svo --json");
 
     auto* make = app.add_subcommand("make", "make a parameter file from values, without an adapter");
-    AddRecordInput(*make, options, false);
+    AddRecordInput(*make, options, false, "rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo");
     make->add_option("-o,--output", options.output, "the parameter file to write (- for standard output)")->required();
     make->add_flag("--force", options.force, "overwrite a file that is not a parameter file");
 
     auto* batch = app.add_subcommand("batch", "program servo after servo: plug one in, wait, unplug it, plug the next");
-    AddRecordInput(*batch, options, true);
+    AddRecordInput(*batch, options, true, "rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl");
     batch->add_flag("--verify", options.verify, "verify each servo");
     batch->add_option("--count", options.count, "stop after N servos (default: until Ctrl+C)")
         ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
@@ -766,10 +768,6 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     doctor->add_flag("--json", options.json, "print the steps as JSON");
     doctor->footer("Example: rivivev-uvezi-cli doctor --report report.txt");
 
-    write->footer(write->get_footer() + "\nExample: rivivev-uvezi-cli write --set neutral=1520 --verify --backup before.svo");
-    init->footer(init->get_footer() + "\nExample: rivivev-uvezi-cli init servo.svo --verify");
-    make->footer(make->get_footer() + "\nExample: rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo");
-    batch->footer(batch->get_footer() + "\nExample: rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl");
 
     // help, help COMMAND, and a word that is no command, before the parser
     // sees them.

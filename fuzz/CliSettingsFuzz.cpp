@@ -29,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string json = cli::RecordJson(record, true).dump();
         TServoFields again;
         RVZ_FUZZ_REQUIRE(!cli::FieldsFromJson(json, again));
-        again.LockIndex = fields.LockIndex;
         const TServoConfig fromJson = BuildConfig(again, cli::kCliSeparator);
         if (problems.empty())
             RVZ_FUZZ_REQUIRE(fromJson.Bytes == record.Bytes);

@@ -1,5 +1,7 @@
 #include "LateReplySweep.h"
 
+#include "ServoOperations.h"
+
 #include <cstdio>
 
 namespace rvz::test {
@@ -29,36 +31,33 @@ Registers Changed(Registers registers)
 
 std::string CompareConfig(const char* what, const Registers& got, const Registers& held)
 {
-    for (std::size_t i = 0; i < ConfigMask.size(); ++i)
-        if (ConfigMask[i] != 0 && got[i] != held[i])
-            return std::string(what) + ": register " + std::to_string(i) + " is " + Hex({&got[i], 1}) +
-                   "where the servo holds " + Hex({&held[i], 1}) + "(" + Hex(got) + "/ " + Hex(held) + ")";
+    for (std::size_t reg : kConfigRegisters)
+        if (got[reg] != held[reg])
+            return std::string(what) + " " + Hex(got) + "where the servo holds " + Hex(held);
     return {};
-}
-
-bool ReadConfig(TComm& comm, Registers& record)
-{
-    return WithAttempts([&] {
-        record = {};
-        return comm.ReadRegisters(record, ConfigMask, static_cast<std::int32_t>(ConfigMask.size()));
-    });
 }
 
 }  // namespace
 
-const char* NameOf(ServoOperation operation)
+std::string RowName(const ::testing::TestParamInfo<LateRow>& row)
 {
-    switch (operation) {
-    case ServoOperation::ReadConfig:
-        return "ReadConfig";
-    case ServoOperation::WriteConfig:
-        return "WriteConfig";
-    case ServoOperation::Initialize:
-        return "Initialize";
-    case ServoOperation::Identify:
-        return "Identify";
+    constexpr const char* kNames[] = {"ReadConfig", "WriteConfig", "Initialize", "Identify"};
+    const LateRow& r = row.param;
+    return std::string(kNames[static_cast<int>(r.operation)]) + "_" + std::to_string(r.delay.count()) + "ms" +
+           (r.jitter.count() ? "_jitter" + std::to_string(r.jitter.count()) : "");
+}
+
+std::vector<LateRow> SweepRows(const std::vector<int>& delaysMs, const std::vector<std::pair<int, int>>& jittered)
+{
+    std::vector<LateRow> rows;
+    for (ServoOperation operation : {ServoOperation::ReadConfig, ServoOperation::WriteConfig,
+                                     ServoOperation::Initialize, ServoOperation::Identify}) {
+        for (int delay : delaysMs)
+            rows.push_back({operation, LinkTime{delay}, LinkTime{0}});
+        for (auto [delay, jitter] : jittered)
+            rows.push_back({operation, LinkTime{delay}, LinkTime{jitter}});
     }
-    return "?";
+    return rows;
 }
 
 Judgement RunAndJudge(ServoOperation operation, TComm& comm, const std::function<Registers()>& servo,
@@ -68,28 +67,25 @@ Judgement RunAndJudge(ServoOperation operation, TComm& comm, const std::function
     switch (operation) {
     case ServoOperation::ReadConfig: {
         Registers record{};
-        judgement.succeeded = ReadConfig(comm, record);
+        judgement.succeeded = ReadConfig(comm, record).ok;
         if (judgement.succeeded)
             judgement.wrong = CompareConfig("read", record, servo());
         break;
     }
     case ServoOperation::WriteConfig: {
         const Registers target = Changed(servo());
-        const bool written = WithAttempts(
-            [&] { return comm.WriteRegisters(target, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())); });
+        const bool written = WriteConfig(comm, target).ok;
         if (written)
             judgement.wrong = CompareConfig("written", target, servo());
         Registers readBack{};
-        judgement.succeeded = written && ReadConfig(comm, readBack);
+        judgement.succeeded = written && ReadConfig(comm, readBack).ok;
         if (judgement.succeeded && judgement.wrong.empty())
             judgement.wrong = CompareConfig("read back", readBack, servo());
         break;
     }
     case ServoOperation::Initialize: {
         const Registers target = Changed(servo());
-        std::array<std::uint8_t, 17> block{};
-        std::copy(target.begin(), target.end(), block.begin());
-        judgement.succeeded = WithAttempts([&] { return comm.WriteBlock(block); });
+        judgement.succeeded = SendBlock(comm, target).ok;
         if (judgement.succeeded && servo() != target)
             judgement.wrong = "block reported sent, servo holds " + Hex(servo());
         break;

@@ -4,8 +4,12 @@
 // a success must carry exactly the servo's values. Shared by the sweeps
 // over the simulated adapter and over the virtual USB adapter.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Attempts.h"
 #include "Comm.h"
@@ -15,7 +19,17 @@ namespace rvz::test {
 
 enum class ServoOperation { ReadConfig, WriteConfig, Initialize, Identify };
 
-const char* NameOf(ServoOperation operation);
+// One row of a sweep: an operation against replies delay late, plus up to
+// jitter more; and the row's test name.
+struct LateRow {
+    ServoOperation operation;
+    LinkTime delay;
+    LinkTime jitter;
+};
+std::string RowName(const ::testing::TestParamInfo<LateRow>& row);
+
+// Every operation against each of the delays, and against each (delay, jitter) pair.
+std::vector<LateRow> SweepRows(const std::vector<int>& delaysMs, const std::vector<std::pair<int, int>>& jittered);
 
 // Registers that differ from each other, so that a reply taken for the
 // wrong register shows; the bank stays 0.

@@ -47,7 +47,6 @@ struct Faults {
     int unplugAfter = 0;
     bool ignoreControl = false;
     bool kernelDriver = false;
-    int splitAt = 0;
 };
 
 int Run(const Faults& faults, std::vector<std::string> command)
@@ -61,8 +60,7 @@ int Run(const Faults& faults, std::vector<std::string> command)
 
     rvz::test::VirtualUsbBus bus;  // sets UMOCKDEV_DIR for the child
     rvz::test::VirtualAdapter& adapter = bus.Plug(2, false);  // there before the program starts
-    adapter.SetBehaviour({.firstPacketBytes = static_cast<std::size_t>(faults.splitAt),
-                          .replyDelay = std::chrono::milliseconds(faults.lateMs),
+    adapter.SetBehaviour({.replyDelay = std::chrono::milliseconds(faults.lateMs),
                           .replyJitter = std::chrono::milliseconds(faults.jitterMs),
                           .lateIdentification = false,
                           .ignoreControl = faults.ignoreControl,
@@ -130,8 +128,6 @@ int main(int argc, char** argv)
     app.add_option("--stall", faults.stallAt, "the N-th command loses its reply and the IN endpoint halts")
         ->check(CLI::PositiveNumber)->option_text("N");
     app.add_option("--unplug-after", faults.unplugAfter, "the adapter is pulled out after N commands")
-        ->check(CLI::PositiveNumber)->option_text("N");
-    app.add_option("--split", faults.splitAt, "each reply comes in two packets, the first of N bytes")
         ->check(CLI::PositiveNumber)->option_text("N");
     app.add_flag("--ignore-control", faults.ignoreControl, "the adapter never answers control requests");
     app.add_flag("--kernel-driver", faults.kernelDriver,

@@ -207,13 +207,7 @@ TEST_F(VirtualAdapterTest, DeviceIgnoringControlRequestsIsGivenUpQuickly)
 
 // Late replies through the real libusb, in real time: an operation fails
 // or carries exactly what the servo holds.
-struct LateRow {
-    test::ServoOperation operation;
-    std::chrono::milliseconds delay;
-    std::chrono::milliseconds jitter;
-};
-
-class LateReplyTest : public VirtualAdapterTest, public ::testing::WithParamInterface<LateRow> {};
+class LateReplyTest : public VirtualAdapterTest, public ::testing::WithParamInterface<test::LateRow> {};
 
 TEST_P(LateReplyTest, FailsOrCarriesTheServosValues)
 {
@@ -231,22 +225,9 @@ TEST_P(LateReplyTest, FailsOrCarriesTheServosValues)
     }
 }
 
-std::vector<LateRow> LateRows()
-{
-    std::vector<LateRow> rows;
-    for (auto operation : {test::ServoOperation::ReadConfig, test::ServoOperation::WriteConfig,
-                           test::ServoOperation::Initialize, test::ServoOperation::Identify}) {
-        for (int delay : {0, 40, 60, 90, 130, 180, 250})
-            rows.push_back({operation, std::chrono::milliseconds(delay), 0ms});
-        rows.push_back({operation, 20ms, 150ms});
-    }
-    return rows;
-}
-
-INSTANTIATE_TEST_SUITE_P(Sweep, LateReplyTest, ::testing::ValuesIn(LateRows()), [](const auto& row) {
-    return std::string(test::NameOf(row.param.operation)) + "_" + std::to_string(row.param.delay.count()) + "ms" +
-           (row.param.jitter.count() ? "_jitter" + std::to_string(row.param.jitter.count()) : "");
-});
+INSTANTIATE_TEST_SUITE_P(Sweep, LateReplyTest,
+                         ::testing::ValuesIn(test::SweepRows({0, 40, 60, 90, 130, 180, 250}, {{20, 150}})),
+                         test::RowName);
 
 // The serial driver that Linux binds to the vendor's bridge chips is
 // detached only to claim the interface, and gets it back on release; a

@@ -7,14 +7,8 @@
 namespace rvz {
 namespace {
 
-using test::ServoOperation;
+using test::LateRow;
 using namespace std::chrono_literals;
-
-struct LateRow {
-    ServoOperation operation;
-    LinkTime delay;
-    LinkTime jitter;
-};
 
 class LateRepliesTest : public ::testing::TestWithParam<LateRow> {};
 
@@ -40,23 +34,16 @@ TEST_P(LateRepliesTest, FailOrCarryTheServosValues)
     }
 }
 
+// Every 10 ms from 0 to 250 ms, and four jittered rows.
 std::vector<LateRow> Rows()
 {
-    std::vector<LateRow> rows;
-    for (ServoOperation operation : {ServoOperation::ReadConfig, ServoOperation::WriteConfig,
-                                     ServoOperation::Initialize, ServoOperation::Identify}) {
-        for (int delay = 0; delay <= 250; delay += 10)
-            rows.push_back({operation, LinkTime{delay}, 0ms});
-        for (auto [delay, jitter] : {std::pair{0, 120}, {30, 60}, {40, 250}, {60, 100}})
-            rows.push_back({operation, LinkTime{delay}, LinkTime{jitter}});
-    }
-    return rows;
+    std::vector<int> delays;
+    for (int delay = 0; delay <= 250; delay += 10)
+        delays.push_back(delay);
+    return test::SweepRows(delays, {{0, 120}, {30, 60}, {40, 250}, {60, 100}});
 }
 
-INSTANTIATE_TEST_SUITE_P(Sweep, LateRepliesTest, ::testing::ValuesIn(Rows()), [](const auto& row) {
-    return std::string(test::NameOf(row.param.operation)) + "_" + std::to_string(row.param.delay.count()) + "ms" +
-           (row.param.jitter.count() ? "_jitter" + std::to_string(row.param.jitter.count()) : "");
-});
+INSTANTIATE_TEST_SUITE_P(Sweep, LateRepliesTest, ::testing::ValuesIn(Rows()), test::RowName);
 
 }  // namespace
 }  // namespace rvz

@@ -235,24 +235,30 @@ TEST(SiUsbXpLibraryTest, MissingLibraryIsReportedNotThrown)
     EXPECT_EQ(library.Load().file, L"no-such-library.dll");
 }
 
-TEST(SiUsbXpLibraryTest, LibraryWithoutAnOrdinalIsNotUsed)
+// Libraries of the right shape that are not the one the adapter needs.
+struct WrongLibrary {
+    const wchar_t* file;
+    SiUsbXpLoad::Outcome outcome;
+    std::uint16_t ordinal;
+    const char* operation;
+};
+
+class WrongLibraryTest : public ::testing::TestWithParam<WrongLibrary> {};
+
+TEST_P(WrongLibraryTest, IsNotUsed)
 {
-    const SiUsbXpLibrary library(L"siusbxp-without-write.dll");
+    const SiUsbXpLibrary library(GetParam().file);
     EXPECT_EQ(library.Functions(), nullptr);
-    EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::OrdinalMissing);
-    EXPECT_EQ(library.Load().missingOrdinal, o::kWrite);
-    EXPECT_STREQ(library.Load().missingOperation, "write");
-    EXPECT_TRUE(library.Load().path.ends_with(L"\\siusbxp-without-write.dll"));
+    EXPECT_EQ(library.Load().outcome, GetParam().outcome);
+    EXPECT_EQ(library.Load().missingOrdinal, GetParam().ordinal);
+    EXPECT_STREQ(library.Load().missingOperation, GetParam().operation);
+    EXPECT_TRUE(library.Load().path.ends_with(GetParam().file));
 }
 
-TEST(SiUsbXpLibraryTest, LibraryWhoseNamesDisagreeWithItsOrdinalsIsRefused)
-{
-    const SiUsbXpLibrary library(L"siusbxp-swapped.dll");
-    EXPECT_EQ(library.Functions(), nullptr);
-    EXPECT_EQ(library.Load().outcome, SiUsbXpLoad::Outcome::OrdinalMismatch);
-    EXPECT_EQ(library.Load().missingOrdinal, o::kRead);
-    EXPECT_STREQ(library.Load().publicName, "SI_Read");
-}
+INSTANTIATE_TEST_SUITE_P(Library, WrongLibraryTest, ::testing::Values(
+    WrongLibrary{L"siusbxp-without-write.dll", SiUsbXpLoad::Outcome::OrdinalMissing, o::kWrite, "write"},
+    // Its read and write sit at each other's ordinals, under their own names.
+    WrongLibrary{L"siusbxp-swapped.dll", SiUsbXpLoad::Outcome::OrdinalMismatch, o::kRead, "read"}));
 
 // A library of the right name in the current folder, not the program's,
 // is not loaded: the current folder is where a planted one would lie.
