@@ -1,13 +1,9 @@
 // rivivev-uvezi on Windows: the tool over a real adapter, reached through
-// the vendor's USBXpress library. Without the library the tool runs as
-// without an adapter: its buttons stay grey.
-#include "Program.h"
-#include "SiUsbXpBridge.h"
+// the vendor's USBXpress library.
+#include "AdapterProgram.h"
 #include "SiUsbXpLibrary.h"
 
 int main(int argc, char** argv)
 {
-    rvz::SiUsbXpLibrary library;
-    rvz::SiUsbXpBridge adapter(library.Functions());
-    return rvz::RunProgram(argc, argv, adapter);
+    return rvz::RunAdapterProgram(argc, argv, rvz::SiUsbXpLibrary::kFileName);
 }

@@ -11,57 +11,22 @@
 #include "CliPlatform.h"
 #include "SiUsbXpBridge.h"
 #include "SiUsbXpLibrary.h"
+#include "SiUsbXpLoadReport.h"
 #include "WideText.h"
 
 namespace rvz::app {
 
 namespace {
 
-constexpr const char* kInstallAdvice =
-    "Install the adapter's driver package (the USBXpress driver that comes with the adapter), which brings "
-    "SIUSBXP.DLL, or copy its SIUSBXP.DLL beside rivivev-uvezi-cli.exe.";
-
-constexpr const char* kWidth = sizeof(void*) == 8 ? "64" : "32";
-
-cli::DoctorStep StepFor(const SiUsbXpLoad& load)
-{
-    const std::string file = cli::Utf8FromWide(load.file);
-    const std::string path = cli::Utf8FromWide(load.path);
-    switch (load.outcome) {
-    case SiUsbXpLoad::Outcome::Loaded:
-        return {"the adapter's library " + file + " is loaded from " + path, true, {}};
-    case SiUsbXpLoad::Outcome::LibraryMissing:
-        // A library of the other width is the likeliest mistake after a
-        // missing one, and Windows names it only by number.
-        if (load.systemError == ERROR_BAD_EXE_FORMAT)
-            return {"the adapter's library " + file + " was found, but this " + kWidth +
-                        "-bit program cannot load it (Windows error 193): it is built for the other width, or damaged",
-                    false,
-                    std::string("Copy the ") + kWidth +
-                        "-bit SIUSBXP.DLL from the adapter's driver package beside rivivev-uvezi-cli.exe."};
-        return {"the adapter's library " + file + " cannot be loaded (Windows error " +
-                    std::to_string(load.systemError) + (load.systemError == ERROR_MOD_NOT_FOUND ? ": not found" : "") +
-                    ")",
-                false, kInstallAdvice};
-    case SiUsbXpLoad::Outcome::OrdinalMissing:
-        return {path + " has no operation at ordinal " + std::to_string(load.missingOrdinal) + " (" +
-                    load.missingOperation + "), so it is not the USBXpress library the adapter needs",
-                false, kInstallAdvice};
-    case SiUsbXpLoad::Outcome::OrdinalMismatch:
-        return {path + " exports " + load.publicName + " as another function than ordinal " +
-                    std::to_string(load.missingOrdinal) + " (" + load.missingOperation +
-                    "): its ordinals are not those of the USBXpress library the adapter needs, and calling it "
-                    "could send anything",
-                false, kInstallAdvice};
-    }
-    return {};
-}
-
 class VendorAdapter final : public RealAdapter {
 public:
     UsbBridge& Bridge() override { return m_bridge; }
     UsbHost* Usb() override { return nullptr; }
-    std::optional<cli::DoctorStep> LibraryStep() override { return StepFor(m_library.Load()); }
+    std::optional<cli::DoctorStep> LibraryStep() override
+    {
+        LibraryFinding library = DescribeLibraryLoad(m_library.Load(), "rivivev-uvezi-cli.exe");
+        return cli::DoctorStep{std::move(library.finding), library.usable, std::move(library.advice)};
+    }
 
 private:
     SiUsbXpLibrary m_library;
@@ -80,7 +45,7 @@ std::vector<std::string> Utf8Arguments(int, char**)
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::string> arguments;
     for (int i = 1; wide && i < count; ++i)
-        arguments.push_back(cli::Utf8FromWide(wide[i]));
+        arguments.push_back(Utf8FromWide(wide[i]));
     ::LocalFree(wide);
     return arguments;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|package|package-check
+# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|screenshots|package|package-check
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
@@ -12,18 +12,21 @@ case "${1:-build}" in
   # Fuzzing needs clang and its libFuzzer runtime.
   fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
   # The Windows cross build: MinGW-w64 for both widths, GoogleTest's
-  # sources to build it for Windows, and Wine to run the tests.
+  # sources to build it for Windows, Wine of both widths to run the tests,
+  # and fonts for the window under Wine (Wine brings no CJK font).
   windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
-                     g++-mingw-w64-i686-posix wine64) ;;
+                     g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk) ;;
   # Qt for MinGW from Debian's source, with the build machine's Qt tools.
   qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix perl python3) ;;
+  # Screenshots of the window programs under Wine on a virtual screen.
+  screenshots) packages=(xvfb openbox imagemagick) ;;
   # The Debian package: dpkg-shlibdeps computes its dependencies.
   package) packages=("${build_packages[@]}" dpkg-dev fakeroot file) ;;
   # Checking it as a distribution would, installing it and running what it installed.
   package-check) packages=(lintian appstream desktop-file-utils man-db xvfb) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|package|package-check" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|screenshots|package|package-check" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -35,5 +38,9 @@ done
 echo "Installing: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+# 32-bit Wine comes from the i386 architecture, which apt must know first.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,9 +1,10 @@
 #include "Strs.h"
 
 #include <QString>
-#include <QStringDecoder>
 
 #include <algorithm>
+
+#include "DoubleByteText.h"
 
 namespace rvz {
 
@@ -23,19 +24,6 @@ const TMixedCell* FindMixedCell(std::string_view key, std::size_t column)
         if (key == cell.Key && column == cell.Column)
             return &cell;
     return nullptr;
-}
-
-const char* DecoderName(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Big5:
-        return "Big5";
-    case TextEncoding::Gbk:
-        return "GBK";
-    case TextEncoding::Ascii:
-        break;
-    }
-    return "US-ASCII";
 }
 
 }  // namespace
@@ -69,17 +57,7 @@ QString DecodeText(std::string_view bytes, TextEncoding encoding)
             text += static_cast<unsigned char>(byte) < 0x80 ? QChar(byte) : QChar(QChar::ReplacementCharacter);
         return text;
     }
-    // The decoder keeps an incomplete sequence at the end for input that
-    // never comes. A line feed after the bytes, which no Big5 or GBK
-    // sequence may contain, makes it give that sequence up as undecodable;
-    // the line feed itself is then taken off again.
-    QStringDecoder decoder(DecoderName(encoding));
-    std::string terminated(bytes);
-    terminated += '\n';
-    QString text = decoder(QByteArrayView(terminated.data(), static_cast<qsizetype>(terminated.size())));
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
+    return DecodeDoubleByte(bytes, encoding == TextEncoding::Big5 ? DoubleByteCode::Big5 : DoubleByteCode::Gbk);
 }
 
 QString TranslateText(std::string_view key, std::int32_t language)

@@ -55,8 +55,9 @@ add_custom_command(OUTPUT ${wrong}/rivivev-uvezi-cli.exe ${wrong}/SIUSBXP.DLL
   COMMAND ${CMAKE_COMMAND} -E echo "not a library" > ${wrong}/SIUSBXP.DLL
   DEPENDS rivivev-uvezi-cli)
 add_custom_target(rvz_cli_exe_wrong_library ALL DEPENDS ${wrong}/rivivev-uvezi-cli.exe)
+math(EXPR width "${CMAKE_SIZEOF_VOID_P} * 8")
 rvz_cli_exe_test(cli_exe_doctor_wrong_library ${wrong} 3
-  "was found, but this 64-bit program cannot load it \\(Windows error 193\\).*Copy the 64-bit SIUSBXP.DLL" "doctor")
+  "was found, but this ${width}-bit program cannot load it \\(Windows error 193\\).*Copy the ${width}-bit SIUSBXP.DLL" "doctor")
 # A file name outside the ANSI code page: the arguments arrive in UTF-8 and
 # the file is opened by its wide name.
 rvz_cli_exe_test(cli_exe_make_wide_name ${bare} 0 "^$" "make --set neutral=1640 -o 伺服-ø.svo")
@@ -96,3 +97,13 @@ set(swapped ${CMAKE_CURRENT_BINARY_DIR}/library-swapped)
 rvz_cli_exe_beside_library(${swapped} siusbxp_swapped)
 rvz_cli_exe_test(cli_exe_doctor_library_swapped ${swapped} 3
   "exports SI_Read as another function than ordinal 6 \\(read\\)" "doctor")
+
+# The window over the library: the stand-in beside the test, one without the
+# write, and a file of a library's name that is none.
+if(RVZ_BUILD_WINDOW)
+  rvz_gtest(adapter_window_test app/AdapterWindowTest.cpp)
+  target_link_libraries(adapter_window_test PRIVATE rvz_adapter_program rvz_widget_test_support Qt6::Test)
+  add_custom_command(TARGET adapter_window_test POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E echo "not a library" > $<TARGET_FILE_DIR:adapter_window_test>/not-a-library.dll)
+  add_dependencies(adapter_window_test siusbxp_stand_in siusbxp_without_write rvz_window_runtime)
+endif()

@@ -28,9 +28,8 @@ class SiUsbXpLibrary {
 public:
     static constexpr const wchar_t* kFileName = L"SIUSBXP.DLL";
 
-    // Loads file by the system's usual search order, so a copy beside the
-    // executable comes first; a missing file or ordinal is remembered, never
-    // thrown.
+    // Loads file from the program's folder or the system folder, nowhere
+    // else; a missing file or ordinal is remembered, never thrown.
     explicit SiUsbXpLibrary(const std::wstring& file = kFileName);
     ~SiUsbXpLibrary();
     SiUsbXpLibrary(const SiUsbXpLibrary&) = delete;

@@ -96,6 +96,8 @@ TEST(DecodeTextTest, UndecodableBytesBecomeReplacementCharacters)
     const QString replacement(QChar::ReplacementCharacter);
     EXPECT_EQ(DecodeText("A\xC1", TextEncoding::Big5), "A" + replacement);
     EXPECT_EQ(DecodeText("A\xB7", TextEncoding::Gbk), "A" + replacement);
+    // A lead byte before a byte that cannot trail it: the byte after it is kept.
+    EXPECT_EQ(DecodeText("\xC1 B", TextEncoding::Big5), replacement + " B");
     EXPECT_EQ(DecodeText("A\x80\xFF", TextEncoding::Ascii), "A" + replacement + replacement);
     EXPECT_EQ(DecodeText("Ok", TextEncoding::Ascii), "Ok");
 }

@@ -638,6 +638,7 @@ private slots:
         QFile saved(file);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QByteArray bytes = saved.readAll();
+        saved.close();  // on Windows an open file cannot be opened for Open Config
         QCOMPARE(Bytes(bytes.begin(), bytes.end()), kStartingRecord);
 
         Type("DBEdit", "2");
@@ -688,7 +689,7 @@ private slots:
         QCOMPARE(watcher->seen.size(), std::size_t{3});
         QVERIFY(watcher->seen[0].errorIcon);
         QCOMPARE(watcher->seen[0].title, QString("Rivivev Uvezi"));
-        QVERIFY(watcher->seen[0].message.startsWith("Open Config: " + shortFile));
+        QVERIFY(watcher->seen[0].message.startsWith("Open Config: " + QDir::toNativeSeparators(shortFile)));
         QVERIFY(watcher->seen[0].message.contains("not a parameter file"));
         QVERIFY(watcher->seen[1].message.contains("does not exist"));
         QVERIFY(watcher->seen[2].message.contains("not a file but a folder"));
@@ -703,7 +704,7 @@ private slots:
         QTest::mouseClick(Find<QToolButton>("SaveBtn"), Qt::LeftButton);
         QCOMPARE(watcher->seen.size(), std::size_t{1});
         QVERIFY(watcher->seen[0].errorIcon);
-        QVERIFY(watcher->seen[0].message.startsWith(QString::fromUtf8("保存配置: ") + file));
+        QVERIFY(watcher->seen[0].message.startsWith(QString::fromUtf8("保存配置: ") + QDir::toNativeSeparators(file)));
         QVERIFY(watcher->seen[0].message.contains("does not exist"));
     }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Windows hands names and arguments over in UTF-16; the commands work in
+// Windows hands names and arguments over in UTF-16; the program works in
 // UTF-8. Windows only.
 
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace rvz::cli {
+namespace rvz {
 
 inline std::string Utf8FromWide(std::wstring_view text)
 {
@@ -20,4 +20,4 @@ inline std::string Utf8FromWide(std::wstring_view text)
     return utf8;
 }
 
-}  // namespace rvz::cli
+}  // namespace rvz

@@ -1,0 +1,46 @@
+# The DLLs the window programs load at run time on Windows: Qt's libraries,
+# the plugins Qt loads from the folders beside them, and MinGW's runtime,
+# which Qt's libraries link against (our own executables carry theirs).
+# They are copied beside the executables in the build tree, so the programs
+# and the widget tests start there as they would once installed.
+set(RVZ_QT_RUNTIME_LIBRARIES Qt6::Core Qt6::Gui Qt6::Widgets)
+# The offscreen platform lets the window start without a screen: the tests,
+# and a check of an installed program.
+set(RVZ_QT_RUNTIME_PLUGINS platforms Qt6::QWindowsIntegrationPlugin platforms Qt6::QOffscreenIntegrationPlugin
+    styles Qt6::QWindowsVistaStylePlugin)
+if(RVZ_BUILD_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  list(APPEND RVZ_QT_RUNTIME_LIBRARIES Qt6::Test)
+endif()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(gcc_runtime libgcc_s_dw2-1.dll)  # 32 bits: DWARF-2 unwinding
+else()
+  set(gcc_runtime libgcc_s_seh-1.dll)
+endif()
+set(RVZ_MINGW_RUNTIME "")
+foreach(dll libstdc++-6.dll ${gcc_runtime} libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll} OUTPUT_VARIABLE path
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${path}" OR NOT EXISTS "${path}")
+    message(FATAL_ERROR "MinGW's ${dll} was not found beside ${CMAKE_CXX_COMPILER}")
+  endif()
+  get_filename_component(path "${path}" REALPATH)
+  list(APPEND RVZ_MINGW_RUNTIME "${path}")
+endforeach()
+
+set(destination $<TARGET_FILE_DIR:rivivev-uvezi-demo>)
+set(copies "")
+foreach(library IN LISTS RVZ_QT_RUNTIME_LIBRARIES)
+  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${library}> ${destination})
+endforeach()
+foreach(dll IN LISTS RVZ_MINGW_RUNTIME)
+  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different ${dll} ${destination})
+endforeach()
+set(plugins ${RVZ_QT_RUNTIME_PLUGINS})
+while(plugins)
+  list(POP_FRONT plugins folder plugin)
+  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E make_directory ${destination}/${folder}
+       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}> ${destination}/${folder})
+endwhile()
+add_custom_target(rvz_window_runtime ALL ${copies} VERBATIM)

@@ -1,0 +1,12 @@
+# Sourced: a Wine prefix in the given folder for the Windows builds, made
+# once and kept running while the caller works.
+#   source scripts/wine-env.sh FOLDER
+export WINEPREFIX="$1"
+export WINEDEBUG=-all
+# No .NET or browser engine: nothing here needs them, and asking for them
+# would stop prefix creation at a download dialog.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=C.UTF-8
+export PATH="/usr/lib/wine:$PATH"
+wineserver -p 60 2>/dev/null || true  # already running is fine
+wine64 cmd /c exit >/dev/null 2>&1 || true
