@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds Qt 6 base for 32-bit Windows with MinGW-w64 from Debian's own
+# Builds Qt 6 base for 32-bit Windows (by default) with MinGW-w64 from Debian's own
 # qt6-base source package, the same version as the build machine's Qt, whose
 # moc, rcc and uic it uses. The result lands in a cache folder named by the
 # version and the options, and is reused as long as that folder exists.
 #   scripts/build-qt-mingw.sh            prints the folder (after building it when missing)
-# RVZ_QT_CACHE chooses where the cache folders live (default: ~/.cache/rivivev-uvezi).
+# RVZ_QT_CACHE chooses where the cache folders live (default: ~/.cache/rivivev-uvezi);
+# RVZ_QT_ARCH=x86_64 builds it for 64-bit Windows instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh qt-mingw >&2
 
-arch=i686
+arch=${RVZ_QT_ARCH:-i686}
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 # What is left out: the Wintab header is not in Debian's source, so no
 # tablets; the 6.4 Windows platform plugin needs OpenGL (dynamic, the default).

@@ -17,7 +17,7 @@ case "${1:-build}" in
   windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
                      g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk) ;;
   # Qt for MinGW from Debian's source, with the build machine's Qt tools.
-  qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix perl python3) ;;
+  qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix perl python3) ;;
   # Screenshots of the window programs under Wine on a virtual screen.
   screenshots) packages=(xvfb openbox imagemagick) ;;
   # The Debian package: dpkg-shlibdeps computes its dependencies.
