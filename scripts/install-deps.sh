@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|screenshots|package|package-check
+# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
@@ -18,6 +18,8 @@ case "${1:-build}" in
                      g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk) ;;
   # Qt for MinGW from Debian's source, with the build machine's Qt tools.
   qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix perl python3) ;;
+  # The Windows download's installer, and unzip to look into the zip.
+  windows-package) packages=(nsis unzip) ;;
   # Screenshots of the window programs under Wine on a virtual screen.
   screenshots) packages=(xvfb openbox imagemagick) ;;
   # The Debian package: dpkg-shlibdeps computes its dependencies.
@@ -26,7 +28,7 @@ case "${1:-build}" in
   package-check) packages=(lintian appstream desktop-file-utils man-db xvfb) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|screenshots|package|package-check" >&2; exit 2 ;;
+  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check" >&2; exit 2 ;;
 esac
 
 missing=()

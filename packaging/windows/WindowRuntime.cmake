@@ -48,3 +48,23 @@ while(plugins)
        COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}> ${destination}/${folder})
 endwhile()
 add_custom_target(rvz_window_runtime ALL ${copies} VERBATIM)
+
+# Installed beside the programs too: the zip and the installer hold them.
+include(GNUInstallDirs)
+foreach(library Qt6::Core Qt6::Gui Qt6::Widgets)
+  install(FILES $<TARGET_FILE:${library}> DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+endforeach()
+install(FILES ${RVZ_MINGW_RUNTIME} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+set(plugins ${RVZ_QT_RUNTIME_PLUGINS})
+while(plugins)
+  list(POP_FRONT plugins folder plugin)
+  install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${CMAKE_INSTALL_BINDIR}/${folder} COMPONENT program)
+endwhile()
+# Debian's MinGW runtime and our Qt build keep their symbols and debugging
+# sections; a stripped install (the download's) goes without them. A DLL's
+# exports and unwinding tables are neither, and stay.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \${dlls} COMMAND_ERROR_IS_FATAL ANY)
+  endif()" COMPONENT program)
