@@ -8,6 +8,7 @@
 #include "Main.h"
 #include "Msgex.h"
 #include "Reg.h"
+#include "ScreenFont.h"
 
 namespace rvz {
 
@@ -34,6 +35,7 @@ int RunProgram(int argc, char** argv, UsbBridge& bridge, const std::function<voi
 {
     QApplication application(argc, argv);
     SetApplicationTitle();
+    ChooseScreenFont();
     try {
         RunWindows(bridge, extras);
     } catch (const std::exception& error) {

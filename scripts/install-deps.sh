@@ -13,9 +13,10 @@ case "${1:-build}" in
   fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
   # The Windows cross build: MinGW-w64 for both widths, GoogleTest's
   # sources to build it for Windows, Wine of both widths to run the tests,
-  # and fonts for the window under Wine (Wine brings no CJK font).
+  # fonts for the window under Wine (Wine brings no CJK font), and a
+  # virtual screen for the window's test on screen.
   windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
-                     g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk) ;;
+                     g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk xvfb xauth) ;;
   # Qt for MinGW from Debian's source, with the build machine's Qt tools.
   qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix perl python3) ;;
   # The Windows download's installer, and unzip to look into the zip.

@@ -3,6 +3,7 @@
 // the program runs until the test closes its window. Windows only.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -52,6 +53,18 @@ std::vector<SeenDialog> RunWindow(const std::wstring& library, const std::functi
     return seen;
 }
 
+// Dark pixels inside a field's frame: its digits, for a field without focus
+// (and so without a cursor).
+int DarkPixels(QLineEdit* field)
+{
+    const QImage image = field->grab().toImage();
+    int dark = 0;
+    for (int y = 3; y < image.height() - 3; ++y)
+        for (int x = 3; x < image.width() - 3; ++x)
+            dark += qGray(image.pixel(x, y)) < 96 ? 1 : 0;
+    return dark;
+}
+
 void Type(QWidget& window, const char* field, const QString& text)
 {
     QLineEdit* edit = Edit(window, field);
@@ -64,6 +77,7 @@ TEST(AdapterWindowTest, WritesAndReadsTheServoThroughTheLibrary)
 {
     bool enabled = false;
     QString neutralAfterRead;
+    int upperDarkPixels = 0;
     const auto seen = RunWindow(SiUsbXpLibrary::kFileName, [&](QWidget& window) {
         enabled = QTest::qWaitFor([&] { return ButtonsEnabled(window); }, 10000);
         if (!enabled)
@@ -74,12 +88,15 @@ TEST(AdapterWindowTest, WritesAndReadsTheServoThroughTheLibrary)
         Type(window, "NeuEdit", "1500");
         QTest::mouseClick(Button(window, "ReadBtn"), Qt::LeftButton);
         neutralAfterRead = Edit(window, "NeuEdit")->text();
+        upperDarkPixels = DarkPixels(Edit(window, "SRUEdit"));
     });
     ASSERT_TRUE(enabled) << "the buttons never enabled over the stand-in library";
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].message.toStdString(), "Write Config:Succeed!");
     EXPECT_EQ(seen[1].message.toStdString(), "Read Config:Succeed!");
     EXPECT_EQ(neutralAfterRead.toStdString(), "1640");
+    // Under Wine without the system's dialog font, fields could stay blank.
+    EXPECT_GT(upperDarkPixels, 20) << "the pulse upper field shows no digits";
 }
 
 struct BrokenLibrary {

@@ -1,0 +1,8 @@
+#include "ScreenFont.h"
+
+namespace rvz {
+
+// The desktop's own font settings hold on Linux.
+void ChooseScreenFont() {}
+
+}  // namespace rvz
