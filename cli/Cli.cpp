@@ -822,23 +822,17 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
         err << kProgram << ": " << failure->message << "\n";
         return failure->code;
     }
+    // CLI11 has made sure that exactly one command was parsed.
+    const std::pair<const CLI::App*, int (Command::*)()> commands[] = {
+        {detect, &Command::Detect}, {read, &Command::Read}, {write, &Command::Write}, {init, &Command::Init},
+        {show, &Command::Show},     {make, &Command::Make}, {batch, &Command::Batch}, {doctor, &Command::Doctor}};
     int code = kExitOk;
-    if (detect->parsed())
-        code = command.Detect();
-    else if (read->parsed())
-        code = command.Read();
-    else if (write->parsed())
-        code = command.Write();
-    else if (init->parsed())
-        code = command.Init();
-    else if (show->parsed())
-        code = command.Show();
-    else if (make->parsed())
-        code = command.Make();
-    else if (batch->parsed())
-        code = command.Batch();
-    else
-        code = command.Doctor();
+    for (const auto& [subcommand, run] : commands) {
+        if (subcommand->parsed()) {
+            code = (command.*run)();
+            break;
+        }
+    }
     return command.Finish(code);
 }
 

@@ -3,16 +3,6 @@
 # which Qt's libraries link against (our own executables carry theirs).
 # They are copied beside the executables in the build tree, so the programs
 # and the widget tests start there as they would once installed.
-set(RVZ_QT_RUNTIME_LIBRARIES Qt6::Core Qt6::Gui Qt6::Widgets)
-# The offscreen platform lets the window start without a screen: the tests,
-# and a check of an installed program.
-set(RVZ_QT_RUNTIME_PLUGINS platforms Qt6::QWindowsIntegrationPlugin platforms Qt6::QOffscreenIntegrationPlugin
-    styles Qt6::QWindowsVistaStylePlugin)
-if(RVZ_BUILD_TESTS)
-  find_package(Qt6 REQUIRED COMPONENTS Test)
-  list(APPEND RVZ_QT_RUNTIME_LIBRARIES Qt6::Test)
-endif()
-
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(gcc_runtime libgcc_s_dw2-1.dll)  # 32 bits: DWARF-2 unwinding
 else()
@@ -33,33 +23,36 @@ foreach(dll IN LISTS mingw_dlls)
   list(APPEND RVZ_MINGW_RUNTIME "${path}")
 endforeach()
 
+# Each file is copied into its folder beside the executables ("." for
+# beside them) and, unless it serves only the tests, installed there too:
+# the zip and the installer hold it.
+include(GNUInstallDirs)
 set(destination $<TARGET_FILE_DIR:rivivev-uvezi-demo>)
 set(copies "")
-foreach(library IN LISTS RVZ_QT_RUNTIME_LIBRARIES)
-  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${library}> ${destination})
+macro(rvz_runtime_file file folder)
+  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E make_directory ${destination}/${folder}
+       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} ${destination}/${folder})
+  if(NOT "${ARGN}" STREQUAL "TEST_ONLY")
+    install(FILES ${file} DESTINATION ${CMAKE_INSTALL_BINDIR}/${folder} COMPONENT program)
+  endif()
+endmacro()
+foreach(library Qt6::Core Qt6::Gui Qt6::Widgets)
+  rvz_runtime_file($<TARGET_FILE:${library}> .)
 endforeach()
 foreach(dll IN LISTS RVZ_MINGW_RUNTIME)
-  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E copy_if_different ${dll} ${destination})
+  rvz_runtime_file(${dll} .)
 endforeach()
-set(plugins ${RVZ_QT_RUNTIME_PLUGINS})
-while(plugins)
-  list(POP_FRONT plugins folder plugin)
-  list(APPEND copies COMMAND ${CMAKE_COMMAND} -E make_directory ${destination}/${folder}
-       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${plugin}> ${destination}/${folder})
-endwhile()
+rvz_runtime_file($<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> platforms)
+# The offscreen platform lets the window start without a screen: the tests,
+# and a check of an installed program.
+rvz_runtime_file($<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> platforms)
+rvz_runtime_file($<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> styles)
+if(RVZ_BUILD_TESTS)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  rvz_runtime_file($<TARGET_FILE:Qt6::Test> . TEST_ONLY)
+endif()
 add_custom_target(rvz_window_runtime ALL ${copies} VERBATIM)
 
-# Installed beside the programs too: the zip and the installer hold them.
-include(GNUInstallDirs)
-foreach(library Qt6::Core Qt6::Gui Qt6::Widgets)
-  install(FILES $<TARGET_FILE:${library}> DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
-endforeach()
-install(FILES ${RVZ_MINGW_RUNTIME} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
-set(plugins ${RVZ_QT_RUNTIME_PLUGINS})
-while(plugins)
-  list(POP_FRONT plugins folder plugin)
-  install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${CMAKE_INSTALL_BINDIR}/${folder} COMPONENT program)
-endwhile()
 # Debian's MinGW runtime and our Qt build keep their symbols and debugging
 # sections; a stripped install (the download's) goes without them. A DLL's
 # exports and unwinding tables are neither, and stay.
