@@ -75,7 +75,7 @@ void BM_ReadConfigFaultDuration(benchmark::State& state)
         comm.OpenAdapter();
         std::array<std::uint8_t, 16> record{};
         const rvz::LinkTime start = clock.Now();
-        benchmark::DoNotOptimize(rvz::WithAttempts([&] { return comm.ReadRegisters(record, ConfigMask, 11); }));
+        benchmark::DoNotOptimize(rvz::WithAttempts(comm, [&] { return comm.ReadRegisters(record, ConfigMask, 11); }));
         faultMs = static_cast<double>((clock.Now() - start).count());
     }
     state.counters["fault_ms"] = faultMs;

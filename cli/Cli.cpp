@@ -397,7 +397,7 @@ int Command::Detect()
     if (identity == AdapterIdentity::OtherKind)
         return report("a device that is not a servo adapter: identification " + HexBytes(identification) + "\n",
                       kExitWrongAdapter);
-    const bool servo = WithAttempts([&] { return comm->ProbeServo(); });
+    const bool servo = WithAttempts(*comm, [&] { return comm->ProbeServo(); });
     result["servo"] = servo;
     const std::string text = "servo adapter: identification " + HexBytes(identification) + "\n" +
                              (servo ? "a servo answers\n" : "no servo answers: " + Reason(*comm) + "\n");

@@ -128,7 +128,7 @@ void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
         return;
     }
     steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
-    if (!WithAttempts([&] { return comm.ProbeServo(); }))
+    if (!WithAttempts(comm, [&] { return comm.ProbeServo(); }))
         steps.Fail("no servo answers the probe: " + std::string(DescribeLinkFailure(comm.LastFailure())), "Plug the servo into the adapter (check the connector's orientation) and power it.",
                    kExitNoServo);
     else

@@ -1,7 +1,9 @@
 #pragma once
 // How every user operation and the identification are tried: up to three
-// attempts in a row, without a pause; the first success ends them. The
-// window and the command line share it, so both speak the same bytes.
+// attempts in a row, without a pause; the first success ends them (a
+// success that may rest on a stale reply is first confirmed, see
+// TComm::Attempt). The window and the command line share it, so both speak
+// the same bytes.
 
 #include <array>
 #include <cstdint>
@@ -14,10 +16,10 @@ namespace rvz {
 inline constexpr int kAttempts = 3;
 
 template <typename Operation>
-bool WithAttempts(Operation&& operation)
+bool WithAttempts(TComm& comm, Operation&& operation)
 {
     for (int attempt = 0; attempt < kAttempts; ++attempt)
-        if (operation())
+        if (comm.Attempt(operation))
             return true;
     return false;
 }
@@ -31,16 +33,6 @@ using IdentificationBytes = std::array<std::uint8_t, protocol::kIdentificationSi
 // is not ours, or does not answer, is released at once (see RejectAdapter),
 // so that a device of someone else's with the same USB IDs gets its own
 // driver back instead of being held while the tool runs.
-inline AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
-{
-    AdapterIdentity identity = AdapterIdentity::NoAnswer;
-    if (WithAttempts([&] { return comm.QueryAdapterInfo(identification); }))
-        identity = identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey
-                       ? AdapterIdentity::Ours
-                       : AdapterIdentity::OtherKind;
-    if (identity != AdapterIdentity::Ours)
-        comm.RejectAdapter();
-    return identity;
-}
+AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification);
 
 }  // namespace rvz

@@ -11,6 +11,7 @@
 
 #include "LinkClock.h"
 #include "LinkFailure.h"
+#include "ReplyLedger.h"
 #include "UsbBridge.h"
 
 namespace rvz {
@@ -21,15 +22,21 @@ inline constexpr std::array<std::uint8_t, 11> ConfigMask{0, 1, 0, 0, 0, 0, 1, 1,
 // Read and write time-outs set before every open.
 inline constexpr std::uint32_t kAdapterTimeoutMs = 50;
 
-// A status reply does not say which command it answers, so after a reply
+// A status reply does not say which command it answers. So after a reply
 // went missing or came malformed, the next command waits until the link has
-// been silent this long since the last command or byte: a late reply has
-// then either arrived and been thrown away, or will not come. A servo
-// answers within a few milliseconds; the slowest plausible reply, a block
-// stored in EEPROM over a slow serial line, takes about 100 ms, and a busy
-// host adds tens more. 300 ms is three times that, and six read time-outs.
+// been silent for the quiet period since the last command or byte: a late
+// reply has then most likely arrived and been thrown away. A servo answers
+// within a few milliseconds; the slowest plausible reply, a block stored in
+// EEPROM over a slow serial line, takes about 100 ms, and a busy host adds
+// tens more. The quiet period starts at 300 ms, three times that and six
+// read time-outs, and grows to cover the latest reply seen coming late.
 inline constexpr LinkTime kQuietPeriod{300};
-// A link that is never silent that long within this time is given up on.
+// The bound of the promise: a reply that has not come this long after its
+// command counts as lost. Within it a late reply is never taken for another
+// command's, whatever its delay; the quiet period never grows beyond it.
+inline constexpr LinkTime kLateReplyLimit{1500};
+// A link that is never silent for the quiet period within this much more
+// is given up on.
 inline constexpr LinkTime kSettleLimit{2000};
 inline constexpr int kSettleReadLimit = 1000;
 
@@ -49,7 +56,10 @@ public:
     bool OpenAdapter();
 
     // Closes the open session, if any, and clears LinkVerified. Does nothing
-    // when no session is open.
+    // when no session is open. A reply still on its way would be taken by
+    // the next session's first command, so the link is first let fall quiet
+    // (at most until kLateReplyLimit after the last command, plus the quiet
+    // period); Ctrl+C does not cut this short.
     void CloseAdapter();
 
     // Closes the session with a device that turned out not to be a servo
@@ -64,8 +74,30 @@ public:
     // Flushes both buffers, then writes the bytes. True only when every byte
     // was written. Without a session it fails at once, without a flush.
     // After a failed exchange it first waits for the quiet period; a link
-    // that does not fall silent fails the write unsent.
+    // that does not fall silent fails the write unsent. The reply due is
+    // judged by the command's class (see ReplySizeOf).
     bool AdapterWrite(std::span<const std::uint8_t> buffer);
+
+    // --- Trust in replies -------------------------------------------------
+
+    // Runs one attempt of an operation (a lambda returning its success). A
+    // success that may rest on a reply taken for an earlier command's (one
+    // was still owed when it came) is not believed: once nothing can still
+    // be owed, the attempt runs again on the quiet link, and only a success
+    // there counts; otherwise it fails as LateReply.
+    template <typename Operation>
+    bool Attempt(Operation&& operation);
+
+    // Reads and drops what comes until the link has been silent for the
+    // quiet period, even after an exchange that went well: before asking
+    // the adapter again for what a stray reply may have garbled.
+    bool QuietenLink();
+
+    // Some reply may still be on its way (a command went unanswered less
+    // than kLateReplyLimit ago, or an exchange failed since the last wait).
+    bool ReplyMayBeOnItsWay() const { return m_unsettled || !m_ledger.Empty(); }
+    // How long the link must now be silent after a failed exchange.
+    LinkTime QuietPeriodNow() const { return m_quiet.Current(); }
 
     // --- Register protocol -------------------------------------------------
 
@@ -106,6 +138,8 @@ public:
     LinkFailure LastFailure() const { return m_lastFailure; }
 
 private:
+    // Writes a command for which replySize bytes are due (0: none).
+    bool Send(std::span<const std::uint8_t> command, std::size_t replySize);
     bool WriteCommandAndReadStatus(std::span<const std::uint8_t> command);
     static bool MaskFits(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n);
     // Notes why an exchange failed; false, for the caller to return.
@@ -114,8 +148,15 @@ private:
     bool Succeed();
     // A reply went wrong: its rest, or the reply itself, may still come.
     bool ReplyFailed(LinkFailure failure);
-    // Reads and drops bytes until the link has been silent for the quiet period.
-    bool SettleLink();
+    // Reads and drops bytes until the link has been silent for the quiet
+    // period and, with untilNothingOwed, until every reply owed has come or
+    // run out of time. interruptible: Ctrl+C ends the wait.
+    bool Drain(bool untilNothingOwed, bool interruptible);
+    // Notes bytes that came in: whose replies they complete, and how late.
+    ReplyLedger::Arrival Account(std::size_t received);
+    // Closes the handle without waiting: the adapter has gone, or nothing
+    // was ever exchanged.
+    void Release();
 
     UsbBridge& m_bridge;
     LinkClock& m_clock;
@@ -125,9 +166,29 @@ private:
     // Set when an exchange went wrong; the next write settles the link first.
     bool m_unsettled = false;
     LinkTime m_lastTraffic{0};  // when the last command went out or byte came in
+    ReplyLedger m_ledger{kLateReplyLimit};
+    QuietPeriod m_quiet{kQuietPeriod, kLateReplyLimit};
+    // Since the attempt began, a reply was taken while an older one was owed.
+    bool m_repliesMayBeStale = false;
     LinkFailure m_lastFailure = LinkFailure::None;
     std::function<bool()> m_stopRequested;
     bool StopRequested() const { return m_stopRequested && m_stopRequested(); }
 };
+
+template <typename Operation>
+bool TComm::Attempt(Operation&& operation)
+{
+    m_repliesMayBeStale = false;
+    if (!operation())
+        return false;
+    if (!m_repliesMayBeStale)
+        return true;
+    if (!Drain(true, true))
+        return false;
+    m_repliesMayBeStale = false;
+    if (!operation())
+        return false;
+    return m_repliesMayBeStale ? Fail(LinkFailure::LateReply) : true;
+}
 
 }  // namespace rvz

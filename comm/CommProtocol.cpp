@@ -60,14 +60,14 @@ bool TComm::ReadBlockAck(std::uint16_t crc)
 bool TComm::ProbeServo()
 {
     const RegisterCommand probe = ProbeCommand();
-    if (!AdapterWrite(probe))
+    if (!Send(probe, kStatusReplySize))
         return false;
     return ReadStatus(nullptr);
 }
 
 bool TComm::WriteCommandAndReadStatus(std::span<const std::uint8_t> command)
 {
-    return AdapterWrite(command) && ReadStatus(nullptr);
+    return Send(command, kStatusReplySize) && ReadStatus(nullptr);
 }
 
 bool TComm::MaskFits(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
@@ -93,7 +93,7 @@ bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::u
         if (mask[reg] == 0)
             continue;
         const RegisterCommand command = ReadCommand(reg, bank);
-        if (!AdapterWrite(command))
+        if (!Send(command, kStatusReplySize))
             return false;
         if (!ReadStatus(&record[reg]))
             return false;
@@ -139,16 +139,16 @@ bool TComm::WriteBlock(std::span<const std::uint8_t> data)
     frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));  // low byte first
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
 
-    if (!AdapterWrite(frame))
+    if (!Send(frame, kBlockReplySize))
         return false;
     return ReadBlockAck(crc);
 }
 
 bool TComm::QueryAdapterInfo(std::span<std::uint8_t> destination)
 {
-    if (!AdapterWrite(kIdentifyCommand))
-        return false;
     std::vector<std::uint8_t> reply(destination.size() + kReplyHeaderSize);
+    if (!Send(kIdentifyCommand, reply.size()))
+        return false;
     if (!IsFramed(reply, AdapterRead(reply)))
         return ReplyFailed(MalformedOrMissing(m_lastFailure));
     if (!IsPositive(reply[1]))

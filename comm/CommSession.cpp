@@ -3,10 +3,13 @@
 #include <array>
 
 #include "Comm.h"
+#include "Protocol.h"
 
 namespace rvz {
 
 namespace {
+
+using namespace protocol;
 
 // Why a count or open that failed found no session to open.
 LinkFailure OpenFailure(BridgeStatus status)
@@ -43,7 +46,7 @@ bool TComm::OpenAdapter()
     const BridgeStatus counted = m_bridge.GetNumDevices(&count);
     if (counted != kBridgeSuccess) {
         const bool wasOpen = m_adapterHandle != kNullHandle;
-        CloseAdapter();
+        Release();  // gone: nothing more can come from it
         m_rejected = false;  // whatever was attached has gone
         return Fail(wasOpen ? LinkFailure::AdapterGone : OpenFailure(counted));
     }
@@ -55,26 +58,51 @@ bool TComm::OpenAdapter()
     m_bridge.SetTimeouts(kAdapterTimeoutMs, kAdapterTimeoutMs);
     const BridgeStatus opened = m_bridge.Open(0, &m_adapterHandle);
     if (opened != kBridgeSuccess) {
-        CloseAdapter();
+        Release();
         return Fail(OpenFailure(opened));
     }
     return m_adapterHandle != kNullHandle ? Succeed() : Fail(LinkFailure::NoAdapter);
 }
 
-void TComm::CloseAdapter()
+void TComm::Release()
 {
     if (m_adapterHandle == kNullHandle)
         return;
     m_bridge.Close(m_adapterHandle);
     m_adapterHandle = kNullHandle;
-    // Whatever the servo last said belongs to the closed session.
+    // Whatever the servo last said, or still owes, belongs to the closed session.
     m_linkVerified = false;
+    m_unsettled = false;
+    m_ledger.Clear();
+    m_quiet.Reset();
+}
+
+void TComm::CloseAdapter()
+{
+    if (m_adapterHandle != kNullHandle && ReplyMayBeOnItsWay()) {
+        // The reason of the operation that ended stays the one to report.
+        const LinkFailure failure = m_lastFailure;
+        Drain(true, false);
+        m_lastFailure = failure;
+    }
+    Release();
 }
 
 void TComm::RejectAdapter()
 {
     CloseAdapter();
     m_rejected = true;
+}
+
+ReplyLedger::Arrival TComm::Account(std::size_t received)
+{
+    const LinkTime now = m_clock.Now();
+    m_lastTraffic = now;
+    m_ledger.Expire(now);
+    const ReplyLedger::Arrival arrival = m_ledger.Receive(received, now);
+    if (arrival.lateness && *arrival.lateness > LinkTime{kAdapterTimeoutMs})
+        m_quiet.ReplyCameLate(*arrival.lateness);
+    return arrival;
 }
 
 std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
@@ -95,62 +123,92 @@ std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
         ReplyFailed(LinkFailure::MalformedReply);
         return 0;
     }
-    if (received > 0)
-        m_lastTraffic = m_clock.Now();
+    if (received > 0) {
+        // Bytes that go to an older reply than the newest owed may be that
+        // older command's answer, not this one's.
+        const ReplyLedger::Arrival arrival = Account(received);
+        if (arrival.answeredOlder)
+            m_repliesMayBeStale = true;
+        else if (received == buffer.size())
+            m_quiet.ExchangeInTime();
+    }
     // The missing part of a short reply may still be on its way.
     if (received < buffer.size())
         ReplyFailed(received == 0 ? LinkFailure::NoReply : LinkFailure::MalformedReply);
     return static_cast<std::int32_t>(received);
 }
 
-bool TComm::SettleLink()
+bool TComm::Drain(bool untilNothingOwed, bool interruptible)
 {
     const LinkTime start = m_clock.Now();
     std::array<std::uint8_t, 64> stray{};
     // The reads are bounded too, for a layer whose reads take no time.
     for (int reads = 0;; ++reads) {
         const LinkTime now = m_clock.Now();
+        m_ledger.Expire(now);
+        const LinkTime quiet = m_quiet.Current();
         const LinkTime silent = now - m_lastTraffic;
-        if (silent >= kQuietPeriod)
+        // Until the newest reply owed runs out of time, when asked to wait for it.
+        const LinkTime owedUntil = untilNothingOwed ? m_ledger.LastDeadline().value_or(start) : start;
+        if (silent >= quiet && owedUntil <= now)
             break;
-        if (now - start >= kSettleLimit || reads >= kSettleReadLimit)
+        if (now - std::max(start, owedUntil) >= quiet + kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
-        if (StopRequested())
+        if (interruptible && StopRequested())
             return Fail(LinkFailure::Interrupted);
         std::uint32_t received = 0;
         const BridgeStatus status = m_bridge.Read(m_adapterHandle, stray, &received);
         if (status != kBridgeSuccess)
             return Fail(FailureOfStatus(status));
-        if (received > 0)
-            m_lastTraffic = m_clock.Now();
-        else if (m_clock.Now() - now < LinkTime{kAdapterTimeoutMs})
+        if (received > 0) {
+            // Bytes beyond every reply owed came later than the bound: the
+            // servo answers that late, so the quiet period covers it from now.
+            if (Account(std::min<std::size_t>(received, stray.size())).unaccounted)
+                m_quiet.ReplyCameLate(kLateReplyLimit);
+        } else if (m_clock.Now() - now < LinkTime{kAdapterTimeoutMs}) {
             // A read that came back empty before its time-out did not wait
-            // for the link; the rest of the quiet period is slept instead.
-            m_clock.SleepFor(std::min(kQuietPeriod - silent, LinkTime{kAdapterTimeoutMs}));
+            // for the link; the rest of the wait is slept instead.
+            const LinkTime left = std::max(quiet - silent, owedUntil - now);
+            m_clock.SleepFor(std::clamp(left, LinkTime{1}, LinkTime{kAdapterTimeoutMs}));
+        }
     }
     m_unsettled = false;
     return true;
 }
 
+bool TComm::QuietenLink()
+{
+    if (m_adapterHandle == kNullHandle)
+        return Fail(LinkFailure::NoAdapter);
+    return Drain(false, true);
+}
+
 bool TComm::AdapterWrite(std::span<const std::uint8_t> buffer)
 {
-    if (m_adapterHandle == kNullHandle || buffer.empty())
+    return Send(buffer, ReplySizeOf(buffer));
+}
+
+bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
+{
+    if (m_adapterHandle == kNullHandle || command.empty())
         return Fail(LinkFailure::NoAdapter);
     if (StopRequested())
         return Fail(LinkFailure::Interrupted);
     // The flush below drops only what has already arrived: a reply to an
     // earlier, failed exchange that is still on its way would be taken for
     // the reply to this command. So the link is let fall silent first.
-    if (m_unsettled && !SettleLink())
+    if (m_unsettled && !Drain(false, true))
         return false;
     m_bridge.FlushBuffers(m_adapterHandle, kFlushBuffer, kFlushBuffer);
     std::uint32_t written = 0;
-    const BridgeStatus status = m_bridge.Write(m_adapterHandle, buffer, &written);
+    const BridgeStatus status = m_bridge.Write(m_adapterHandle, command, &written);
     m_lastTraffic = m_clock.Now();
-    // Even a write that failed may have reached the servo in part.
+    // Even a write that failed may have reached the servo in part, and be answered.
+    m_ledger.Expire(m_lastTraffic);
+    m_ledger.Expect(m_lastTraffic, replySize);
     if (status != kBridgeSuccess)
         return ReplyFailed(FailureOfStatus(status));
-    if (written != buffer.size())
+    if (written != command.size())
         return ReplyFailed(LinkFailure::TransferFailed);
     return true;
 }

@@ -31,6 +31,10 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
         return "the servo received the block damaged (CRC mismatch)";
     case LinkFailure::NeverQuiet:
         return "the adapter keeps sending bytes nobody asked for";
+    case LinkFailure::LateReply:
+        return "the servo's replies came too late to be told apart, so none was taken";
+    case LinkFailure::Busy:
+        return "the adapter is in use by another program";
     case LinkFailure::Interrupted:
         return "interrupted (Ctrl+C) before the next command went out";
     }
@@ -46,6 +50,8 @@ LinkFailure FailureOfStatus(BridgeStatus status)
         return LinkFailure::Stalled;
     case bridge_status::kAccessDenied:
         return LinkFailure::NoPermission;
+    case bridge_status::kBusy:
+        return LinkFailure::Busy;
     case bridge_status::kLibraryMissing:
         return LinkFailure::LibraryMissing;
     default:

@@ -23,6 +23,8 @@ enum class LinkFailure {
     RefusedReply,    // a well-framed reply said no
     CrcMismatch,     // the block came back with another CRC
     NeverQuiet,      // the adapter kept sending bytes nobody asked for
+    LateReply,       // replies came too late to be told from the next ones'
+    Busy,            // another program holds the adapter
     Interrupted,     // the user asked to stop (Ctrl+C); nothing more was sent
 };
 

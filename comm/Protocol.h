@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace rvz::protocol {
 
@@ -76,5 +77,17 @@ inline constexpr std::array<std::uint8_t, 2> kIdentifyCommand{kClassIdentify, kS
 inline constexpr std::size_t kIdentificationSize = 22;
 inline constexpr std::size_t kIdentificationKeyIndex = 21;
 inline constexpr std::uint8_t kIdentificationKey = 0xA0;
+
+// The reply due for a command, by its class: the identification's header
+// and bytes, a block reply, or else a status reply, which is what the
+// adapter answers to anything it does not know.
+constexpr std::size_t ReplySizeOf(std::span<const std::uint8_t> command)
+{
+    if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify)
+        return kReplyHeaderSize + kIdentificationSize;
+    if (!command.empty() && command[0] == kClassBlock)
+        return kBlockReplySize;
+    return kStatusReplySize;
+}
 
 }  // namespace rvz::protocol

@@ -10,10 +10,36 @@ OperationResult Outcome(bool ok, const TComm& comm) { return {ok, ok ? LinkFailu
 
 }  // namespace
 
+namespace {
+
+AdapterIdentity AskIdentity(TComm& comm, IdentificationBytes& identification)
+{
+    if (!WithAttempts(comm, [&] { return comm.QueryAdapterInfo(identification); }))
+        return AdapterIdentity::NoAnswer;
+    return identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey
+               ? AdapterIdentity::Ours
+               : AdapterIdentity::OtherKind;
+}
+
+}  // namespace
+
+AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
+{
+    AdapterIdentity identity = AskIdentity(comm, identification);
+    // A reply that a program which ended left on its way may have come with
+    // the identification: it is asked once more on a quiet link before a
+    // device is called a wrong one.
+    if (identity != AdapterIdentity::Ours && comm.QuietenLink())
+        identity = AskIdentity(comm, identification);
+    if (identity != AdapterIdentity::Ours)
+        comm.RejectAdapter();
+    return identity;
+}
+
 OperationResult ReadConfig(TComm& comm, RegisterRecord& record)
 {
     // Each attempt starts from a clean record, so nothing of a failed one stays.
-    const bool read = WithAttempts([&] {
+    const bool read = WithAttempts(comm, [&] {
         record = {};
         return comm.ReadRegisters(record, ConfigMask, kConfigCount);
     });
@@ -22,14 +48,14 @@ OperationResult ReadConfig(TComm& comm, RegisterRecord& record)
 
 OperationResult WriteConfig(TComm& comm, const RegisterRecord& record)
 {
-    return Outcome(WithAttempts([&] { return comm.WriteRegisters(record, ConfigMask, kConfigCount); }), comm);
+    return Outcome(WithAttempts(comm, [&] { return comm.WriteRegisters(record, ConfigMask, kConfigCount); }), comm);
 }
 
 OperationResult SendBlock(TComm& comm, const RegisterRecord& record)
 {
     std::array<std::uint8_t, protocol::kRegisterCount + 1> block{};  // the record, then 0x00
     std::copy(record.begin(), record.end(), block.begin());
-    return Outcome(WithAttempts([&] { return comm.WriteBlock(block); }), comm);
+    return Outcome(WithAttempts(comm, [&] { return comm.WriteBlock(block); }), comm);
 }
 
 Verification VerifyConfig(TComm& comm, const RegisterRecord& written)

@@ -27,6 +27,8 @@ inline constexpr BridgeStatus kStalled = 0x100;
 inline constexpr BridgeStatus kAccessDenied = 0x101;
 // The bridge library could not be loaded, or lacks an operation.
 inline constexpr BridgeStatus kLibraryMissing = 0x102;
+// Another program holds the device.
+inline constexpr BridgeStatus kBusy = 0x103;
 }  // namespace bridge_status
 
 // Opaque handle of an open adapter; 0 is the null handle.

@@ -51,7 +51,9 @@ BridgeStatus SimulatedAdapter::Open(std::uint32_t deviceIndex, BridgeHandle* han
         return kDeviceNotFound;
     m_openHandle = m_generation;
     *handle = m_openHandle;
-    m_pending.clear();
+    // A new session finds the adapter's buffer empty, but a reply still on
+    // the servo's line (to a command of a session that ended) comes all the same.
+    DropArrived();
     return kBridgeSuccess;
 }
 
@@ -91,7 +93,13 @@ BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::u
 {
     if (!IsLive(handle))
         return kInvalidHandle;
-    m_commands.emplace_back(source.begin(), source.end());
+    ++m_commandCount;
+    if (m_keepCommands)
+        m_commands.emplace_back(source.begin(), source.end());
+    if (m_commandsToUnplug > 0 && --m_commandsToUnplug == 0) {
+        Unplug();
+        return kDeviceNotFound;
+    }
     *written = static_cast<std::uint32_t>(source.size());
     if (m_repliesToDrop > 0) {
         --m_repliesToDrop;
@@ -105,11 +113,16 @@ BridgeStatus SimulatedAdapter::FlushBuffers(BridgeHandle handle, std::uint8_t, s
 {
     if (!IsLive(handle))
         return kInvalidHandle;
-    // Only what has arrived can be flushed; a reply still on its way comes later.
     if (flushReceive != 0)
-        while (!m_pending.empty() && m_pending.front().arrivesAt <= Now())
-            m_pending.pop_front();
+        DropArrived();
     return kBridgeSuccess;
+}
+
+void SimulatedAdapter::DropArrived()
+{
+    // Only what has arrived can go; a reply still on its way comes later.
+    while (!m_pending.empty() && m_pending.front().arrivesAt <= Now())
+        m_pending.pop_front();
 }
 
 BridgeStatus SimulatedAdapter::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t)
@@ -133,11 +146,22 @@ void SimulatedAdapter::Reply(Iterator first, Iterator last)
         m_pending.push_back({*first, arrivesAt});
 }
 
-void SimulatedAdapter::Reply(std::initializer_list<std::uint8_t> bytes) { Reply(bytes.begin(), bytes.end()); }
-
 void SimulatedAdapter::ReplyStatus(bool positive, std::uint8_t data)
 {
-    Reply({kReplyMarker, positive ? kPositiveStatus : kNegativeStatus, data});
+    ServoReply({kReplyMarker, positive ? kPositiveStatus : kNegativeStatus, data});
+}
+
+void SimulatedAdapter::ServoReply(std::vector<std::uint8_t> bytes)
+{
+    if (m_repliesToLose > 0) {
+        --m_repliesToLose;
+        return;
+    }
+    if (m_repliesToCut > 0 && !bytes.empty()) {
+        --m_repliesToCut;
+        bytes.pop_back();
+    }
+    Reply(bytes.begin(), bytes.end());
 }
 
 void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
@@ -145,7 +169,17 @@ void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
     if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify && command[1] == kSubCommand) {
         std::vector<std::uint8_t> reply{kReplyMarker, kPositiveStatus};
         reply.insert(reply.end(), m_identification.begin(), m_identification.end());
-        Reply(reply.begin(), reply.end());
+        if (!m_identifyAtOnce) {
+            Reply(reply.begin(), reply.end());
+            return;
+        }
+        // Ahead of the servo's replies still on their way.
+        const auto ahead = std::find_if(m_pending.begin(), m_pending.end(),
+                                        [&](const PendingByte& pending) { return pending.arrivesAt > Now(); });
+        std::vector<PendingByte> bytes;
+        for (std::uint8_t byte : reply)
+            bytes.push_back({byte, Now()});
+        m_pending.insert(ahead, bytes.begin(), bytes.end());
         return;
     }
     if (m_servoSilent)
@@ -218,7 +252,7 @@ void SimulatedAdapter::AnswerBlock(std::span<const std::uint8_t> frame)
     const bool accepted = crc == sent && block.size() >= kRegisterCount;
     if (accepted)
         std::copy_n(block.begin(), kRegisterCount, m_registers.begin());
-    Reply({kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0, static_cast<std::uint8_t>(crc & 0xFF),
+    ServoReply({kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0, static_cast<std::uint8_t>(crc & 0xFF),
            static_cast<std::uint8_t>(crc >> 8)});
 }
 

@@ -40,8 +40,17 @@ public:
     // A silent servo answers nothing to register and block commands; the
     // adapter itself still identifies.
     void SetServoSilent(bool silent) { m_servoSilent = silent; }
-    // The next count commands get no reply at all, as if lost on the way.
+    // The next count commands are lost on the way: the servo neither sees
+    // them nor answers.
     void DropReplies(int count) { m_repliesToDrop = count; }
+    // The servo carries out the next count commands, but their replies are
+    // lost on the way back.
+    void LoseReplies(int count) { m_repliesToLose = count; }
+    // The next count replies of the servo come without their last byte.
+    void CutReplies(int count) { m_repliesToCut = count; }
+    // The adapter is pulled out as the count-th command from now arrives;
+    // that command is lost. 0 for never.
+    void UnplugAtCommand(int count) { m_commandsToUnplug = count; }
     // Lets time pass for reads and replies; the clock must outlive the adapter.
     void UseClock(LinkClock& clock) { m_clock = &clock; }
     // Each reply arrives delay after its command, plus up to jitter more;
@@ -52,6 +61,9 @@ public:
         m_replyJitter = jitter;
     }
     void SetIdentification(const Identification& id) { m_identification = id; }
+    // The adapter answers its identification itself, at once and ahead of
+    // servo replies still on their way, instead of as late as the servo.
+    void SetIdentificationAtOnce(bool atOnce) { m_identifyAtOnce = atOnce; }
     const Identification& AdapterIdentification() const { return m_identification; }
     // The servo acknowledges data for this register but silently keeps its
     // old value, as a faulty servo may; -1 for none.
@@ -68,6 +80,10 @@ public:
     void SetServoRegisters(const Registers& registers) { m_registers = registers; }
     // Every command received, in order, for tests that follow the traffic.
     const std::vector<std::vector<std::uint8_t>>& ReceivedCommands() const { return m_commands; }
+    // How many commands arrived; counted even when they are not kept.
+    std::size_t CommandCount() const { return m_commandCount; }
+    // Long runs keep only the count, not every command.
+    void KeepCommands(bool keep) { m_keepCommands = keep; }
 
     // --- Bridge operations -------------------------------------------------
     BridgeStatus GetNumDevices(std::uint32_t* count) override;
@@ -84,8 +100,11 @@ private:
     void AnswerRegisterCommand(std::span<const std::uint8_t> command);
     void AnswerBlock(std::span<const std::uint8_t> frame);
     void ReplyStatus(bool positive, std::uint8_t data = 0);
+    // A reply of the servo's, subject to its faults (lost, cut).
+    void ServoReply(std::vector<std::uint8_t> bytes);
+    // Drops the reply bytes that have arrived; those on their way still come.
+    void DropArrived();
     // Queues reply bytes to arrive after the reply delay.
-    void Reply(std::initializer_list<std::uint8_t> bytes);
     template <typename Iterator>
     void Reply(Iterator first, Iterator last);
     LinkTime Now() const { return m_clock ? m_clock->Now() : LinkTime{0}; }
@@ -95,7 +114,11 @@ private:
 
     bool m_pluggedIn;
     bool m_servoSilent = false;
+    bool m_identifyAtOnce = false;
     int m_repliesToDrop = 0;
+    int m_repliesToLose = 0;
+    int m_repliesToCut = 0;
+    int m_commandsToUnplug = 0;
     int m_keptRegister = -1;
     // Handles are numbered by plug generation, so a handle from before an
     // unplug never works again.
@@ -115,6 +138,8 @@ private:
     LinkTime m_replyJitter{0};
     std::minstd_rand m_random{20261208};  // the same jitter on every run
     std::vector<std::vector<std::uint8_t>> m_commands;
+    std::size_t m_commandCount = 0;
+    bool m_keepCommands = true;
 };
 
 }  // namespace rvz

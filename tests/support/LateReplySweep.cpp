@@ -6,11 +6,9 @@
 
 namespace rvz::test {
 
-namespace {
-
 using Registers = SimulatedAdapter::Registers;
 
-std::string Hex(std::span<const std::uint8_t> bytes)
+std::string HexText(std::span<const std::uint8_t> bytes)
 {
     std::string text;
     char two[4];
@@ -20,6 +18,8 @@ std::string Hex(std::span<const std::uint8_t> bytes)
     }
     return text;
 }
+
+namespace {
 
 // What a write puts on the servo: every register it reaches changed.
 Registers Changed(Registers registers)
@@ -33,7 +33,7 @@ std::string CompareConfig(const char* what, const Registers& got, const Register
 {
     for (std::size_t reg : kConfigRegisters)
         if (got[reg] != held[reg])
-            return std::string(what) + " " + Hex(got) + "where the servo holds " + Hex(held);
+            return std::string(what) + " " + HexText(got) + "where the servo holds " + HexText(held);
     return {};
 }
 
@@ -61,9 +61,11 @@ std::vector<LateRow> SweepRows(const std::vector<int>& delaysMs, const std::vect
 }
 
 Judgement RunAndJudge(ServoOperation operation, TComm& comm, const std::function<Registers()>& servo,
-                      const SimulatedAdapter::Identification& identification)
+                      const SimulatedAdapter::Identification& identification, const std::optional<Registers>& sent)
 {
     Judgement judgement;
+    const Registers before = servo();
+    const Registers target = sent.value_or(Changed(before));
     switch (operation) {
     case ServoOperation::ReadConfig: {
         Registers record{};
@@ -73,10 +75,13 @@ Judgement RunAndJudge(ServoOperation operation, TComm& comm, const std::function
         break;
     }
     case ServoOperation::WriteConfig: {
-        const Registers target = Changed(servo());
         const bool written = WriteConfig(comm, target).ok;
-        if (written)
-            judgement.wrong = CompareConfig("written", target, servo());
+        // The registers of the mask as sent, the others as they were.
+        Registers expected = before;
+        for (std::size_t reg : kConfigRegisters)
+            expected[reg] = target[reg];
+        if (written && servo() != expected)
+            judgement.wrong = "written " + HexText(expected) + "where the servo holds " + HexText(servo());
         Registers readBack{};
         judgement.succeeded = written && ReadConfig(comm, readBack).ok;
         if (judgement.succeeded && judgement.wrong.empty())
@@ -84,17 +89,16 @@ Judgement RunAndJudge(ServoOperation operation, TComm& comm, const std::function
         break;
     }
     case ServoOperation::Initialize: {
-        const Registers target = Changed(servo());
         judgement.succeeded = SendBlock(comm, target).ok;
         if (judgement.succeeded && servo() != target)
-            judgement.wrong = "block reported sent, servo holds " + Hex(servo());
+            judgement.wrong = "block reported sent, servo holds " + HexText(servo());
         break;
     }
     case ServoOperation::Identify: {
         IdentificationBytes got{};
         judgement.succeeded = IdentifyAdapter(comm, got) != AdapterIdentity::NoAnswer;
         if (judgement.succeeded && !std::equal(got.begin(), got.end(), identification.begin()))
-            judgement.wrong = "identification " + Hex(got);
+            judgement.wrong = "identification " + HexText(got);
         break;
     }
     }

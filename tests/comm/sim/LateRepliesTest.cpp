@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "LateReplySweep.h"
+#include "ServoOperations.h"
 
 namespace rvz {
 namespace {
@@ -44,6 +45,68 @@ std::vector<LateRow> Rows()
 }
 
 INSTANTIATE_TEST_SUITE_P(Sweep, LateRepliesTest, ::testing::ValuesIn(Rows()), test::RowName);
+
+// The quiet period grows to twice the lateness seen while a failing Read
+// Config settled its link, never beyond the limit, and shrinks back to the
+// base with every exchange that comes in time.
+struct GrowthRow {
+    int lateMs;
+    int quietMs;
+};
+
+class QuietPeriodGrowthTest : public ::testing::TestWithParam<GrowthRow> {};
+
+TEST_P(QuietPeriodGrowthTest, CoversTheLatestReplySeenThenShrinksBack)
+{
+    ManualLinkClock clock;
+    SimulatedAdapter sim;
+    sim.UseClock(clock);
+    sim.SetReplyDelay(LinkTime{GetParam().lateMs});
+    TComm comm(sim, clock);
+    ASSERT_TRUE(comm.OpenAdapter());
+    RegisterRecord record{};
+    EXPECT_FALSE(ReadConfig(comm, record));
+    EXPECT_EQ(comm.QuietPeriodNow(), LinkTime{GetParam().quietMs});
+
+    sim.SetReplyDelay(LinkTime{0});
+    for (int read = 0; read < 6; ++read)
+        ASSERT_TRUE(ReadConfig(comm, record));
+    EXPECT_EQ(comm.QuietPeriodNow(), kQuietPeriod);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lateness, QuietPeriodGrowthTest,
+                         ::testing::Values(GrowthRow{60, 300}, GrowthRow{140, 300}, GrowthRow{200, 400},
+                                           GrowthRow{400, 800}, GrowthRow{700, 1400}, GrowthRow{900, 1500}),
+                         [](const auto& row) { return std::to_string(row.param.lateMs) + "ms"; });
+
+// A program that ended without waiting (killed) left a reply on its way,
+// which comes in with the next program's identification: the adapter is
+// asked again on a quiet link, never called a wrong one.
+class StrayReplyTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(StrayReplyTest, DoesNotGetTheAdapterRejected)
+{
+    ManualLinkClock clock;
+    SimulatedAdapter sim;
+    sim.UseClock(clock);
+    BridgeHandle ended = kNullHandle;
+    sim.Open(0, &ended);
+    sim.SetReplyDelay(LinkTime{GetParam()});
+    std::uint32_t written = 0;
+    const std::array<std::uint8_t, 4> read{0x23, 0x03, 0x00, 0x00};
+    sim.Write(ended, read, &written);
+    sim.Close(ended);
+
+    sim.SetReplyDelay(LinkTime{0});
+    TComm comm(sim, clock);
+    ASSERT_TRUE(comm.OpenAdapter());
+    IdentificationBytes identification{};
+    EXPECT_EQ(IdentifyAdapter(comm, identification), AdapterIdentity::Ours) << test::HexText(identification);
+    EXPECT_TRUE(std::equal(identification.begin(), identification.end(), sim.AdapterIdentification().begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lateness, StrayReplyTest, ::testing::Values(1, 30, 49, 120, 299),
+                         [](const auto& row) { return std::to_string(row.param) + "ms"; });
 
 }  // namespace
 }  // namespace rvz
