@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 
+#include "AdapterUsbBridge.h"
 #include "Attempts.h"
 #include "Comm.h"
 #include "Doctor.h"
@@ -113,10 +114,20 @@ private:
 
     // The bridge of this run, traced when asked.
     UsbBridge& Bridge() { return m_traced ? *m_traced : m_services.Bridge(m_options.demo); }
+    // Closes a session; says so when the link must first fall quiet.
+    struct SessionCloser {
+        Command* command;
+        void operator()(TComm* comm) const;
+    };
+    using SessionPtr = std::unique_ptr<TComm, SessionCloser>;
     // A session whose every command first asks whether Ctrl+C was pressed.
-    std::unique_ptr<TComm> Session();
+    SessionPtr Session();
     // Opens a session and identifies the adapter, as the window's poll does.
     std::optional<Failure> Connect(TComm& comm);
+    // Why no session could be opened, and its exit code.
+    Failure OpenFailure(const TComm& comm);
+    // The programs that hold the adapter, for a message; empty when unknown.
+    std::string Holders();
 
     // The values to send: those the servo holds (base), or the file's, then
     // the settings; refused when one would not be stored as given, unless
@@ -195,17 +206,25 @@ bool Command::Emit(const std::string& text)
     return false;
 }
 
-std::unique_ptr<TComm> Command::Session()
+Command::SessionPtr Command::Session()
 {
-    auto comm = std::make_unique<TComm>(Bridge());
+    SessionPtr comm(new TComm(Bridge()), SessionCloser{this});
     comm->SetInterruption([this] { return Interrupted(); });
     return comm;
+}
+
+void Command::SessionCloser::operator()(TComm* comm) const
+{
+    if (comm->AdapterHandle() != kNullHandle && comm->ReplyMayBeOnItsWay())
+        command->Progress("waiting a second or two for replies still on their way, so that the next program does "
+                          "not take them for its own (Ctrl+C again quits at once)");
+    delete comm;
 }
 
 std::optional<Failure> Command::Connect(TComm& comm)
 {
     if (!comm.OpenAdapter())
-        return Failure{kExitNoAdapter, Reason(comm) + ": run '" + std::string(kProgram) + " doctor' to see why"};
+        return OpenFailure(comm);
     IdentificationBytes identification{};
     switch (IdentifyAdapter(comm, identification)) {
     case AdapterIdentity::Ours:
@@ -218,6 +237,22 @@ std::optional<Failure> Command::Connect(TComm& comm)
                                               HexBytes(identification) + "); attach the servo's adapter"};
     }
     return std::nullopt;
+}
+
+Failure Command::OpenFailure(const TComm& comm)
+{
+    if (comm.LastFailure() == LinkFailure::Busy)
+        return Failure{kExitBusy, Reason(comm) + Holders() + ": close it, or wait until it ends, and retry"};
+    return Failure{kExitNoAdapter, Reason(comm) + ": run '" + std::string(kProgram) + " doctor' to see why"};
+}
+
+std::string Command::Holders()
+{
+    UsbHost* usb = m_services.Usb(m_options.demo);
+    if (!usb)
+        return {};
+    const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(*usb);
+    return adapters.empty() ? std::string() : HoldersInParentheses(adapters.front().bus, adapters.front().address);
 }
 
 std::string Command::InputText(const std::string& file, bool& ok)
@@ -385,8 +420,10 @@ int Command::Detect()
             result["reason"] = Reason(*comm);
         return (m_options.json ? Emit(result.dump() + "\n") : Emit(text)) ? code : kExitFileError;
     };
-    if (!comm->OpenAdapter())
-        return report("no adapter: " + Reason(*comm) + "\n", kExitNoAdapter);
+    if (!comm->OpenAdapter()) {
+        const Failure failure = OpenFailure(*comm);
+        return report((failure.code == kExitBusy ? "" : "no adapter: ") + failure.message + "\n", failure.code);
+    }
     result["adapter"] = true;
     IdentificationBytes identification{};
     const AdapterIdentity identity = IdentifyAdapter(*comm, identification);
@@ -721,7 +758,8 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     app.add_flag("--demo", options.demo, "use the built-in simulated adapter and servo");
     app.add_option("--trace", options.trace, "append every bridge call with its bytes, status and duration to FILE");
     app.footer("Exit codes: 0 success, 2 bad arguments, 3 no adapter, 4 wrong adapter, 5 no servo, 6 operation "
-               "failed, 7 verification mismatch, 8 file or output error, 130 interrupted (Ctrl+C).\n"
+               "failed, 7 verification mismatch, 8 file or output error, 9 adapter in use by another program, 130 "
+               "interrupted (Ctrl+C).\n"
                "Run '" + std::string(kProgram) + " help COMMAND' for a command's options.\n"
                "Example: rivivev-uvezi-cli --demo read --json");
 

@@ -47,11 +47,7 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
     }
     steps.Ok("libusb " + usb.Version() + " starts");
 
-    std::vector<UsbDeviceInfo> adapters;
-    for (const UsbDeviceInfo& device : usb.ListDevices())
-        if (std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(),
-                        [&](const UsbId& id) { return id.vendorId == device.vendorId && id.productId == device.productId; }))
-            adapters.push_back(device);
+    const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(usb);
     if (adapters.empty()) {
         steps.Fail("no device with the adapter's USB IDs (10c4:0002, 10c4:ea61) is attached",
                    "Plug the adapter in (another cable or port may help); `lsusb -d 10c4:` should then list it.",
@@ -86,10 +82,14 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
     else
         steps.Ok(driver ? "no kernel driver holds interface 0" : "whether a kernel driver holds interface 0 is unknown");
 
-    if (device->ClaimInterface(kInterfaceNumber) != UsbResult::Ok) {
-        steps.Fail("interface 0 cannot be claimed",
-                   "Another program holds the adapter: close other servo tools (and any rivivev-uvezi) and retry.",
-                   kExitNoAdapter);
+    if (const UsbResult claimed = device->ClaimInterface(kInterfaceNumber); claimed != UsbResult::Ok) {
+        if (claimed == UsbResult::Busy)
+            steps.Fail("interface 0 is in use by another program" +
+                           HoldersInParentheses(adapters.front().bus, adapters.front().address),
+                       "Close that program (other servo tools, or another rivivev-uvezi) and retry.", kExitBusy);
+        else
+            steps.Fail("interface 0 cannot be claimed", "Unplug the adapter, plug it in again and retry.",
+                       kExitNoAdapter);
         return false;
     }
     device->ReleaseInterface(kInterfaceNumber);

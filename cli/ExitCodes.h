@@ -12,6 +12,7 @@ enum ExitCode : int {
     kExitFailed = 6,          // the servo did not complete the operation
     kExitMismatch = 7,        // --verify read back other values
     kExitFileError = 8,       // a parameter file, log or report cannot be used
+    kExitBusy = 9,            // another program holds the adapter
 };
 
 }  // namespace rvz::cli

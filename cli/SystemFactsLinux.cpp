@@ -36,6 +36,20 @@ std::string GroupName(gid_t gid)
     return entry ? entry->gr_name : std::to_string(gid);
 }
 
+// The program a process runs: its command's file name, which the kernel
+// does not cut short as it does the name in comm.
+std::string ProgramName(const std::filesystem::path& process)
+{
+    std::ifstream cmdline(process / "cmdline", std::ios::binary);
+    std::string command;
+    std::getline(cmdline, command, '\0');
+    if (command.empty()) {
+        std::ifstream comm(process / "comm");
+        std::getline(comm, command);
+    }
+    return command.empty() ? "a program" : std::filesystem::path(command).filename().string();
+}
+
 }  // namespace
 
 std::string OperatingSystem()
@@ -86,6 +100,34 @@ std::string UserAndGroups()
     for (int i = 0; i < count; ++i)
         text += " " + GroupName(groups[i]);
     return text + ")";
+}
+
+std::vector<std::string> ProgramsHolding(std::uint8_t bus, std::uint8_t address)
+{
+    // Whoever holds the device has its node open: look through the open
+    // files of every process we may see. The node is matched by its tail,
+    // so that a node under a test bed's root is found too.
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", bus, address);
+    const std::string tail = node;
+    const std::string self = std::to_string(::getpid());
+    std::vector<std::string> holders;
+    std::error_code error;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = process.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+            continue;
+        std::error_code unreadable;
+        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
+            std::error_code gone;
+            const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
+            if (gone || target.size() < tail.size() || target.compare(target.size() - tail.size(), tail.size(), tail) != 0)
+                continue;
+            holders.push_back(ProgramName(process.path()) + " (PID " + pid + ")");
+            break;
+        }
+    }
+    return holders;
 }
 
 bool UdevRuleInstalled()

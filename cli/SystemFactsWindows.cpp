@@ -45,4 +45,7 @@ std::string UserAndGroups()
 
 bool UdevRuleInstalled() { return false; }
 
+// The vendor's driver does not say who holds the adapter.
+std::vector<std::string> ProgramsHolding(std::uint8_t, std::uint8_t) { return {}; }
+
 }  // namespace rvz::cli

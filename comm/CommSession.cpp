@@ -146,13 +146,15 @@ bool TComm::Drain(bool untilNothingOwed, bool interruptible)
     for (int reads = 0;; ++reads) {
         const LinkTime now = m_clock.Now();
         m_ledger.Expire(now);
-        const LinkTime quiet = m_quiet.Current();
+        // A reply still owed is waited for the quiet period after its
+        // command, or to the bound when asked to wait for everything owed;
+        // then the link must have been silent for the base quiet period.
+        const LinkTime waitFor = untilNothingOwed ? kLateReplyLimit : m_quiet.Current();
+        const LinkTime owedUntil = m_ledger.NewestSentAt().value_or(start - waitFor) + waitFor;
         const LinkTime silent = now - m_lastTraffic;
-        // Until the newest reply owed runs out of time, when asked to wait for it.
-        const LinkTime owedUntil = untilNothingOwed ? m_ledger.LastDeadline().value_or(start) : start;
-        if (silent >= quiet && owedUntil <= now)
+        if (silent >= kQuietPeriod && owedUntil <= now)
             break;
-        if (now - std::max(start, owedUntil) >= quiet + kSettleLimit || reads >= kSettleReadLimit)
+        if (now - std::max(start, owedUntil) >= kQuietPeriod + kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
         if (interruptible && StopRequested())
             return Fail(LinkFailure::Interrupted);
@@ -168,7 +170,7 @@ bool TComm::Drain(bool untilNothingOwed, bool interruptible)
         } else if (m_clock.Now() - now < LinkTime{kAdapterTimeoutMs}) {
             // A read that came back empty before its time-out did not wait
             // for the link; the rest of the wait is slept instead.
-            const LinkTime left = std::max(quiet - silent, owedUntil - now);
+            const LinkTime left = std::max(kQuietPeriod - silent, owedUntil - now);
             m_clock.SleepFor(std::clamp(left, LinkTime{1}, LinkTime{kAdapterTimeoutMs}));
         }
     }

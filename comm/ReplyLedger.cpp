@@ -35,11 +35,11 @@ void ReplyLedger::Expire(LinkTime now)
         m_owed.pop_front();
 }
 
-std::optional<LinkTime> ReplyLedger::LastDeadline() const
+std::optional<LinkTime> ReplyLedger::NewestSentAt() const
 {
     if (m_owed.empty())
         return std::nullopt;
-    return m_owed.back().sentAt + m_lostAfter;
+    return m_owed.back().sentAt;
 }
 
 void QuietPeriod::ReplyCameLate(LinkTime lateness)

@@ -37,8 +37,8 @@ public:
     // Drops the replies whose time ran out by now.
     void Expire(LinkTime now);
     bool Empty() const { return m_owed.empty(); }
-    // When the newest reply owed runs out; none when nothing is owed.
-    std::optional<LinkTime> LastDeadline() const;
+    // When the command of the newest reply owed went out; none when nothing is owed.
+    std::optional<LinkTime> NewestSentAt() const;
     void Clear() { m_owed.clear(); }
 
 private:
@@ -50,10 +50,11 @@ private:
     std::deque<Owed> m_owed;
 };
 
-// How long the link must be silent before the session takes a reply that
-// went missing as lost. It starts at base, grows to cover the latest reply
-// seen arriving late (twice that, for the next one's jitter), never beyond
-// limit, and shrinks back a little with every exchange that came in time.
+// How long after its command a reply that went missing is waited for
+// before the session takes it as lost. It starts at base, grows to cover
+// the latest reply seen arriving late (twice that, for the next one's
+// jitter), never beyond limit, and shrinks back a little with every
+// exchange that came in time.
 class QuietPeriod {
 public:
     QuietPeriod(LinkTime base, LinkTime limit) : m_base(base), m_limit(limit), m_current(base) {}

@@ -361,6 +361,9 @@ void TServoForm::FormClose()
     // A preferences file that cannot be written is reported, but never keeps
     // the user from quitting or leaves the adapter open.
     RunGuarded(this, [this] { SavePreferences(m_preferences, m_preferencesFile); });
+    // Closing may first wait for replies still on their way; the window is
+    // gone by then rather than frozen.
+    hide();
     m_comm.CloseAdapter();
 }
 

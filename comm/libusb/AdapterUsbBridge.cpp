@@ -11,12 +11,6 @@ constexpr std::uint8_t kDirectionIn = 0x80;
 constexpr std::uint8_t kTransferTypeMask = 0x03;
 constexpr std::uint8_t kTransferTypeBulk = 0x02;
 
-bool IsAdapter(const UsbDeviceInfo& device)
-{
-    return std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(), [&](const UsbId& id) {
-        return id.vendorId == device.vendorId && id.productId == device.productId;
-    });
-}
 
 // The status of a transfer that failed: unplugged mid-transfer, a stalled
 // endpoint, or another error of the direction.
@@ -43,16 +37,25 @@ AdapterUsbBridge::~AdapterUsbBridge()
         Close(m_sessions.begin()->first);
 }
 
-std::vector<UsbDeviceInfo> AdapterUsbBridge::MatchingDevices()
+bool IsAdapter(const UsbDeviceInfo& device)
 {
-    if (!m_host.Start())
+    return std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(), [&](const UsbId& id) {
+        return id.vendorId == device.vendorId && id.productId == device.productId;
+    });
+}
+
+std::vector<UsbDeviceInfo> AttachedAdapters(UsbHost& host)
+{
+    if (!host.Start())
         return {};
     std::vector<UsbDeviceInfo> adapters;
-    for (const UsbDeviceInfo& device : m_host.ListDevices())
+    for (const UsbDeviceInfo& device : host.ListDevices())
         if (IsAdapter(device))
             adapters.push_back(device);
     return adapters;
 }
+
+std::vector<UsbDeviceInfo> AdapterUsbBridge::MatchingDevices() { return AttachedAdapters(m_host); }
 
 AdapterUsbBridge::Session* AdapterUsbBridge::Find(BridgeHandle handle)
 {
@@ -116,8 +119,8 @@ BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* han
     if (!FindBulkEndpoints(*session.device, session))
         return bridge_status::kDeviceNotFound;
     UsbDeviceHandle& device = *session.device;
-    if (device.ClaimInterface(kInterfaceNumber) != UsbResult::Ok)
-        return bridge_status::kDeviceIoFailed;
+    if (const UsbResult claimed = device.ClaimInterface(kInterfaceNumber); claimed != UsbResult::Ok)
+        return claimed == UsbResult::Busy ? bridge_status::kBusy : bridge_status::kDeviceIoFailed;
 
     // Halts are cleared when an endpoint stalls, not here: a clear-halt
     // waits as long as the kernel likes, and a poll must not.

@@ -24,6 +24,12 @@ struct UsbId {
 // bridge chips in the same mode.
 inline constexpr std::array<UsbId, 2> kAdapterUsbIds{{{0x10C4, 0x0002}, {0x10C4, 0xEA61}}};
 
+// Whether the device carries one of the adapter's IDs.
+bool IsAdapter(const UsbDeviceInfo& device);
+// The attached devices with the adapter's IDs, in the host's order; none
+// when the USB library cannot start.
+std::vector<UsbDeviceInfo> AttachedAdapters(UsbHost& host);
+
 // Vendor requests of the bridge firmware.
 namespace bridge_request {
 inline constexpr std::uint8_t kVendorOut = 0x40;  // host to device, vendor, device recipient

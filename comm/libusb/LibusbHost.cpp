@@ -22,6 +22,8 @@ UsbResult ToResult(int status)
         return UsbResult::Stall;
     case LIBUSB_ERROR_ACCESS:
         return UsbResult::Access;
+    case LIBUSB_ERROR_BUSY:
+        return UsbResult::Busy;
     default:
         return UsbResult::Error;
     }

@@ -12,8 +12,9 @@
 namespace rvz {
 
 // Stall: the endpoint answered with a halt, which stays until it is cleared.
-// Access: the user may not open the device.
-enum class UsbResult { Ok, Timeout, NoDevice, Stall, Access, Error };
+// Access: the user may not open the device. Busy: another program (or a
+// kernel driver that cannot be detached) holds the interface.
+enum class UsbResult { Ok, Timeout, NoDevice, Stall, Access, Busy, Error };
 
 struct UsbDeviceInfo {
     std::uint16_t vendorId = 0;

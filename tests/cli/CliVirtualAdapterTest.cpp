@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorTest,
         DoctorCase{"KernelDriverBound", [](VirtualUsbBus& bus) { bus.Plug(2).SetBehaviour({.kernelDriverBound = true}); },
                    kExitOk, "[ok]   a servo answers", "[ok]   a kernel driver holds interface 0"},
         DoctorCase{"InterfaceHeld", [](VirtualUsbBus& bus) { bus.Plug(2).SetBehaviour({.interfaceBusy = true}); },
-                   kExitNoAdapter, "[fail] interface 0 cannot be claimed", "close other servo tools"},
+                   kExitBusy, "[fail] interface 0 is in use by another program", "Close that program"},
         DoctorCase{"OtherKind",
                    [](VirtualUsbBus& bus) {
                        bus.Plug(2).WithServo([](SimulatedAdapter& servo) {
@@ -116,6 +116,32 @@ TEST(CliThroughUsbTest, WriteChangesOnlyTheNamedSetting)
     held[9] = 0x00;  // neutral 1520 us: code 3584
     held[10] = 0x0E;
     EXPECT_EQ(now, held);
+}
+
+// Another program holds the adapter: busy, never "no adapter"; and one that
+// let go without releasing it (killed) leaves it usable.
+TEST(CliThroughUsbTest, AnAdapterHeldElsewhereIsBusyUntilItIsLetGo)
+{
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    VirtualUsbBus bus;
+    VirtualAdapter& adapter = bus.Plug(2);
+    LibusbHost otherProgram;
+    ASSERT_TRUE(otherProgram.Start());
+    auto held = otherProgram.Open(AttachedAdapters(otherProgram).at(0));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(held->ClaimInterface(0), UsbResult::Ok);
+
+    UsbServices services;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"read"}, services, out, err), kExitBusy);
+    EXPECT_NE(err.str().find("the adapter is in use by another program"), std::string::npos) << err.str();
+    EXPECT_EQ(RunCli({"detect"}, services, out, err), kExitBusy);
+
+    held.reset();  // closed without a release, as by a program that was killed
+    EXPECT_EQ(adapter.ClaimedInterfaces(), 1);
+    err.str("");
+    EXPECT_EQ(RunCli({"read"}, services, out, err), kExitOk) << err.str();
 }
 
 }  // namespace

@@ -570,6 +570,8 @@ INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
                 [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::LibraryMissing},
     FailureCase{"NoPermission", [](ScriptedBridge& b) { b.openResults = {{bridge_status::kAccessDenied, 0}}; },
                 [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::NoPermission},
+    FailureCase{"Busy", [](ScriptedBridge& b) { b.openResults = {{bridge_status::kBusy, 0}}; },
+                [](TComm& c) { return c.OpenAdapter(); }, LinkFailure::Busy},
     FailureCase{"AdapterGone", [](ScriptedBridge& b) { b.countResults = {0, bridge_status::kDeviceNotFound}; },
                 [](TComm& c) { return c.OpenAdapter() && c.OpenAdapter(); }, LinkFailure::AdapterGone},
     FailureCase{"NotOurs", [](ScriptedBridge&) {},

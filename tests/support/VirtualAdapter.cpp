@@ -69,6 +69,7 @@ private:
 // own thread, under the adapter's lock.
 struct VirtualAdapter::Handler {
     struct Urb {
+        UMockdevIoctlClient* client = nullptr;  // the program that submitted it
         DataRef data;    // the submitted struct usbdevfs_urb, resolved
         DataRef buffer;  // its buffer
         std::uint8_t type = 0;
@@ -92,6 +93,11 @@ struct VirtualAdapter::Handler {
     std::deque<Chunk> reply;
     std::vector<ControlRequest> controls;
     int claimed = 0;
+    // The program whose claim holds the interface; another one's claim is
+    // refused as busy, as the kernel refuses it.
+    UMockdevIoctlClient* owner = nullptr;
+    // Every program that has the device node open, referenced until it closes.
+    std::vector<UMockdevIoctlClient*> clients;
     bool driverBound = false;
     int detaches = 0;
     int attaches = 0;
@@ -235,7 +241,12 @@ public:
             Claim(client, request == USBDEVFS_DISCONNECT_CLAIM);
             return true;
         case USBDEVFS_RELEASEINTERFACE:
-            --m_h.claimed;
+            if (client != m_h.owner) {
+                Complete(client, EINVAL);
+                return true;
+            }
+            if (--m_h.claimed == 0)
+                m_h.owner = nullptr;
             Complete(client, 0);
             return true;
         case USBDEVFS_CLEAR_HALT:
@@ -249,6 +260,11 @@ public:
             return true;
         }
         case USBDEVFS_SUBMITURB:
+            // Another program's claim keeps this one's transfers out.
+            if (m_h.owner != nullptr && m_h.owner != client) {
+                Complete(client, EBUSY);
+                return true;
+            }
             Submit(client, arg);
             return true;
         case USBDEVFS_REAPURB:
@@ -268,7 +284,8 @@ private:
     // disconnect-and-claim detaches it first.
     void Claim(UMockdevIoctlClient* client, bool detachFirst)
     {
-        if (m_h.behaviour.interfaceBusy || (m_h.driverBound && !detachFirst)) {
+        const bool otherProgram = m_h.owner != nullptr && m_h.owner != client;
+        if (m_h.behaviour.interfaceBusy || otherProgram || (m_h.driverBound && !detachFirst)) {
             Complete(client, EBUSY);
             return;
         }
@@ -277,6 +294,7 @@ private:
             ++m_h.detaches;
         }
         ++m_h.claimed;
+        m_h.owner = client;
         Complete(client, 0);
     }
 
@@ -319,7 +337,8 @@ private:
 
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
     {
-        VirtualAdapter::Handler::Urb urb{DataRef(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr)),
+        VirtualAdapter::Handler::Urb urb{client,
+                                         DataRef(umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr)),
                                          DataRef()};
         auto* raw = reinterpret_cast<usbdevfs_urb*>(urb.data->data);
         urb.buffer = DataRef(umockdev_ioctl_data_resolve(urb.data.get(), G_STRUCT_OFFSET(usbdevfs_urb, buffer),
@@ -395,11 +414,13 @@ private:
         m_h.reply.push_back({{answer.begin() + static_cast<long>(first), answer.begin() + received}, readyAt + kSplitGap});
     }
 
-    // Finishes the first URB that can finish: a completed one, or a bulk
-    // IN transfer whose packet is due (or whose endpoint stalls).
-    VirtualAdapter::Handler::Urb* NextFinished()
+    // Finishes the first URB of the client's that can finish: a completed
+    // one, or a bulk IN transfer whose packet is due (or whose endpoint stalls).
+    VirtualAdapter::Handler::Urb* NextFinished(UMockdevIoctlClient* client)
     {
         for (auto& urb : m_h.flying) {
+            if (urb.client != client)
+                continue;
             if (urb.done)
                 return &urb;
             if (m_h.gone) {
@@ -431,7 +452,7 @@ private:
 
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
     {
-        VirtualAdapter::Handler::Urb* urb = NextFinished();
+        VirtualAdapter::Handler::Urb* urb = NextFinished(client);
         if (!urb) {
             Complete(client, m_h.gone ? ENODEV : EAGAIN);
             return;
@@ -452,7 +473,7 @@ private:
         gulong address = 0;
         std::memcpy(&address, arg->data, sizeof address);
         for (auto& urb : m_h.flying) {
-            if (urb.data->client_addr != address || urb.done)
+            if (urb.client != client || urb.data->client_addr != address || urb.done)
                 continue;
             urb.done = true;
             urb.status = -ENOENT;
@@ -481,6 +502,43 @@ public:
         return Answer(*adapter, client) ? TRUE : FALSE;
     }
     static bool Answer(VirtualAdapter& adapter, UMockdevIoctlClient* client);
+
+    // A program opened the device node: it is followed until it closes it,
+    // by its own hand or by ending.
+    static void ClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self)
+    {
+        auto* adapter = static_cast<VirtualAdapter*>(self);
+        std::lock_guard lock(adapter->m_mutex);
+        adapter->m_handler->clients.push_back(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
+    }
+
+    // A program that closed the node, or ended without releasing what it
+    // held (killed, say), leaves no claim and no transfer behind for the
+    // next one, as the kernel cleans up after a closed file. Under the lock.
+    static void ForgetClosed(VirtualAdapter::Handler& h)
+    {
+        std::erase_if(h.clients, [&](UMockdevIoctlClient* client) {
+            if (umockdev_ioctl_client_get_connected(client))
+                return false;
+            std::erase_if(h.flying, [&](const auto& urb) { return urb.client == client; });
+            if (h.owner == client) {
+                h.owner = nullptr;
+                h.claimed = 0;
+            }
+            g_object_unref(client);
+            return true;
+        });
+    }
+
+    // The bus goes: nothing may call back into the adapter any more.
+    static void Detach(VirtualAdapter& adapter)
+    {
+        std::lock_guard lock(adapter.m_mutex);
+        g_signal_handlers_disconnect_by_data(adapter.m_handler->base, &adapter);
+        for (UMockdevIoctlClient* client : adapter.m_handler->clients)
+            g_object_unref(client);
+        adapter.m_handler->clients.clear();
+    }
 };
 
 // umockdev's own check asks which library provides open(), which is the
@@ -512,6 +570,7 @@ VirtualUsbBus::~VirtualUsbBus()
 {
     for (auto& adapter : m_adapters) {
         umockdev_testbed_detach_ioctl(m_testbed, adapter->m_devNode.c_str(), nullptr);
+        VirtualAdapterAccess::Detach(*adapter);
         g_clear_object(&adapter->m_handler->base);
     }
     g_object_unref(m_testbed);
@@ -536,6 +595,8 @@ VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
     adapter->m_handler->base = umockdev_ioctl_base_new();
     g_signal_connect_after(adapter->m_handler->base, "handle-ioctl", G_CALLBACK(VirtualAdapterAccess::HandleIoctl),
                            adapter.get());
+    g_signal_connect(adapter->m_handler->base, "client-connected", G_CALLBACK(VirtualAdapterAccess::ClientConnected),
+                     adapter.get());
     // The handler is in place before the device appears, so an open that
     // follows the announcement is answered.
     if (!umockdev_testbed_attach_ioctl(m_testbed, node, adapter->m_handler->base, nullptr))
@@ -577,6 +638,7 @@ void VirtualUsbBus::Unplug(VirtualAdapter& adapter)
 bool VirtualAdapterAccess::Answer(VirtualAdapter& adapter, UMockdevIoctlClient* client)
 {
     std::lock_guard lock(adapter.m_mutex);
+    ForgetClosed(*adapter.m_handler);
     UsbfsAnswers answers(*adapter.m_handler, adapter.m_servo, adapter.m_servoHandle);
     return answers.Answer(client);
 }

@@ -42,6 +42,8 @@ void PassSignalsOn()
 struct Faults {
     int lateMs = 0;
     int jitterMs = 0;
+    int splitAt = 0;
+    int keptRegister = -1;
     bool silent = false;
     int stallAt = 0;
     int unplugAfter = 0;
@@ -60,13 +62,15 @@ int Run(const Faults& faults, std::vector<std::string> command)
 
     rvz::test::VirtualUsbBus bus;  // sets UMOCKDEV_DIR for the child
     rvz::test::VirtualAdapter& adapter = bus.Plug(2, false);  // there before the program starts
-    adapter.SetBehaviour({.replyDelay = std::chrono::milliseconds(faults.lateMs),
+    adapter.SetBehaviour({.firstPacketBytes = static_cast<std::size_t>(faults.splitAt),
+                          .replyDelay = std::chrono::milliseconds(faults.lateMs),
                           .replyJitter = std::chrono::milliseconds(faults.jitterMs),
                           .lateIdentification = false,
                           .ignoreControl = faults.ignoreControl,
                           .kernelDriverBound = faults.kernelDriver});
     adapter.WithServo([&](rvz::SimulatedAdapter& servo) {
         servo.SetServoSilent(faults.silent);
+        servo.KeepOldValueOf(faults.keptRegister);
         return 0;
     });
     if (faults.stallAt > 0)
@@ -124,7 +128,14 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0, 10000))->option_text("MS");
     app.add_option("--jitter", faults.jitterMs, "... plus up to MS milliseconds more, at random")
         ->check(CLI::Range(0, 10000))->option_text("MS");
+    app.add_option("--split", faults.splitAt,
+                   "every reply comes cut in two USB packets, the first with N bytes, the rest 3 ms later")
+        ->check(CLI::Range(1, 64))->option_text("N");
     app.add_flag("--silent", faults.silent, "the servo answers nothing (the adapter still identifies)");
+    app.add_option("--keep-old", faults.keptRegister,
+                   "the servo acknowledges writes to register REG (1 to 15) but keeps its old value, so a write "
+                   "with --verify ends with exit code 7")
+        ->check(CLI::Range(1, 15))->option_text("REG");
     app.add_option("--stall", faults.stallAt, "the N-th command loses its reply and the IN endpoint halts")
         ->check(CLI::PositiveNumber)->option_text("N");
     app.add_option("--unplug-after", faults.unplugAfter, "the adapter is pulled out after N commands")
@@ -136,7 +147,10 @@ int main(int argc, char** argv)
     app.prefix_command();
     app.footer("Examples:\n"
                "  rivivev-uvezi-virtual --late 120 --jitter 60      the window, with replies 120 to 180 ms late\n"
-               "  rivivev-uvezi-virtual --silent build/app/rivivev-uvezi-cli read --json");
+               "  rivivev-uvezi-virtual --silent build/app/rivivev-uvezi-cli read --json\n"
+               "  rivivev-uvezi-virtual --keep-old 8 build/app/rivivev-uvezi-cli write --set neutral=1520 --verify\n"
+               "  rivivev-uvezi-virtual sh -c 'rivivev-uvezi-cli read & rivivev-uvezi-cli read; wait'   one gets "
+               "\"in use by another program\"");
     CLI11_PARSE(app, argc, argv);
     command = app.remaining();
 
