@@ -12,15 +12,28 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::sig_atomic_t g_signal = 0;
+volatile std::sig_atomic_t g_sending = 0;
 
-// The first Ctrl+C asks the command to stop before its next exchange, so
-// the adapter is closed properly; a second one ends the program at once.
-void OnInterrupt(int)
+// The first stopping signal asks the command to stop before its next
+// exchange, or once the operation that is sending has finished, so that
+// no servo is left half-written and the adapter is closed properly. A
+// second one ends the program at once, unless it is sending.
+void OnStopSignal(int signal)
 {
-    if (g_interrupted != 0)
-        std::_Exit(130);
-    g_interrupted = 1;
+    // Windows puts the default handler back before it calls this one.
+    std::signal(signal, OnStopSignal);
+    if (g_signal != 0 && g_sending == 0)
+        std::_Exit(128 + g_signal);
+    if (g_signal == 0)
+        g_signal = signal;
+}
+
+void CatchStopSignals()
+{
+    for (int signal : rvz::app::StopSignals())
+        std::signal(signal, OnStopSignal);
+    rvz::app::IgnoreBrokenPipes();
 }
 
 class ProgramServices final : public rvz::cli::CliServices {
@@ -35,21 +48,24 @@ public:
         return demo ? std::nullopt : Real().LibraryStep();
     }
 
-    // The demo's workshop: a programmed servo is pulled out at the next
-    // pause, and a fresh one plugged in at the pause after.
+    // The demo's workshop: a programmed servo is pulled out with its
+    // adapter at the next pause, and the adapter plugged in again with a
+    // fresh servo at the pause after.
     void ServoProgrammed() override { m_swap = Swap::Unplug; }
     void Pause(std::chrono::milliseconds duration) override
     {
         std::this_thread::sleep_for(duration);
         if (m_swap == Swap::Unplug) {
-            m_simulated.SetServoSilent(true);
+            m_simulated.Unplug();
             m_swap = Swap::PlugNext;
         } else if (m_swap == Swap::PlugNext) {
             m_simulated.ReplaceServo();
+            m_simulated.Plug();
             m_swap = Swap::None;
         }
     }
-    bool Interrupted() override { return g_interrupted != 0; }
+    int StopSignal() override { return g_signal; }
+    void SetSending(bool sending) override { g_sending = sending ? 1 : 0; }
     std::istream* Input() override { return &std::cin; }
     bool ErrorIsTerminal() override { return rvz::app::StandardErrorIsTerminal(); }
     std::string Now() override
@@ -80,7 +96,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    std::signal(SIGINT, OnInterrupt);
+    CatchStopSignals();
     rvz::app::PrepareConsole();
     ProgramServices services;
     const int code = rvz::cli::RunCli(rvz::app::Utf8Arguments(argc, argv), services, std::cout, std::cerr);

@@ -33,6 +33,12 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 void PrepareConsole();
 void RestoreConsole();
 bool StandardErrorIsTerminal();
+// The signals that ask a command to stop: Ctrl+C everywhere, and where the
+// platform has them, SIGTERM and SIGHUP.
+std::vector<int> StopSignals();
+// A closed pipe makes a write fail, as a full disk does, rather than end
+// the program between the servo and its log.
+void IgnoreBrokenPipes();
 // The calendar time in UTC.
 std::tm UtcTime(std::time_t time);
 

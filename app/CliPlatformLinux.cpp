@@ -1,6 +1,7 @@
 // The command line's platform on Linux: libusb, and a POSIX terminal.
 #include <unistd.h>
 
+#include <csignal>
 #include <ctime>
 
 #include "AdapterUsbBridge.h"
@@ -34,6 +35,10 @@ void PrepareConsole() {}
 void RestoreConsole() {}
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP}; }
+
+void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 std::tm UtcTime(std::time_t time)
 {

@@ -1,6 +1,8 @@
 // The command line's platform on Windows: the vendor's USBXpress library,
 // and a console that is told to take UTF-8.
 #include <windows.h>
+
+#include <csignal>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -69,6 +71,13 @@ void RestoreConsole()
     if (g_consoleCodePage != 0)
         ::SetConsoleOutputCP(g_consoleCodePage);
 }
+
+// Windows raises SIGINT for Ctrl+C and SIGBREAK for Ctrl+Break; SIGTERM
+// is never raised by the system, but may be by the program's own runtime.
+std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGBREAK}; }
+
+// Windows has no SIGPIPE: a write to a closed pipe fails.
+void IgnoreBrokenPipes() {}
 
 bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 

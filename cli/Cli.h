@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Doctor.h"
+#include "LinkClock.h"
 #include "UsbBridge.h"
 #include "UsbHost.h"
 
@@ -32,10 +33,17 @@ public:
     virtual std::optional<DoctorStep> LibraryStep(bool /*demo*/) { return std::nullopt; }
     // Waits between two polls of a batch.
     virtual void Pause(std::chrono::milliseconds duration) = 0;
-    // Ctrl+C was pressed.
-    virtual bool Interrupted() = 0;
-    // A batch has programmed a servo, which is now due to be unplugged. The
-    // demo's simulated workshop swaps its servo for a fresh one.
+    // The number of the first stopping signal that came (SIGINT for Ctrl+C,
+    // SIGTERM, SIGHUP), or 0.
+    virtual int StopSignal() = 0;
+    // While the command sends to the servo, a further signal does not end
+    // the program at once: the operation is finished first.
+    virtual void SetSending(bool /*sending*/) {}
+    // The clock the adapter session waits by.
+    virtual LinkClock& Clock() { return SteadyLinkClock(); }
+    // A batch has programmed a servo, which is now due to be unplugged with
+    // its adapter. The demo's simulated workshop pulls the adapter out and
+    // plugs it in again with a fresh servo.
     virtual void ServoProgrammed() {}
     // Progress goes to standard error only when it is a terminal.
     virtual bool ErrorIsTerminal() { return false; }

@@ -5,6 +5,7 @@
 
 #include "AdapterUsbBridge.h"
 #include "ExitCodes.h"
+#include "ServoOperations.h"
 #include "SystemFacts.h"
 #include "TracingBridge.h"
 
@@ -97,48 +98,51 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
     return true;
 }
 
-// The bridge's steps: a session, the identification and the probe.
-void CheckSession(UsbBridge& bridge, Diagnosis& diagnosis, Steps& steps)
+// The bridge's steps: a session, the identification and the probe, as
+// every command brings the link up.
+void CheckSession(UsbBridge& bridge, LinkClock& clock, Diagnosis& diagnosis, Steps& steps)
 {
-    TComm comm(bridge);
-    if (!comm.OpenAdapter()) {
-        steps.Fail("no adapter session can be opened: " + std::string(DescribeLinkFailure(comm.LastFailure())),
-                   "Unplug the adapter, plug it in again and retry.",
-                   kExitNoAdapter);
+    TComm comm(bridge, clock);
+    const Connection link = Connect(comm, true);
+    const std::string why = std::string(DescribeLinkFailure(link.failure));
+    const std::string attempts = std::to_string(kAttempts) + " attempts";
+    diagnosis.identification = link.identification;
+    switch (link.stage) {
+    case LinkStage::NoSession:
+        if (link.failure == LinkFailure::Busy)
+            steps.Fail("the adapter is in use by another program", "Close that program and retry.", kExitBusy);
+        else
+            steps.Fail("no adapter session can be opened: " + why, "Unplug the adapter, plug it in again and retry.",
+                       kExitNoAdapter);
         return;
-    }
-    IdentificationBytes identification{};
-    const AdapterIdentity identity = IdentifyAdapter(comm, identification);
-    if (identity == AdapterIdentity::NoAnswer) {
-        steps.Fail("the adapter does not answer its identification (3 attempts): " +
-                       std::string(DescribeLinkFailure(comm.LastFailure())),
+    case LinkStage::NoAnswer:
+        steps.Fail("the adapter does not answer its identification (" + attempts + ", twice): " + why,
                    "Unplug the adapter and plug it in again; if it stays silent, it is not a servo adapter.",
                    kExitWrongAdapter);
-        comm.CloseAdapter();
         return;
-    }
-    diagnosis.identification = identification;
-    if (identity == AdapterIdentity::OtherKind) {
+    case LinkStage::NotOurs: {
         char byte[8];
-        std::snprintf(byte, sizeof byte, "%02X", identification[protocol::kIdentificationKeyIndex]);
+        std::snprintf(byte, sizeof byte, "%02X", (*link.identification)[protocol::kIdentificationKeyIndex]);
         steps.Fail("the device identifies as another kind (byte 21 is " + std::string(byte) +
-                       ", not A0; identification " + HexBytes(identification) + ")",
+                       ", not A0; identification " + HexBytes(*link.identification) + ")",
                    "This USBXpress device is not a servo adapter; attach the servo's own adapter.", kExitWrongAdapter);
-        comm.CloseAdapter();
         return;
     }
-    steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
-    if (!WithAttempts(comm, [&] { return comm.ProbeServo(); }))
-        steps.Fail("no servo answers the probe: " + std::string(DescribeLinkFailure(comm.LastFailure())), "Plug the servo into the adapter (check the connector's orientation) and power it.",
-                   kExitNoServo);
-    else
+    case LinkStage::Identified:
+        steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
+        steps.Fail("no servo answers the probe (" + attempts + "): " + why,
+                   "Plug the servo into the adapter (check the connector's orientation) and power it.", kExitNoServo);
+        return;
+    case LinkStage::ServoAnswers:
+        steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
         steps.Ok("a servo answers the probe");
-    comm.CloseAdapter();
+        return;
+    }
 }
 
 }  // namespace
 
-Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library)
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library, LinkClock& clock)
 {
     Diagnosis diagnosis;
     Steps steps(diagnosis);
@@ -153,7 +157,7 @@ Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorS
     }
     if (usb && !CheckUsb(*usb, diagnosis, steps))
         return diagnosis;
-    CheckSession(bridge, diagnosis, steps);
+    CheckSession(bridge, clock, diagnosis, steps);
     return diagnosis;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Attempts.h"
+#include "LinkClock.h"
 #include "UsbBridge.h"
 #include "UsbHost.h"
 
@@ -32,7 +33,8 @@ struct Diagnosis {
 // the bridge); then only the bridge's own steps run. library, when given,
 // is the first step: the library the bridge was bound to, or what of it is
 // missing, which ends the diagnosis.
-Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library = std::nullopt);
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library = std::nullopt,
+                    LinkClock& clock = SteadyLinkClock());
 
 // The steps as lines: "[ok]   ..." and "[fail] ...", then the advice.
 std::string DescribeDiagnosis(const Diagnosis& diagnosis);

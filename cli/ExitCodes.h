@@ -1,18 +1,58 @@
 #pragma once
-// The command line's exit codes, for scripts to branch on.
+// The command line's exit codes, for scripts to branch on. The one table
+// below is what the help prints; the man page and the README are checked
+// against it by the tests.
+
+#include <string>
 
 namespace rvz::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
     kExitBadArguments = 2,
-    kExitNoAdapter = 3,       // none attached, or it cannot be opened
-    kExitWrongAdapter = 4,    // it does not identify itself as a servo adapter
-    kExitNoServo = 5,         // no servo answers the probe
-    kExitFailed = 6,          // the servo did not complete the operation
-    kExitMismatch = 7,        // --verify read back other values
-    kExitFileError = 8,       // a parameter file, log or report cannot be used
-    kExitBusy = 9,            // another program holds the adapter
+    kExitNoAdapter = 3,     // none attached, or it cannot be opened
+    kExitWrongAdapter = 4,  // it does not identify itself as a servo adapter
+    kExitNoServo = 5,       // no servo answers the probe
+    kExitFailed = 6,        // the servo did not complete the operation
+    kExitMismatch = 7,      // --verify read back other values
+    kExitFileError = 8,     // a parameter file, log or report cannot be used
+    kExitBusy = 9,          // another program holds the adapter
+    // Stopped by a signal: 128 and the signal's number, as shells report it.
+    kExitHangUp = 129,
+    kExitInterrupted = 130,
+    kExitTerminated = 143,
 };
+
+struct ExitCodeInfo {
+    int code;
+    const char* meaning;
+};
+
+inline constexpr ExitCodeInfo kExitCodes[] = {
+    {kExitOk, "success"},
+    {kExitBadArguments, "bad arguments"},
+    {kExitNoAdapter, "no adapter (or it cannot be opened)"},
+    {kExitWrongAdapter, "wrong adapter"},
+    {kExitNoServo, "no servo answers"},
+    {kExitFailed, "operation failed"},
+    {kExitMismatch, "verification mismatch"},
+    {kExitFileError, "file or output error"},
+    {kExitBusy, "adapter in use by another program"},
+    {kExitHangUp, "stopped by SIGHUP"},
+    {kExitInterrupted, "interrupted (Ctrl+C)"},
+    {kExitTerminated, "stopped by SIGTERM"},
+};
+
+// "0 success, 2 bad arguments, ... 143 stopped by SIGTERM".
+inline std::string ExitCodesSentence()
+{
+    std::string sentence;
+    for (const ExitCodeInfo& info : kExitCodes)
+        sentence += (sentence.empty() ? "" : ", ") + std::to_string(info.code) + " " + info.meaning;
+    return sentence;
+}
+
+// The exit code of a program stopped by signal number signal.
+constexpr int ExitCodeOfSignal(int signal) { return 128 + signal; }
 
 }  // namespace rvz::cli

@@ -1,8 +1,11 @@
 #include "OutputFiles.h"
 
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <iterator>
 
+#include "ParamFile.h"
 #include "Utf8Path.h"
 
 namespace rvz::cli {
@@ -62,6 +65,45 @@ std::optional<std::string> CheckParamFileTarget(const std::string& path, bool fo
         return std::nullopt;
     return "exists and is not a parameter file (" + std::to_string(size) +
            " bytes, not 16); give --force to overwrite it";
+}
+
+std::optional<std::string> CheckBackupTarget(const std::string& path, const std::string& input, bool force)
+{
+    const auto where = PathFromUtf8(path);
+    if (auto refused = NotARegularFile(where))
+        return refused;
+    std::error_code error;
+    if (!std::filesystem::exists(where, error) || force)
+        return std::nullopt;
+    if (!input.empty() && input != "-" && std::filesystem::equivalent(where, PathFromUtf8(input), error))
+        return "is the file being written; a backup there would destroy it (give --force to do so all the same)";
+    return "exists; give another name, or --force to replace it";
+}
+
+std::optional<std::string> SaveParamFile(const std::string& path, const TServoConfig& record)
+{
+    const auto where = PathFromUtf8(path);
+    // A name of its own beside the target, so the rename stays in one file system.
+    std::error_code error;
+    std::filesystem::path temporary;
+    std::random_device random;
+    do {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+        temporary = where;
+        temporary += suffix;
+    } while (std::filesystem::exists(temporary, error));
+    const ParamFileResult written = WriteParamFile(temporary, record);
+    if (!written) {
+        std::filesystem::remove(temporary, error);
+        return DescribeParamFileError(written);
+    }
+    std::filesystem::rename(temporary, where, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        return "cannot be put in place (" + error.message() + ")";
+    }
+    return std::nullopt;
 }
 
 }  // namespace rvz::cli

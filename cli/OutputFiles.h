@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "ServoConfig.h"
+
 namespace rvz::cli {
 
 enum class OutputMode { Append, Replace };
@@ -23,5 +25,15 @@ bool ReadTextInput(const std::string& path, std::string& text);
 // regular file; anything else only with force, and never what is not a
 // regular file. Why not, or nullopt.
 std::optional<std::string> CheckParamFileTarget(const std::string& path, bool force);
+
+// Whether a backup may be written at path: never over the file the command
+// reads (input), nor over any existing file unless force, nor over what is
+// not a regular file. Why not, or nullopt.
+std::optional<std::string> CheckBackupTarget(const std::string& path, const std::string& input, bool force);
+
+// Writes the record to a new file beside path, then puts it in path's
+// place: a failed save leaves path as it was and nothing else behind. Why
+// it failed, or nullopt.
+std::optional<std::string> SaveParamFile(const std::string& path, const TServoConfig& record);
 
 }  // namespace rvz::cli

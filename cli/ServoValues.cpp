@@ -3,10 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <set>
 #include <sstream>
 
-#include "NumberText.h"
 #include "ServoOperations.h"
 
 namespace rvz::cli {
@@ -23,44 +24,124 @@ std::string Lower(std::string text)
 const SettingInfo* Find(const std::string& name)
 {
     for (const SettingInfo& info : kSettings)
-        if (name == info.name)
+        if (Lower(name) == info.name)
             return &info;
     return nullptr;
 }
 
-std::string* TextOf(TServoFields& fields, Setting setting)
+// The registers each value occupies, as JSON names them.
+struct RegisterSpan {
+    Field field;
+    std::vector<std::size_t> registers;
+};
+const RegisterSpan kRegisterSpans[] = {{Field::DeadBand, {1}}, {Field::Lock, {6}},       {Field::Lower, {7}},
+                                       {Field::Upper, {8}},    {Field::Neutral, {9, 10}}, {Field::Signal, {14, 15}}};
+
+std::string RegisterKey(std::size_t reg)
 {
-    switch (setting) {
-    case Setting::DeadBand:
-        return &fields.DeadBand;
-    case Setting::Upper:
-        return &fields.Upper;
-    case Setting::Lower:
-        return &fields.Lower;
-    case Setting::Neutral:
-        return &fields.Neutral;
-    case Setting::Signal:
-        return &fields.Signal;
-    case Setting::Lock:
-        break;
-    }
-    return nullptr;
+    char key[4];
+    std::snprintf(key, sizeof key, "%02zX", reg);
+    return key;
 }
 
-std::optional<std::string> Apply(TServoFields& fields, const SettingInfo& info, const std::string& value)
+// A lock of Y or N, in capitals; nullopt for anything else.
+std::optional<std::string> LockText(const std::string& value)
 {
-    if (info.setting == Setting::Lock) {
-        const std::string lock = Lower(value);
-        if (lock != "y" && lock != "n")
-            return std::string("lock must be Y or N, not \"") + value + "\"";
-        fields.LockIndex = lock == "y" ? 1 : 0;
+    const std::string lock = Lower(value);
+    if (lock != "y" && lock != "n")
         return std::nullopt;
+    return lock == "y" ? "Y" : "N";
+}
+
+std::optional<std::string> Add(std::vector<GivenValue>& given, GivenValue value)
+{
+    if (Gives(given, value.field))
+        return std::string(SettingName(value.field)) + " is given twice in " + value.where;
+    if (value.field == Field::Lock && !value.registers) {
+        const auto lock = LockText(value.text);
+        if (!lock)
+            return std::string("lock must be Y or N, not \"") + value.text + "\"";
+        value.text = *lock;
     }
-    *TextOf(fields, info.setting) = value;
+    given.push_back(std::move(value));
+    return std::nullopt;
+}
+
+// A JSON value as the text of a setting: a text as it is, a number in the
+// shortest form that gives it back, a whole number without its fraction.
+std::optional<std::string> ValueText(const nlohmann::json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 1e15)
+            return std::to_string(static_cast<long long>(number));
+    }
+    if (value.is_number())
+        return value.dump();
+    return std::nullopt;
+}
+
+// Parses JSON, noting the first key that stands twice in one object.
+nlohmann::json ParseNotingTwice(const std::string& text, std::string& twice)
+{
+    std::vector<std::set<std::string>> open;
+    return nlohmann::json::parse(text, [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        if (event == nlohmann::json::parse_event_t::object_start)
+            open.emplace_back();
+        else if (event == nlohmann::json::parse_event_t::object_end && !open.empty())
+            open.pop_back();
+        else if (event == nlohmann::json::parse_event_t::key && !open.empty() &&
+                 !open.back().insert(parsed.get<std::string>()).second && twice.empty())
+            twice = parsed.get<std::string>();
+        return true;
+    }, false);
+}
+
+// The "registers" object as bytes of a record, and which values they give
+// whole. Why not, or nullopt.
+std::optional<std::string> ReadRegisters(const nlohmann::json& registers, TServoConfig& bytes, std::set<Field>& whole)
+{
+    if (!registers.is_object())
+        return std::string("\"registers\" is not an object of \"01\": \"23\" pairs");
+    std::set<std::size_t> named;
+    for (const auto& [key, value] : registers.items()) {
+        const auto span = std::find_if(std::begin(kRegisterSpans), std::end(kRegisterSpans), [&](const RegisterSpan& s) {
+            return std::any_of(s.registers.begin(), s.registers.end(), [&](std::size_t r) { return RegisterKey(r) == key; });
+        });
+        unsigned byte = 0;
+        char rest = 0;
+        if (span == std::end(kRegisterSpans))
+            return "register \"" + key + "\" is none of 01, 06, 07, 08, 09, 0A, 0E, 0F";
+        if (!value.is_string() || value.get<std::string>().size() != 2 ||
+            std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
+            return "register " + key + " is " + value.dump() + ", not two hex digits";
+        const std::size_t reg = std::stoul(key, nullptr, 16);
+        bytes.Bytes[reg] = static_cast<std::uint8_t>(byte);
+        named.insert(reg);
+    }
+    for (const RegisterSpan& span : kRegisterSpans) {
+        const auto present = std::count_if(span.registers.begin(), span.registers.end(),
+                                           [&](std::size_t r) { return named.count(r) > 0; });
+        if (present > 0 && present < static_cast<long>(span.registers.size()))
+            return "registers " + RegisterKey(span.registers[0]) + " and " + RegisterKey(span.registers[1]) +
+                   " go together (" + SettingName(span.field) + ")";
+        if (present > 0)
+            whole.insert(span.field);
+    }
     return std::nullopt;
 }
 
 }  // namespace
+
+const char* SettingName(Field field)
+{
+    for (const SettingInfo& info : kSettings)
+        if (info.field == field)
+            return info.name;
+    return "?";
+}
 
 std::string SettingNames()
 {
@@ -81,107 +162,109 @@ std::string SettingsHelp()
     return help;
 }
 
-std::optional<std::string> ApplySettings(TServoFields& fields, const std::vector<std::string>& settings)
+bool Gives(const std::vector<GivenValue>& given, Field field)
+{
+    return std::any_of(given.begin(), given.end(), [&](const GivenValue& value) { return value.field == field; });
+}
+
+std::optional<std::string> ParseSettings(const std::vector<std::string>& settings, std::vector<GivenValue>& given)
 {
     for (const std::string& setting : settings) {
         const auto equals = setting.find('=');
         if (equals == std::string::npos)
             return "\"" + setting + "\" is not NAME=VALUE";
-        const SettingInfo* info = Find(Lower(setting.substr(0, equals)));
+        const SettingInfo* info = Find(setting.substr(0, equals));
         if (!info)
             return "\"" + setting.substr(0, equals) + "\" is not a setting; use one of " + SettingNames();
-        if (auto problem = Apply(fields, *info, setting.substr(equals + 1)))
+        if (auto problem = Add(given, {info->field, setting.substr(equals + 1), std::nullopt, "--set"}))
             return problem;
     }
     return std::nullopt;
 }
 
-bool SetsSignal(const std::vector<std::string>& settings)
+std::optional<std::string> ValuesFromJson(const std::string& text, const std::string& where,
+                                          std::vector<GivenValue>& given)
 {
-    return std::any_of(settings.begin(), settings.end(),
-                       [](const std::string& setting) { return Lower(setting.substr(0, setting.find('='))) == "signal"; });
+    std::string twice;
+    const nlohmann::json document = ParseNotingTwice(text, twice);
+    if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
+        !document["values"].is_object())
+        return std::string("it is not JSON of the form {\"values\": {...}} that read --json prints");
+    if (!twice.empty())
+        return "\"" + twice + "\" stands twice";
+    for (const auto& [key, value] : document.items())
+        if (key != "values" && key != "registers")
+            return "\"" + key + "\" is neither \"values\" nor \"registers\"";
+
+    TServoConfig registers;
+    std::set<Field> byRegisters;
+    if (document.contains("registers"))
+        if (auto problem = ReadRegisters(document["registers"], registers, byRegisters))
+            return problem;
+    for (const auto& [name, value] : document["values"].items()) {
+        const SettingInfo* info = Find(name);
+        if (!info)
+            return "\"" + name + "\" is not a setting; use one of " + SettingNames();
+        const auto valueText = ValueText(value);
+        if (!valueText)
+            return name + " is " + value.dump() + ", not a number or a text";
+        GivenValue given1{info->field, *valueText, std::nullopt, where};
+        if (byRegisters.erase(info->field) > 0) {
+            // Both say it: they must agree, and then the registers are sent
+            // byte for byte, so that a copy is exact.
+            const auto lock = info->field == Field::Lock ? LockText(*valueText) : std::nullopt;
+            if (ShownValue(registers, info->field) != lock.value_or(*valueText))
+                return "values." + std::string(info->name) + " is " + *valueText + " but its registers hold " +
+                       ShownValue(registers, info->field) + "; remove \"registers\" to send the values, or make "
+                                                            "them agree";
+            given1.registers = registers;
+        }
+        if (auto problem = Add(given, std::move(given1)))
+            return problem;
+    }
+    for (Field field : byRegisters)
+        if (auto problem = Add(given, {field, ShownValue(registers, field), registers, where}))
+            return problem;
+    return std::nullopt;
 }
 
-TServoFields FieldsFromRecord(const TServoConfig& record)
+std::string ShownValue(const TServoConfig& record, Field field)
 {
     const TShownConfig shown = ShowConfig(record, kCliSeparator);
-    TServoFields fields;
-    fields.DeadBand = shown.DeadBand;
-    fields.LockIndex = shown.LockIndex;
-    fields.Lower = shown.Lower;
-    fields.Upper = shown.Upper;
-    fields.Neutral = shown.Neutral;
-    fields.Signal = std::to_string(record.NeutralSignal());
-    return fields;
-}
-
-std::vector<std::string> FieldProblems(const TServoFields& fields)
-{
-    const TFieldProblems problems = CheckFields(fields, kCliSeparator);
-    // What the window would store instead, built and shown by its own conversions.
-    TServoConfig built;
-    try {
-        built = BuildConfig(fields, kCliSeparator);
-    } catch (const ConversionError&) {
-        return {"deadband " + fields.DeadBand + " is out of range and cannot be stored at all"};
+    switch (field) {
+    case Field::DeadBand:
+        return shown.DeadBand;
+    case Field::Lock:
+        return shown.LockIndex == 1 ? "Y" : "N";
+    case Field::Lower:
+        return shown.Lower;
+    case Field::Upper:
+        return shown.Upper;
+    case Field::Neutral:
+        return shown.Neutral;
+    case Field::Signal:
+        return std::to_string(record.NeutralSignal());
     }
-    const TShownConfig shown = ShowConfig(built, kCliSeparator);
-    const std::string signal = std::to_string(built.NeutralSignal());
-    struct Checked {
-        const char* name;
-        FieldProblem problem;
-        const std::string& given;
-        const std::string& stored;
-    };
-    // The neutral position first: the limits are judged against it.
-    const Checked checked[] = {{"deadband", problems.DeadBand, fields.DeadBand, shown.DeadBand},
-                               {"neutral", problems.Neutral, fields.Neutral, shown.Neutral},
-                               {"upper", problems.Upper, fields.Upper, shown.Upper},
-                               {"lower", problems.Lower, fields.Lower, shown.Lower},
-                               {"signal", problems.Signal, fields.Signal, signal}};
-    std::vector<std::string> sentences;
-    for (const Checked& field : checked) {
-        const std::string head = std::string(field.name) + "=" + field.given;
-        switch (field.problem) {
-        case FieldProblem::None:
-            break;
-        case FieldProblem::NotANumber:
-            sentences.push_back(head + " is not a number (written with digits and a point); the window would store " +
-                                field.stored + " instead");
-            break;
-        case FieldProblem::Wraps:
-            sentences.push_back(head + " is beyond what its register holds and would be stored as " + field.stored);
-            break;
-        case FieldProblem::Moved:
-            sentences.push_back(head + " lies on the wrong side of the neutral position and would be stored as " +
-                                field.stored);
-            break;
-        }
-    }
-    return sentences;
+    return {};
 }
 
 std::string DescribeRecord(const TServoConfig& record, bool withSignal)
 {
-    const TShownConfig shown = ShowConfig(record, kCliSeparator);
     std::ostringstream text;
-    text << "dead band    " << shown.DeadBand << " us\n"
-         << "lock         " << (shown.LockIndex == 1 ? "Y" : "N") << "\n"
-         << "pulse upper  " << shown.Upper << " us\n"
-         << "pulse lower  " << shown.Lower << " us\n"
-         << "neutral      " << shown.Neutral << " us\n";
+    text << "dead band    " << ShownValue(record, Field::DeadBand) << " us\n"
+         << "lock         " << ShownValue(record, Field::Lock) << "\n"
+         << "pulse upper  " << ShownValue(record, Field::Upper) << " us\n"
+         << "pulse lower  " << ShownValue(record, Field::Lower) << " us\n"
+         << "neutral      " << ShownValue(record, Field::Neutral) << " us\n";
     if (withSignal)
         text << "signal       " << record.NeutralSignal() << " us\n";
     text << "registers   ";
     char hex[8];
-    for (std::size_t reg : kConfigRegisters) {
+    std::vector<std::size_t> registers(kConfigRegisters.begin(), kConfigRegisters.end());
+    if (withSignal)
+        registers.insert(registers.end(), {14, 15});
+    for (std::size_t reg : registers) {
         std::snprintf(hex, sizeof hex, " %02zX=%02X", reg, record.Bytes[reg]);
-        text << hex;
-    }
-    if (withSignal) {
-        std::snprintf(hex, sizeof hex, " 0E=%02X", record.Bytes[14]);
-        text << hex;
-        std::snprintf(hex, sizeof hex, " 0F=%02X", record.Bytes[15]);
         text << hex;
     }
     text << "\n";
@@ -190,53 +273,24 @@ std::string DescribeRecord(const TServoConfig& record, bool withSignal)
 
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
 {
-    const TShownConfig shown = ShowConfig(record, kCliSeparator);
     // The shown texts are plain decimal numbers; JSON reads them as numbers.
-    nlohmann::json values = {{"deadband", nlohmann::json::parse(shown.DeadBand)},
-                             {"lock", shown.LockIndex == 1 ? "Y" : "N"},
-                             {"upper", nlohmann::json::parse(shown.Upper)},
-                             {"lower", nlohmann::json::parse(shown.Lower)},
-                             {"neutral", nlohmann::json::parse(shown.Neutral)}};
-    if (withSignal)
-        values["signal"] = record.NeutralSignal();
+    nlohmann::json values = nlohmann::json::object();
+    for (const SettingInfo& info : kSettings) {
+        if (info.field == Field::Signal && !withSignal)
+            continue;
+        const std::string shown = ShownValue(record, info.field);
+        values[info.name] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+    }
     nlohmann::json registers = nlohmann::json::object();
-    char key[4];
     char value[4];
-    auto add = [&](std::size_t reg) {
-        std::snprintf(key, sizeof key, "%02zX", reg);
+    std::vector<std::size_t> listed(kConfigRegisters.begin(), kConfigRegisters.end());
+    if (withSignal)
+        listed.insert(listed.end(), {14, 15});
+    for (std::size_t reg : listed) {
         std::snprintf(value, sizeof value, "%02X", record.Bytes[reg]);
-        registers[key] = value;
-    };
-    for (std::size_t reg : kConfigRegisters)
-        add(reg);
-    if (withSignal) {
-        add(14);
-        add(15);
+        registers[RegisterKey(reg)] = value;
     }
     return {{"values", values}, {"registers", registers}};
-}
-
-std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields,
-                                          std::vector<std::string>* named)
-{
-    const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
-    if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
-        !document["values"].is_object())
-        return std::string("it is not JSON of the form {\"values\": {...}} that read --json prints");
-    for (const auto& [name, value] : document["values"].items()) {
-        const SettingInfo* info = Find(name);
-        if (!info)
-            return "\"" + name + "\" is not a setting; use one of " + SettingNames();
-        // A number is taken in the shortest text that gives it back.
-        const std::string given = value.is_string() ? value.get<std::string>() : value.dump();
-        if (!value.is_string() && !value.is_number())
-            return name + " is " + given + ", not a number or a text";
-        if (auto problem = Apply(fields, *info, given))
-            return problem;
-        if (named)
-            named->push_back(name);
-    }
-    return std::nullopt;
 }
 
 }  // namespace rvz::cli

@@ -1,9 +1,9 @@
 #pragma once
 // The servo's values on the command line: one table of settings drives the
-// --set names, the help text and the JSON keys. Values are read into the
-// window's six fields and turned into a record by the window's own
-// conversions (params/), with a point as the decimal separator whatever the
-// locale; no arithmetic of the command line's own.
+// --set names, the help text and the JSON keys. Values are turned into
+// register bits and back by the window's own conversions (params/), with a
+// point as the decimal separator whatever the locale; no arithmetic of the
+// command line's own.
 
 #include <optional>
 #include <string>
@@ -19,52 +19,55 @@ namespace rvz::cli {
 // Numbers on the command line and in JSON are read and written with a point.
 inline constexpr char kCliSeparator = '.';
 
-enum class Setting { DeadBand, Lock, Upper, Lower, Neutral, Signal };
-
 struct SettingInfo {
-    Setting setting;
+    Field field;
     const char* name;  // the --set name and the JSON key
     const char* help;
 };
 
 inline constexpr SettingInfo kSettings[] = {
-    {Setting::DeadBand, "deadband", "dead band in us, 0.4 to 13 in steps of 0.2"},
-    {Setting::Lock, "lock", "Y or N"},
-    {Setting::Upper, "upper", "upper pulse limit in us, the neutral position to 3264, in steps of 12.8"},
-    {Setting::Lower, "lower", "lower pulse limit in us, 0 to the neutral position, in steps of 12.8"},
-    {Setting::Neutral, "neutral", "neutral position in us, 960 to 2239"},
-    {Setting::Signal, "signal", "neutral signal in us, 0 to 65535; sent by init only"},
+    {Field::DeadBand, "deadband", "dead band in us, 0.4 to 13 in steps of 0.2"},
+    {Field::Lock, "lock", "Y or N"},
+    {Field::Upper, "upper", "upper pulse limit in us, the neutral position to 3264, in steps of 12.8"},
+    {Field::Lower, "lower", "lower pulse limit in us, 0 to the neutral position, in steps of 12.8"},
+    {Field::Neutral, "neutral", "neutral position in us, 960 to 2239"},
+    {Field::Signal, "signal", "neutral signal in us, 0 to 65535; sent by init only"},
 };
 
+const char* SettingName(Field field);
 // "deadband, lock, upper, lower, neutral, signal".
 std::string SettingNames();
 // One line per setting, for the help text.
 std::string SettingsHelp();
 
-// Applies NAME=VALUE settings to the fields. Returns why the first one
-// cannot be applied (not NAME=VALUE, an unknown name, a lock other than Y or
-// N), or nullopt.
-std::optional<std::string> ApplySettings(TServoFields& fields, const std::vector<std::string>& settings);
+// A value given for a setting: as text (--set, or a JSON value), or as the
+// bytes of the registers it occupies (JSON "registers").
+struct GivenValue {
+    Field field;
+    std::string text;  // "Y" or "N" for the lock
+    std::optional<TServoConfig> registers;
+    std::string where;  // "--set", or the file it came from
+};
 
-// Whether a setting was given.
-bool SetsSignal(const std::vector<std::string>& settings);
+// --set NAME=VALUE settings, in order. Why one cannot be taken (not
+// NAME=VALUE, an unknown name, a lock other than Y or N, a setting named
+// twice), or nullopt.
+std::optional<std::string> ParseSettings(const std::vector<std::string>& settings, std::vector<GivenValue>& given);
 
-// The fields a window shows after opening the record, and the neutral
-// signal from the record, which the window's field would keep.
-TServoFields FieldsFromRecord(const TServoConfig& record);
+// The values and registers of JSON as read --json prints it. Why it cannot
+// be taken (not such JSON, a key named twice or unknown, a value that is
+// neither a number nor a text, values and registers that disagree), or
+// nullopt. A number with a zero fraction counts as the whole number.
+std::optional<std::string> ValuesFromJson(const std::string& text, const std::string& where,
+                                          std::vector<GivenValue>& given);
 
-// One sentence for each value that would not be stored as given, naming
-// the setting and what it would become; empty when every value is kept.
-std::vector<std::string> FieldProblems(const TServoFields& fields);
+bool Gives(const std::vector<GivenValue>& given, Field field);
 
 // The record as the window shows it, then its registers in hex.
 std::string DescribeRecord(const TServoConfig& record, bool withSignal);
 // {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
-// The values of what RecordJson printed (registers are not read), into the
-// fields; why they cannot be taken, or nullopt. named, when given, gets the
-// settings the text names.
-std::optional<std::string> FieldsFromJson(const std::string& text, TServoFields& fields,
-                                          std::vector<std::string>* named = nullptr);
+// A value of the record as the window shows it ("Y" or "N" for the lock).
+std::string ShownValue(const TServoConfig& record, Field field);
 
 }  // namespace rvz::cli

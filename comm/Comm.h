@@ -136,6 +136,10 @@ public:
     bool LinkVerified() const { return m_linkVerified; }
     // Why the last operation failed; None after one that succeeded.
     LinkFailure LastFailure() const { return m_lastFailure; }
+    // The open session's adapter has identified itself as a servo adapter
+    // (see IdentifyAdapter); forgotten when the session closes.
+    bool Identified() const { return m_adapterHandle != kNullHandle && m_identified; }
+    void NoteIdentified() { m_identified = true; }
 
 private:
     // Writes a command for which replySize bytes are due (0: none).
@@ -163,6 +167,7 @@ private:
     BridgeHandle m_adapterHandle = kNullHandle;
     bool m_linkVerified = true;
     bool m_rejected = false;
+    bool m_identified = false;
     // Set when an exchange went wrong; the next write settles the link first.
     bool m_unsettled = false;
     LinkTime m_lastTraffic{0};  // when the last command went out or byte came in

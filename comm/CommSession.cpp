@@ -72,6 +72,7 @@ void TComm::Release()
     m_adapterHandle = kNullHandle;
     // Whatever the servo last said, or still owes, belongs to the closed session.
     m_linkVerified = false;
+    m_identified = false;
     m_unsettled = false;
     m_ledger.Clear();
     m_quiet.Reset();
@@ -98,7 +99,6 @@ ReplyLedger::Arrival TComm::Account(std::size_t received)
 {
     const LinkTime now = m_clock.Now();
     m_lastTraffic = now;
-    m_ledger.Expire(now);
     const ReplyLedger::Arrival arrival = m_ledger.Receive(received, now);
     if (arrival.lateness && *arrival.lateness > LinkTime{kAdapterTimeoutMs})
         m_quiet.ReplyCameLate(*arrival.lateness);
@@ -142,17 +142,24 @@ bool TComm::Drain(bool untilNothingOwed, bool interruptible)
 {
     const LinkTime start = m_clock.Now();
     std::array<std::uint8_t, 64> stray{};
+    // Silence is known only from a read that found nothing: a reply that came
+    // while nobody read (the link idle, or a flush that missed it) still
+    // waits in the adapter's buffer, however long ago it came.
+    bool foundEmpty = false;
     // The reads are bounded too, for a layer whose reads take no time.
     for (int reads = 0;; ++reads) {
         const LinkTime now = m_clock.Now();
-        m_ledger.Expire(now);
+        // A reply runs out of time only once a read has found the buffer
+        // empty: bytes that came in time may still wait there unread.
+        if (foundEmpty)
+            m_ledger.Expire(now);
         // A reply still owed is waited for the quiet period after its
         // command, or to the bound when asked to wait for everything owed;
         // then the link must have been silent for the base quiet period.
         const LinkTime waitFor = untilNothingOwed ? kLateReplyLimit : m_quiet.Current();
         const LinkTime owedUntil = m_ledger.NewestSentAt().value_or(start - waitFor) + waitFor;
         const LinkTime silent = now - m_lastTraffic;
-        if (silent >= kQuietPeriod && owedUntil <= now)
+        if (foundEmpty && silent >= kQuietPeriod && owedUntil <= now)
             break;
         if (now - std::max(start, owedUntil) >= kQuietPeriod + kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
@@ -162,6 +169,7 @@ bool TComm::Drain(bool untilNothingOwed, bool interruptible)
         const BridgeStatus status = m_bridge.Read(m_adapterHandle, stray, &received);
         if (status != kBridgeSuccess)
             return Fail(FailureOfStatus(status));
+        foundEmpty = received == 0;
         if (received > 0) {
             // Bytes beyond every reply owed came later than the bound: the
             // servo answers that late, so the quiet period covers it from now.
@@ -206,7 +214,6 @@ bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
     const BridgeStatus status = m_bridge.Write(m_adapterHandle, command, &written);
     m_lastTraffic = m_clock.Now();
     // Even a write that failed may have reached the servo in part, and be answered.
-    m_ledger.Expire(m_lastTraffic);
     m_ledger.Expect(m_lastTraffic, replySize);
     if (status != kBridgeSuccess)
         return ReplyFailed(FailureOfStatus(status));

@@ -34,7 +34,8 @@ public:
     // Bytes came in at `at`; they go to the oldest replies first.
     Arrival Receive(std::size_t bytes, LinkTime at);
 
-    // Drops the replies whose time ran out by now.
+    // Drops the replies whose time ran out by now. Only for a link just
+    // read empty: a reply that came in time may wait in a buffer unread.
     void Expire(LinkTime now);
     bool Empty() const { return m_owed.empty(); }
     // When the command of the newest reply owed went out; none when nothing is owed.

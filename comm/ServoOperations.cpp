@@ -26,14 +26,57 @@ AdapterIdentity AskIdentity(TComm& comm, IdentificationBytes& identification)
 AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
 {
     AdapterIdentity identity = AskIdentity(comm, identification);
+    // A device pulled out while it was asked is neither asked again nor
+    // rejected: the count has closed its session.
+    const auto gone = [&] { return identity != AdapterIdentity::Ours && !comm.OpenAdapter(); };
+    if (gone())
+        return identity;
     // A reply that a program which ended left on its way may have come with
     // the identification: it is asked once more on a quiet link before a
     // device is called a wrong one.
     if (identity != AdapterIdentity::Ours && comm.QuietenLink())
         identity = AskIdentity(comm, identification);
-    if (identity != AdapterIdentity::Ours)
+    if (gone())
+        return identity;
+    if (identity == AdapterIdentity::Ours)
+        comm.NoteIdentified();
+    else
         comm.RejectAdapter();
     return identity;
+}
+
+Connection Connect(TComm& comm, bool probeServo)
+{
+    Connection connection;
+    if (!comm.OpenAdapter()) {
+        connection.failure = comm.LastFailure();
+        return connection;
+    }
+    if (!comm.Identified()) {
+        IdentificationBytes identification{};
+        const AdapterIdentity identity = IdentifyAdapter(comm, identification);
+        if (identity != AdapterIdentity::NoAnswer)
+            connection.identification = identification;
+        if (identity != AdapterIdentity::Ours) {
+            connection.failure = identity == AdapterIdentity::OtherKind ? LinkFailure::NotOurs : comm.LastFailure();
+            // An adapter pulled out while it was asked is no adapter, not a wrong one.
+            const bool gone = connection.failure == LinkFailure::AdapterGone ||
+                              connection.failure == LinkFailure::NoAdapter;
+            connection.stage = identity == AdapterIdentity::OtherKind ? LinkStage::NotOurs
+                               : gone                                 ? LinkStage::NoSession
+                                                                      : LinkStage::NoAnswer;
+            return connection;
+        }
+    }
+    connection.stage = LinkStage::Identified;
+    if (!probeServo)
+        return connection;
+    if (!WithAttempts(comm, [&] { return comm.ProbeServo(); })) {
+        connection.failure = comm.LastFailure();
+        return connection;
+    }
+    connection.stage = LinkStage::ServoAnswers;
+    return connection;
 }
 
 OperationResult ReadConfig(TComm& comm, RegisterRecord& record)

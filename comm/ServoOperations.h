@@ -7,12 +7,40 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "Attempts.h"
 #include "Comm.h"
 
 namespace rvz {
+
+// How often the window polls the adapter, and a batch waits between looks.
+inline constexpr LinkTime kPollInterval{300};
+
+// The link as far as Connect brought it up.
+enum class LinkStage {
+    NoSession,     // no adapter, or it cannot be opened (the failure says why)
+    NotOurs,       // the device does not identify itself as a servo adapter
+    NoAnswer,      // the device does not answer its identification
+    Identified,    // a servo adapter; the servo was not asked, or did not answer
+    ServoAnswers,  // and the servo answers the probe
+};
+
+struct Connection {
+    LinkStage stage = LinkStage::NoSession;
+    LinkFailure failure = LinkFailure::None;  // why it went no further
+    // The identification, once one came (also from a device not ours).
+    std::optional<IdentificationBytes> identification;
+    bool Identified() const { return stage >= LinkStage::Identified; }
+};
+
+// Brings the link up as far as it goes, as the window's poll does: counts
+// and opens, identifies a session not identified before (see
+// IdentifyAdapter), and with probeServo asks whether a servo answers (with
+// the attempts of every operation). A session already open and identified
+// is only counted, so a poll costs one library call.
+Connection Connect(TComm& comm, bool probeServo);
 
 // The parameter record as the protocol moves it: register i is byte i.
 using RegisterRecord = std::array<std::uint8_t, protocol::kRegisterCount>;

@@ -72,6 +72,9 @@ constexpr std::int64_t kSignalMax = 0xFFFF;
 
 bool InRange(std::int64_t value, std::int64_t highest) { return value >= 0 && value <= highest; }
 
+// The exact neutral code, without the 32-bit product that BuildConfig forms.
+std::int64_t ExactNeutralCode(std::int32_t neutral) { return RoundHalfEvenDiv(1792 * (std::int64_t{neutral} - kNeutralBase), 280); }
+
 FieldProblem LimitProblem(std::string_view text, bool moved)
 {
     const auto value = ParseInteger(text);
@@ -83,6 +86,75 @@ FieldProblem LimitProblem(std::string_view text, bool moved)
 }
 
 }  // namespace
+
+bool StoreField(TServoConfig& record, Field field, std::string_view text, char decimalSeparator)
+{
+    if (field == Field::DeadBand) {
+        const auto deadBand = ParseDecimal(text, decimalSeparator);
+        const auto code = deadBand ? RoundAffine(*deadBand, kDeadBandFactor, kDeadBandOffset) : std::nullopt;
+        if (!code || !InRange(*code, kDeadBandCodeMax))
+            return false;
+        record.Bytes[1] = static_cast<std::uint8_t>((record.Bytes[1] & ~kDeadBandCodeMax) | *code);
+        return true;
+    }
+    const auto value = ParseInteger(text);
+    if (!value)
+        return false;
+    switch (field) {
+    case Field::Lock:
+        if (*value != 0 && *value != 1)
+            return false;
+        record.Bytes[6] = static_cast<std::uint8_t>((record.Bytes[6] & ~1) | *value);
+        return true;
+    case Field::Lower:
+    case Field::Upper: {
+        const std::int64_t code = LimitCode(*value);
+        if (!InRange(code, kLimitCodeMax))
+            return false;
+        record.Bytes[field == Field::Lower ? 7 : 8] = static_cast<std::uint8_t>(code);
+        return true;
+    }
+    case Field::Neutral: {
+        const std::int64_t code = ExactNeutralCode(*value);
+        if (!InRange(code, kNeutralCodeMax))
+            return false;
+        record.Bytes[9] = static_cast<std::uint8_t>(code & 0xFF);
+        record.Bytes[10] = static_cast<std::uint8_t>((record.Bytes[10] & ~0x1F) | (code >> 8));
+        return true;
+    }
+    case Field::Signal:
+        if (!InRange(*value, kSignalMax))
+            return false;
+        record.SetNeutralSignal(static_cast<std::uint64_t>(*value));
+        return true;
+    case Field::DeadBand:
+        break;
+    }
+    return false;
+}
+
+void CopyField(TServoConfig& to, const TServoConfig& from, Field field)
+{
+    auto copy = [&](std::size_t byte, std::uint8_t mask) {
+        to.Bytes[byte] = static_cast<std::uint8_t>((to.Bytes[byte] & ~mask) | (from.Bytes[byte] & mask));
+    };
+    switch (field) {
+    case Field::DeadBand:
+        return copy(1, kDeadBandCodeMax);
+    case Field::Lock:
+        return copy(6, 0x01);
+    case Field::Lower:
+        return copy(7, 0xFF);
+    case Field::Upper:
+        return copy(8, 0xFF);
+    case Field::Neutral:
+        copy(9, 0xFF);
+        return copy(10, 0x1F);
+    case Field::Signal:
+        copy(14, 0xFF);
+        return copy(15, 0xFF);
+    }
+}
 
 TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
 {
@@ -99,8 +171,7 @@ TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
     if (const auto neutral = ParseInteger(fields.Neutral); !neutral) {
         problems.Neutral = FieldProblem::NotANumber;
     } else {
-        // The exact code, without the 32-bit product that the record is built with.
-        const std::int64_t code = RoundHalfEvenDiv(1792 * (std::int64_t{*neutral} - kNeutralBase), 280);
+        const std::int64_t code = ExactNeutralCode(*neutral);
         problems.Neutral = InRange(code, kNeutralCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
     }
     if (const auto signal = ParseInteger(fields.Signal); !signal)

@@ -41,7 +41,6 @@ namespace {
 constexpr int kClientWidth = 577;
 constexpr int kClientHeight = 332;
 const QColor kBackground(222, 222, 222);
-constexpr int kPollIntervalMs = 300;
 
 std::string FieldText(const QLineEdit* field) { return field->text().toStdString(); }
 
@@ -86,7 +85,7 @@ TServoForm::TServoForm(TServoFormServices services)
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName("Timer1");
-    m_timer1->setInterval(kPollIntervalMs);
+    m_timer1->setInterval(static_cast<int>(kPollInterval.count()));
     Own(m_timer1);
 
     ConnectHandlers();
@@ -371,17 +370,13 @@ void TServoForm::FormClose()
 
 void TServoForm::Timer1Timer()
 {
-    const bool linked = m_comm.OpenAdapter();
-    if (linked == m_lastLinked)
+    // A session open and identified is only counted; a new one is
+    // identified, and a device that is not ours is released and left alone
+    // until it goes away.
+    const bool ours = Connect(m_comm, false).Identified();
+    if (ours == m_lastLinked)
         return;
-    m_lastLinked = linked;
-
-    IdentificationBytes identification{};
-    const bool ours = linked && IdentifyAdapter(m_comm, identification) == AdapterIdentity::Ours;
-    // A device that is not ours has been released; the poll finds no
-    // session until it goes away.
-    if (linked && !ours)
-        m_lastLinked = false;
+    m_lastLinked = ours;
     EnableAdapterButtons(ours);
 }
 

@@ -113,7 +113,7 @@ BridgeStatus SimulatedAdapter::FlushBuffers(BridgeHandle handle, std::uint8_t, s
 {
     if (!IsLive(handle))
         return kInvalidHandle;
-    if (flushReceive != 0)
+    if (flushReceive != 0 && !m_flushLeavesBytes)
         DropArrived();
     return kBridgeSuccess;
 }

@@ -48,6 +48,9 @@ public:
     void LoseReplies(int count) { m_repliesToLose = count; }
     // The next count replies of the servo come without their last byte.
     void CutReplies(int count) { m_repliesToCut = count; }
+    // A flush that comes back at once without emptying the receive buffer,
+    // as a USB read that times out before the host has the bytes does.
+    void SetFlushLeavesBytes(bool leaves) { m_flushLeavesBytes = leaves; }
     // The adapter is pulled out as the count-th command from now arrives;
     // that command is lost. 0 for never.
     void UnplugAtCommand(int count) { m_commandsToUnplug = count; }
@@ -115,6 +118,7 @@ private:
     bool m_pluggedIn;
     bool m_servoSilent = false;
     bool m_identifyAtOnce = false;
+    bool m_flushLeavesBytes = false;
     int m_repliesToDrop = 0;
     int m_repliesToLose = 0;
     int m_repliesToCut = 0;

@@ -25,19 +25,25 @@ namespace {
 class TestServices final : public CliServices {
 public:
     SimulatedAdapter sim{true};
+    // The session's waits pass in virtual time; the simulated servo answers at once.
+    ManualLinkClock clock;
     std::function<void()> onPause;  // what happens at the bench while the batch waits
     int pauses = 0;
     int programmed = 0;
+    int signal = 0;
 
     UsbBridge& Bridge(bool) override { return sim; }
     UsbHost* Usb(bool) override { return nullptr; }
-    void Pause(std::chrono::milliseconds) override
+    LinkClock& Clock() override { return clock; }
+    void Pause(std::chrono::milliseconds duration) override
     {
+        clock.SleepFor(duration);
         if (onPause)
             onPause();
         ++pauses;
     }
-    bool Interrupted() override { return pauses > 50; }  // a batch that never ends is stopped
+    // A batch that never ends is stopped as by Ctrl+C.
+    int StopSignal() override { return pauses > 50 ? 2 : signal; }
     void ServoProgrammed() override { ++programmed; }
     std::string Now() override { return "2026-12-08T10:00:00Z"; }
 };
@@ -57,6 +63,7 @@ protected:
     std::ostringstream out;
     std::ostringstream err;
     test::TempDir temp{"rvz-cli-"};
+    int replaced = 0;  // servos the bench has swapped
 };
 
 TEST_F(CliTest, ReadPrintsTheWindowsValuesAndRegisters)
@@ -108,8 +115,12 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
         AdapterCase{"DetectWithoutServo", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"detect"}, kExitNoServo,
                     "no servo answers"},
         AdapterCase{"DetectsAll", [](SimulatedAdapter&) {}, {"detect"}, kExitOk, "a servo answers"},
-        AdapterCase{"SilentServoFailsTheRead", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"read"},
-                    kExitFailed, "the read failed after 3 attempts: no reply came back in time"},
+        AdapterCase{"SilentServoIsNoServo", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"read"},
+                    kExitNoServo, "no servo answers after 3 attempts (no reply came back in time)"},
+        AdapterCase{"PulledOutWhileIdentified", [](SimulatedAdapter& s) { s.UnplugAtCommand(1); }, {"detect"},
+                    kExitNoAdapter, "the adapter went away"},
+        AdapterCase{"FileCheckedBeforeTheAdapter", [](SimulatedAdapter& s) { s.Unplug(); },
+                    {"write", "no-such.svo"}, kExitFileError, "\"no-such.svo\": "},
         AdapterCase{"UnknownSetting", [](SimulatedAdapter&) {}, {"write", "--set", "speed=3"}, kExitBadArguments,
                     "\"speed\" is not a setting; use one of deadband, lock, upper, lower, neutral, signal"},
         AdapterCase{"MissingFile", [](SimulatedAdapter&) {}, {"show", "no-such-folder/such.svo"}, kExitFileError,
@@ -164,7 +175,14 @@ INSTANTIATE_TEST_SUITE_P(Cli, RefusedValueTest, ::testing::Values(
     RefusedCase{"Fraction", {"--set", "neutral=1500.5"}, "neutral=1500.5 is not a number"},
     RefusedCase{"FullWidth", {"--set", "neutral=\xEF\xBC\x91\xEF\xBC\x95\xEF\xBC\x90\xEF\xBC\x90"}, "is not a number"},
     RefusedCase{"Longer Than A Double", {"--set", "lower=" + std::string(400, '9')}, "is not a number"},
-    RefusedCase{"LimitBeyondNeutral", {"--set", "lower=1600"}, "lower=1600 lies on the wrong side of the neutral position and would be stored as 1498"}),
+    RefusedCase{"LimitBeyondNeutral", {"--set", "lower=1600"}, "lower=1600 would be stored as 1600, above the neutral position 1500"},
+    RefusedCase{"LimitsJudgedAsStored", {"--set", "neutral=2239", "--set", "lower=2239", "--set", "upper=2239"},
+                "lower=2239 would be stored as 2240, above the neutral position 2239"},
+    RefusedCase{"UpperStoredBelowNeutral", {"--set", "neutral=1501", "--set", "upper=1502", "--set", "lower=1500"},
+                "upper=1502 would be stored as 1498, below the neutral position 1501"},
+    RefusedCase{"NeutralBelowTheLimitHeld", {"--set", "neutral=990"},
+                "the neutral position would be stored as 990, below the lower limit 998 already held; give --set lower too"},
+    RefusedCase{"GivenTwice", {"--set", "neutral=1500", "--set", "NEUTRAL=1510"}, "neutral is given twice in --set"}),
     [](const auto& row) {
         std::string name = row.param.name;
         name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
@@ -247,28 +265,26 @@ TEST_F(CliTest, MakeShowAndInitShareTheWindowsRecord)
 
 TEST_F(CliTest, BatchProgramsServoAfterServoAndLogsEach)
 {
-    // The bench: a programmed servo is pulled out at the next pause, and the
-    // next one plugged in at the pause after; the second keeps register 9.
-    bool unplugged = false;
+    // The bench: a programmed servo is pulled out with its adapter at the
+    // next pause, and the adapter plugged in with the next servo at the
+    // pause after; the second servo keeps register 9.
     services.onPause = [&] {
-        if (services.programmed > 0 && !unplugged && !services.sim.IsPluggedIn())
-            return;
-        if (!unplugged && services.programmed > 0) {
-            services.sim.SetServoSilent(true);
-            unplugged = true;
-        } else if (unplugged) {
+        if (services.programmed > replaced && services.sim.IsPluggedIn()) {
+            services.sim.Unplug();
+        } else if (!services.sim.IsPluggedIn()) {
             services.sim.ReplaceServo();
-            if (services.programmed == 1)
-                services.sim.KeepOldValueOf(9);
-            unplugged = false;
+            services.sim.KeepOldValueOf(++replaced == 1 ? 9 : -1);
+            services.sim.Plug();
         }
     };
     const std::string log = File("bench.jsonl");
     EXPECT_EQ(Run({"batch", "--set", "neutral=1520", "--verify", "--count", "3", "--log", log}), kExitFailed);
     EXPECT_EQ(out.str().substr(0, 30), "servo 1: written and verified\n");
-    EXPECT_NE(out.str().find("servo 2: failed (the servo kept other values (register 09"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("servo 2: failed (written, but the servo kept other values (register 09"),
+              std::string::npos) << out.str();
     EXPECT_NE(out.str().find("servo 3: written and verified\ndone: 2, failed: 1\n"), std::string::npos) << out.str();
-    EXPECT_EQ(services.programmed, 3);
+    EXPECT_EQ(services.programmed, 2) << "the last servo is not waited on to go";
+    EXPECT_NE(err.str().find("unplug the adapter with servo 2"), std::string::npos) << err.str();
 
     std::ifstream lines(log);
     std::vector<nlohmann::json> entries;
@@ -278,6 +294,7 @@ TEST_F(CliTest, BatchProgramsServoAfterServoAndLogsEach)
     EXPECT_EQ(entries[1]["result"], "failed");
     EXPECT_EQ(entries[2]["servo"], 3);
     EXPECT_EQ(entries[0]["values"]["neutral"], 1520);
+    EXPECT_EQ(entries[0]["before"]["values"]["neutral"], 1500);
     EXPECT_EQ(entries[0]["time"], "2026-12-08T10:00:00Z");
 }
 

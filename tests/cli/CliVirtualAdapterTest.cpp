@@ -25,7 +25,7 @@ public:
     UsbBridge& Bridge(bool) override { return bridge; }
     UsbHost* Usb(bool) override { return &usb; }
     void Pause(std::chrono::milliseconds) override {}
-    bool Interrupted() override { return false; }
+    int StopSignal() override { return 0; }
     std::string Now() override { return "now"; }
 };
 

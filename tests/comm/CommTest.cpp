@@ -416,6 +416,8 @@ TEST_F(CommTest, BlockOfZerosHasZeroCrcAndNoProbe)
     OpenSession();
     LoseLink();
     const Bytes block(17, 0);
+    // The reply answers the block: the look for stray bytes first finds none.
+    bridge.repliesFollowCommands = true;
     bridge.readResults.push_back({kBridgeSuccess, {0x02, 0x02, 0x00, 0x00, 0x00}});
     EXPECT_TRUE(comm.WriteBlock(block));
     Bytes expected{0x22, 0x40};
@@ -467,6 +469,7 @@ TEST_F(CommTest, IdentifyCopiesBytesWithoutTouchingLink)
     Bytes reply{0x02, 0x02};
     for (std::uint8_t i = 0; i < 22; ++i)
         reply.push_back(static_cast<std::uint8_t>(0x80 + i));
+    bridge.repliesFollowCommands = true;
     bridge.readResults.push_back({kBridgeSuccess, reply});
     std::array<std::uint8_t, 22> id{};
     EXPECT_TRUE(comm.QueryAdapterInfo(id));

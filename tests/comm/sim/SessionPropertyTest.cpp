@@ -37,6 +37,7 @@ struct Faults {
     LinkTime jitter{0};
     bool silent = false;
     bool identifyAtOnce = false;  // the adapter's own answer, ahead of the servo's
+    bool flushLeavesBytes = false;
     int dropped = 0;  // commands lost on the way to the servo
     int lost = 0;     // replies lost on the way back
     int cut = 0;      // replies without their last byte
@@ -48,7 +49,7 @@ struct Faults {
     {
         std::ostringstream text;
         text << "pause " << pause.count() << " ms, delay " << delay.count() << "+" << jitter.count() << " ms"
-             << (silent ? ", silent" : "") << (identifyAtOnce ? ", identification at once" : "") << ", dropped " << dropped << ", lost " << lost << ", cut " << cut
+             << (silent ? ", silent" : "") << (identifyAtOnce ? ", identification at once" : "") << (flushLeavesBytes ? ", flush leaves bytes" : "") << ", dropped " << dropped << ", lost " << lost << ", cut " << cut
              << ", unplug at " << unplugAt << ", interrupt at " << interruptAt << (restart ? ", restart" : "");
         return text.str();
     }
@@ -109,7 +110,8 @@ private:
     Faults DrawFaults()
     {
         Faults faults;
-        faults.pause = LinkTime{Chance(0.5) ? 0 : Between(0, 400)};
+        // Now and then the user comes back only after the replies owed ran out of time.
+        faults.pause = LinkTime{Chance(0.5) ? 0 : Chance(0.9) ? Between(0, 400) : Between(1500, 5000)};
         // Most replies in time; many just past the old fixed quiet period;
         // some up to a second late.
         const int band = Between(0, 99);
@@ -118,6 +120,7 @@ private:
         faults.jitter = LinkTime{Chance(0.3) ? Between(0, 250) : 0};
         faults.silent = Chance(0.04);
         faults.identifyAtOnce = Chance(0.7);
+        faults.flushLeavesBytes = Chance(0.3);
         faults.dropped = Chance(0.05) ? Between(1, 2) : 0;
         faults.lost = Chance(0.05) ? Between(1, 2) : 0;
         faults.cut = Chance(0.05) ? 1 : 0;
@@ -141,6 +144,7 @@ private:
         m_sim.SetReplyDelay(faults.delay, faults.jitter);
         m_sim.SetServoSilent(faults.silent);
         m_sim.SetIdentificationAtOnce(faults.identifyAtOnce);
+        m_sim.SetFlushLeavesBytes(faults.flushLeavesBytes);
         m_sim.DropReplies(faults.dropped);
         m_sim.LoseReplies(faults.lost);
         m_sim.CutReplies(faults.cut);

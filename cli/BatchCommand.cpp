@@ -1,0 +1,130 @@
+// batch: programs servo after servo. Each servo is plugged in with its
+// adapter, read, written (and verified), logged, and unplugged with its
+// adapter; a servo counts as replaced only when the adapter has gone and
+// come back, never because a probe went unanswered.
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "OutputFiles.h"
+#include "RecordInput.h"
+#include "Sending.h"
+
+namespace rvz::cli {
+
+namespace {
+
+// One servo's part of the batch: its log line, and the line for standard output.
+struct ServoResult {
+    bool ok = false;
+    nlohmann::json log;
+    std::string line;
+};
+
+ServoResult Fails(ServoResult result, const std::string& error)
+{
+    result.log["result"] = "failed";
+    result.log["error"] = error;
+    result.line += "failed (" + error + ")";
+    return result;
+}
+
+// Reads, builds, sends and verifies one servo; logs only what was read or written.
+ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest& request)
+{
+    ServoResult result;
+    result.log = {{"time", run.services.Now()}, {"servo", servo}};
+    result.line = "servo " + std::to_string(servo) + ": ";
+    TServoConfig before;
+    if (auto failure = ReadServo(comm, before))
+        return Fails(std::move(result), failure->message);
+    result.log["before"] = RecordJson(before, false);
+    TServoConfig record;
+    if (auto failure = BuildRecord(run, request.file.value_or(before), request.given, record))
+        return Fails(std::move(result), failure->message + " (nothing was sent)");
+    const SendOutcome outcome = SendRecord(run, comm, before, record, false);
+    if (outcome.code != kExitOk && outcome.code != run.Stopped())
+        return Fails(std::move(result), outcome.message);
+    const nlohmann::json written = RecordJson(record, false);
+    result.log["values"] = written["values"];
+    result.log["registers"] = written["registers"];
+    result.log["result"] = run.options.verify && outcome.code == kExitOk ? "written and verified" : "written";
+    result.line += result.log["result"].get<std::string>();
+    result.ok = true;
+    return result;
+}
+
+// Polls until condition holds; false when a signal came first.
+template <typename Condition>
+bool WaitUntil(RunContext& run, Condition&& condition)
+{
+    while (run.Stopped() == 0) {
+        if (condition())
+            return true;
+        run.services.Pause(kPollInterval);
+    }
+    return false;
+}
+
+}  // namespace
+
+int RunBatch(RunContext& run)
+{
+    const Options& options = run.options;
+    if (options.file.empty() && options.settings.empty())
+        return run.Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
+    if (options.log && options.log->empty())
+        return run.Fail({kExitBadArguments, "--log needs a file name"});
+    RecordRequest request;
+    if (auto failure = ReadRequest(run, false, request))
+        return run.Fail(*failure);
+    // A parameter file gives every servo the same record, checked before the first.
+    if (request.file) {
+        TServoConfig record;
+        if (auto failure = BuildRecord(run, *request.file, request.given, record))
+            return run.Fail(*failure);
+    }
+    std::ofstream log;
+    if (options.log)
+        if (auto refused = OpenTextOutput(*options.log, OutputMode::Append, log))
+            return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
+
+    const auto comm = run.OpenSession();
+    int done = 0;
+    int failed = 0;
+    auto tally = [&] { return "done: " + std::to_string(done) + ", failed: " + std::to_string(failed) + "\n"; };
+    for (int servo = 1; options.count <= 0 || servo <= options.count; ++servo) {
+        run.Instruct("waiting for servo " + std::to_string(servo) + ": plug it in with its adapter (Ctrl+C ends the batch)");
+        if (!WaitUntil(run, [&] { return Connect(*comm, true).stage == LinkStage::ServoAnswers; }))
+            break;
+        const ServoResult result = Program(run, *comm, servo, request);
+        (result.ok ? done : failed) += 1;
+        // The log line first: a servo programmed is never without it.
+        if (log.is_open()) {
+            log << result.log.dump() << "\n";
+            log.flush();
+            if (!log) {
+                run.Emit(tally());
+                return run.Fail({kExitFileError, "the log \"" + *options.log + "\" could not be written; the batch "
+                                                 "stopped after servo " + std::to_string(servo)});
+            }
+        }
+        if (!run.Emit(result.line + "\n"))
+            return kExitFileError;
+        if (run.Stopped() != 0 || servo == options.count)
+            break;
+        run.services.ServoProgrammed();
+        run.Instruct("unplug the adapter with servo " + std::to_string(servo));
+        if (!WaitUntil(run, [&] { return !comm->OpenAdapter(); }))
+            break;
+    }
+    if (!run.Emit(tally()))
+        return kExitFileError;
+    if (const int stopped = run.Stopped())
+        return stopped;
+    return failed > 0 ? kExitFailed : kExitOk;
+}
+
+}  // namespace rvz::cli

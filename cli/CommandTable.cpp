@@ -1,0 +1,145 @@
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+
+#include "Commands.h"
+#include "ServoValues.h"
+
+namespace rvz::cli {
+
+namespace {
+
+// A path option: unset unless given, so that '' is told from nothing.
+CLI::Option* AddPath(CLI::App& command, const std::string& names, std::optional<std::string>& path,
+                     const std::string& help)
+{
+    return command.add_option_function<std::string>(names, [&path](const std::string& value) { path = value; }, help)
+        ->option_text("FILE");
+}
+
+void AddJson(CLI::App& command, Options& options) { command.add_flag("--json", options.json, "print JSON"); }
+
+void AddForce(CLI::App& command, Options& options, const char* what)
+{
+    command.add_flag("--force", options.force, what);
+}
+
+void AddRecordInput(CLI::App& command, Options& options, bool withFile)
+{
+    if (withFile) {
+        command.add_option("file", options.file,
+                           "a parameter file (.svo) to start from, or - for standard input; without one, the "
+                           "values the servo holds are the start");
+        command.add_flag("--json", options.jsonInput, "the file holds JSON as read --json prints");
+    }
+    command.add_option("--set", options.settings, "NAME=VALUE, once per setting (see the settings below)")
+        ->allow_extra_args(false);
+    command.add_flag("--lenient", options.lenient,
+                     "take values as the window does (a default for a non-number, wrapped or moved values) with "
+                     "a warning, instead of refusing them");
+}
+
+void AddSending(CLI::App& command, Options& options)
+{
+    AddRecordInput(command, options, true);
+    AddPath(command, "--backup", options.backup,
+            "first save what the servo holds to this new parameter file, so that 'write FILE' undoes the change");
+    AddForce(command, options, "let --backup replace an existing file");
+    command.add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
+}
+
+void DetectOptions(CLI::App& command, Options& options) { AddJson(command, options); }
+
+void ReadOptions(CLI::App& command, Options& options)
+{
+    AddPath(command, "-o,--output", options.output, "also save it to a parameter file (- for standard output)");
+    AddForce(command, options, "let -o overwrite a file that is not a parameter file");
+    AddJson(command, options);
+}
+
+void ShowOptions(CLI::App& command, Options& options)
+{
+    command.add_option("file", options.file, "the parameter file, or - for standard input")->required();
+    AddJson(command, options);
+}
+
+void MakeOptions(CLI::App& command, Options& options)
+{
+    AddRecordInput(command, options, false);
+    AddPath(command, "-o,--output", options.output, "the parameter file to write (- for standard output)")->required();
+    AddForce(command, options, "let -o overwrite a file that is not a parameter file");
+}
+
+void BatchOptions(CLI::App& command, Options& options)
+{
+    AddRecordInput(command, options, true);
+    command.add_flag("--verify", options.verify, "verify each servo");
+    command.add_option("--count", options.count, "stop after N servos (default: until Ctrl+C)")
+        ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
+    AddPath(command, "--log", options.log,
+            "append one JSON line per servo to FILE, with the values written and those it held before");
+}
+
+void DoctorOptions(CLI::App& command, Options& options)
+{
+    AddPath(command, "--report", options.report, "write a report for the developers to FILE (- for standard output)");
+    AddJson(command, options);
+}
+
+const CommandSpec kCommandTable[] = {
+    {"detect", "poll once as the window does and say what is attached", "rivivev-uvezi-cli detect", DetectOptions,
+     RunDetect},
+    {"read", "read the servo's configuration, as Read Config does", "rivivev-uvezi-cli read -o servo.svo",
+     ReadOptions, RunRead},
+    {"write", "write the configuration register by register, as Write Config does",
+     "rivivev-uvezi-cli write --set neutral=1520 --verify --backup before.svo", AddSending, RunWrite},
+    {"init", "send the whole parameter block with its CRC, as Initialize does",
+     "rivivev-uvezi-cli init servo.svo --verify", AddSending, RunInit},
+    {"show", "show a parameter file", "rivivev-uvezi-cli show servo.svo --json", ShowOptions, RunShow},
+    {"make", "make a parameter file from values, without an adapter",
+     "rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo", MakeOptions, RunMake},
+    {"batch", "program servo after servo: plug one in with its adapter, wait, unplug it, plug the next",
+     "rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl", BatchOptions, RunBatch},
+    {"doctor", "find out step by step why the adapter is not usable", "rivivev-uvezi-cli doctor --report report.txt",
+     DoctorOptions, RunDoctor},
+};
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() { return kCommandTable; }
+
+const CommandSpec* FindCommand(std::string_view name)
+{
+    const auto it = std::find_if(std::begin(kCommandTable), std::end(kCommandTable),
+                                 [&](const CommandSpec& spec) { return name == spec.name; });
+    return it == std::end(kCommandTable) ? nullptr : &*it;
+}
+
+std::string CommandNames()
+{
+    std::string names;
+    for (const CommandSpec& spec : kCommandTable)
+        names += (names.empty() ? "" : ", ") + std::string(spec.name);
+    return names;
+}
+
+std::vector<std::string> OptionNames(std::string_view name)
+{
+    const CommandSpec* spec = FindCommand(name);
+    if (!spec)
+        return {};
+    CLI::App command;
+    Options options;
+    spec->addOptions(command, options);
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& shortName : option->get_snames())
+            names.push_back("-" + shortName);
+        for (const std::string& longName : option->get_lnames())
+            if (longName != "help")
+                names.push_back("--" + longName);
+    }
+    return names;
+}
+
+}  // namespace rvz::cli

@@ -1,0 +1,96 @@
+// doctor: the diagnosis, and with --report everything the developers need
+// to see in one file.
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "OutputFiles.h"
+#include "ServoValues.h"
+#include "SystemFacts.h"
+
+namespace rvz::cli {
+
+namespace {
+
+// The system, the adapter's node and descriptors, the diagnosis, and a
+// trace of one identify, probe and read with every bridge call.
+std::string Report(RunContext& run, const Diagnosis& diagnosis, UsbBridge& bridge)
+{
+    std::ostringstream report;
+    report << kProgram << " " << kVersion << " doctor report\n\n";
+    report << "system: " << OperatingSystem() << "\n";
+    report << "user: " << UserAndGroups() << "\n";
+    if (UsbHost* usb = run.services.Usb(run.options.demo)) {
+        report << "udev rule installed: " << (UdevRuleInstalled() ? "yes" : "no") << "\n";
+        report << "libusb: " << usb->Version() << "\n";
+    }
+    if (diagnosis.device) {
+        const DeviceNodeFacts node = DeviceNode(diagnosis.device->bus, diagnosis.device->address);
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", diagnosis.device->vendorId, diagnosis.device->productId);
+        report << "adapter: " << ids << " at " << node.path << " " << node.mode << " " << node.owner << ":" << node.group
+               << (node.readable ? " (you may open it)" : " (you may not open it)") << "\n";
+        report << "descriptors: " << HexBytes(RawDescriptors(diagnosis.device->bus, diagnosis.device->address)) << "\n";
+    }
+    if (diagnosis.identification)
+        report << "identification: " << HexBytes(*diagnosis.identification) << "\n";
+    report << "\ndiagnosis:\n" << DescribeDiagnosis(diagnosis);
+
+    report << "\ntrace of one identify, probe and read (time since start, duration, status, call):\n";
+    TracingBridge traced(bridge, report);
+    TComm comm(traced, run.services.Clock());
+    if (comm.OpenAdapter()) {
+        IdentificationBytes identification{};
+        comm.QueryAdapterInfo(identification);
+        comm.ProbeServo();
+        TServoConfig record;
+        if (comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())))
+            report << "\nread:\n" << DescribeRecord(record, false);
+    } else {
+        report << "(no adapter session could be opened, so there is nothing more to trace)\n";
+    }
+    return report.str();
+}
+
+}  // namespace
+
+int RunDoctor(RunContext& run)
+{
+    const std::optional<std::string>& path = run.options.report;
+    if (path && path->empty())
+        return run.Fail({kExitBadArguments, "--report needs a file name"});
+    std::ofstream file;
+    if (path && *path != kStandardStream)
+        if (auto refused = OpenTextOutput(*path, OutputMode::Replace, file))
+            return run.Fail({kExitFileError, "the report \"" + *path + "\" " + *refused});
+
+    UsbBridge& bridge = run.services.Bridge(run.options.demo);
+    const Diagnosis diagnosis = RunDoctor(run.services.Usb(run.options.demo), bridge,
+                                          run.services.LibraryStep(run.options.demo), run.services.Clock());
+    if (run.options.json) {
+        nlohmann::json steps = nlohmann::json::array();
+        for (const DoctorStep& step : diagnosis.steps)
+            steps.push_back({{"what", step.what}, {"ok", step.ok}, {"advice", step.ok ? "" : step.advice}});
+        if (!run.Emit(nlohmann::json{{"version", kVersion}, {"steps", steps}, {"exitCode", diagnosis.exitCode}}.dump() +
+                      "\n"))
+            return kExitFileError;
+    } else if (!run.Emit(DescribeDiagnosis(diagnosis))) {
+        return kExitFileError;
+    }
+    if (!path)
+        return diagnosis.exitCode;
+
+    const std::string report = Report(run, diagnosis, bridge);
+    if (*path == kStandardStream)
+        return run.Emit(report) ? diagnosis.exitCode : kExitFileError;
+    file << report;
+    file.flush();
+    if (!file)
+        return run.Fail({kExitFileError, "the report \"" + *path + "\" could not be written in full"});
+    run.Instruct("report written to " + *path + ": please attach it to an issue");
+    return diagnosis.exitCode;
+}
+
+}  // namespace rvz::cli

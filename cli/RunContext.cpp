@@ -1,0 +1,165 @@
+#include "RunContext.h"
+
+#include "AdapterUsbBridge.h"
+#include "Attempts.h"
+#include "ExitCodes.h"
+#include "OutputFiles.h"
+#include "SystemFacts.h"
+
+namespace rvz::cli {
+
+std::string Reason(LinkFailure failure) { return std::string(DescribeLinkFailure(failure)); }
+
+std::string AfterAttempts() { return "after " + std::to_string(kAttempts) + " attempts"; }
+
+std::string Failed(const std::string& what, LinkFailure failure)
+{
+    if (failure == LinkFailure::Interrupted)
+        return what + " stopped: " + Reason(failure);
+    return what + " failed " + AfterAttempts() + ": " + Reason(failure);
+}
+
+RunContext::RunContext(const Options& parsed, const std::vector<std::string>& arguments, CliServices& program,
+                       std::ostream& out, std::ostream& err)
+    : options(parsed), services(program), m_arguments(arguments), m_out(out), m_err(err)
+{
+}
+
+std::optional<Failure> RunContext::Prepare()
+{
+    if (!options.trace)
+        return std::nullopt;
+    if (auto refused = OpenTextOutput(*options.trace, OutputMode::Append, m_traceFile))
+        return Failure{options.trace->empty() ? kExitBadArguments : kExitFileError,
+                       "--trace " + (options.trace->empty() ? std::string("needs a file name")
+                                                            : "\"" + *options.trace + "\" " + *refused)};
+    // Each run's trace starts with what ran, and when.
+    std::string line = std::string("# ") + kProgram + " " + kVersion + ", " + services.Now() + ":";
+    for (const std::string& argument : m_arguments)
+        line += " " + argument;
+    m_traceFile << line << "\n";
+    m_traced = std::make_unique<TracingBridge>(services.Bridge(options.demo), m_traceFile);
+    return std::nullopt;
+}
+
+int RunContext::Finish(int code)
+{
+    if (m_traced) {
+        m_traceFile.flush();
+        if (!m_traceFile && code != kExitFileError)
+            return Fail({kExitFileError, "the trace \"" + *options.trace + "\" could not be written in full"});
+    }
+    if (m_outputLost && code != kExitFileError)
+        return kExitFileError;
+    // Whatever a command was doing when a signal came, it stopped there.
+    if (const int stopped = Stopped(); stopped != 0 && code != kExitOk)
+        return stopped;
+    return code;
+}
+
+int RunContext::Fail(const Failure& failure)
+{
+    m_err << kProgram << ": " << failure.message << "\n";
+    m_err.flush();
+    return failure.code;
+}
+
+void RunContext::Warn(const std::string& warning) { m_err << kProgram << ": warning: " << warning << "\n"; }
+
+void RunContext::Progress(const std::string& text)
+{
+    if (services.ErrorIsTerminal())
+        Instruct(text);
+}
+
+void RunContext::Instruct(const std::string& text)
+{
+    m_err << text << "\n";
+    m_err.flush();
+}
+
+bool RunContext::Emit(const std::string& text)
+{
+    if (m_outputLost)
+        return false;
+    m_out << text;
+    m_out.flush();
+    if (m_out)
+        return true;
+    m_outputLost = true;
+    Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)"});
+    return false;
+}
+
+int RunContext::Stopped() const
+{
+    const int signal = services.StopSignal();
+    return signal == 0 ? 0 : ExitCodeOfSignal(signal);
+}
+
+UsbBridge& RunContext::Bridge() { return m_traced ? *m_traced : services.Bridge(options.demo); }
+
+RunContext::Session RunContext::OpenSession()
+{
+    Session comm(new TComm(Bridge(), services.Clock()), SessionCloser{this});
+    comm->SetInterruption([this] { return Stopped() != 0; });
+    return comm;
+}
+
+void RunContext::SessionCloser::operator()(TComm* comm) const
+{
+    if (comm->AdapterHandle() != kNullHandle && comm->ReplyMayBeOnItsWay())
+        run->Progress("waiting a second or two for replies still on their way, so that the next program does not "
+                      "take them for its own (Ctrl+C again quits at once)");
+    delete comm;
+}
+
+RunContext::Sending::Sending(RunContext& run, TComm& comm) : m_run(run), m_comm(comm)
+{
+    m_run.services.SetSending(true);
+    m_comm.SetInterruption(nullptr);
+}
+
+RunContext::Sending::~Sending()
+{
+    m_comm.SetInterruption([run = &m_run] { return run->Stopped() != 0; });
+    m_run.services.SetSending(false);
+}
+
+std::string RunContext::Holders()
+{
+    UsbHost* usb = services.Usb(options.demo);
+    if (!usb)
+        return {};
+    const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(*usb);
+    return adapters.empty() ? std::string() : HoldersInParentheses(adapters.front().bus, adapters.front().address);
+}
+
+std::optional<Failure> RunContext::Connect(TComm& comm, bool servo) { return Describe(rvz::Connect(comm, servo), servo); }
+
+std::optional<Failure> RunContext::Describe(const Connection& link, bool servo)
+{
+    const std::string why = Reason(link.failure);
+    switch (link.stage) {
+    case LinkStage::NoSession:
+        if (link.failure == LinkFailure::Busy)
+            return Failure{kExitBusy, why + Holders() + ": close it, or wait until it ends, and retry"};
+        return Failure{kExitNoAdapter, why + ": run '" + std::string(kProgram) + " doctor' to see why"};
+    case LinkStage::NoAnswer:
+        return Failure{kExitWrongAdapter,
+                       "the adapter does not answer its identification (" + why + "): plug it in again and retry"};
+    case LinkStage::NotOurs:
+        return Failure{kExitWrongAdapter, "the attached device is not a servo adapter (identification " +
+                                              HexBytes(*link.identification) + "); attach the servo's adapter"};
+    case LinkStage::Identified:
+        if (!servo)
+            return std::nullopt;
+        return Failure{kExitNoServo, "no servo answers " + AfterAttempts() + " (" + why +
+                                         "): plug the servo into the adapter, check its connector and power"};
+    case LinkStage::ServoAnswers:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace rvz::cli

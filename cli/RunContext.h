@@ -1,0 +1,126 @@
+#pragma once
+// What one run of the command line works with: the options as parsed, the
+// program's services, the two output streams, the trace, and the adapter
+// session. Commands report through it, so every result, warning and error
+// takes the same way out and every lost output is noticed.
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+#include "Comm.h"
+#include "ServoOperations.h"
+#include "TracingBridge.h"
+
+namespace rvz::cli {
+
+inline constexpr const char* kProgram = "rivivev-uvezi-cli";
+// What a script gives for standard input or output in place of a file name.
+inline constexpr const char* kStandardStream = "-";
+
+// What every command's options fill in. Paths are unset unless given, so
+// that an empty one ('') is told from one not given.
+struct Options {
+    bool demo = false;
+    std::optional<std::string> trace;
+    bool json = false;
+    bool jsonInput = false;  // the file of write, init and batch is JSON
+    bool verify = false;
+    bool lenient = false;
+    bool force = false;
+    std::string file;  // the file a command reads
+    std::optional<std::string> output;
+    std::optional<std::string> backup;
+    std::vector<std::string> settings;
+    int count = 0;
+    std::optional<std::string> log;
+    std::optional<std::string> report;
+};
+
+// One failure, as the one sentence a user reads, and its exit code.
+struct Failure {
+    int code;
+    std::string message;
+};
+
+// Why the session's last operation failed, for a message.
+std::string Reason(LinkFailure failure);
+// "after 3 attempts", from the number the operations make.
+std::string AfterAttempts();
+// "the read failed after 3 attempts: no reply came back in time", or for
+// one that a signal stopped, "the read stopped: interrupted (Ctrl+C) ...".
+std::string Failed(const std::string& what, LinkFailure failure);
+
+class RunContext {
+public:
+    RunContext(const Options& options, const std::vector<std::string>& arguments, CliServices& services,
+               std::ostream& out, std::ostream& err);
+
+    const Options& options;
+    CliServices& services;
+
+    // Opens the trace file, if one was asked for; before any command runs.
+    std::optional<Failure> Prepare();
+    // What a command returned, made to fail when its output was lost, and
+    // the signal's code when one stopped it.
+    int Finish(int code);
+
+    int Fail(const Failure& failure);
+    void Warn(const std::string& warning);
+    // Progress and prompts, on standard error when it is a terminal.
+    void Progress(const std::string& text);
+    // Instructions a batch waits on, on standard error whatever it is.
+    void Instruct(const std::string& text);
+    // Writes a result to standard output; false (and an error) when it is lost.
+    bool Emit(const std::string& text);
+    bool OutputLost() const { return m_outputLost; }
+
+    // A stopping signal came; its exit code, or 0.
+    int Stopped() const;
+
+    // Closes a session; says so when the link must first fall quiet.
+    struct SessionCloser {
+        RunContext* run;
+        void operator()(TComm* comm) const;
+    };
+    using Session = std::unique_ptr<TComm, SessionCloser>;
+    // A session that stops before its next command once a signal came.
+    Session OpenSession();
+
+    // Brings the link up (with the probe, when servo) and says why not, with
+    // the exit code: no adapter, busy, wrong adapter, no servo.
+    std::optional<Failure> Connect(TComm& comm, bool servo);
+    // Why a link came up no further than needed (servo: the probe too).
+    std::optional<Failure> Describe(const Connection& link, bool servo);
+
+    // While it lives, a signal lets the operation finish: nothing is torn.
+    class Sending {
+    public:
+        Sending(RunContext& run, TComm& comm);
+        ~Sending();
+        Sending(const Sending&) = delete;
+        Sending& operator=(const Sending&) = delete;
+
+    private:
+        RunContext& m_run;
+        TComm& m_comm;
+    };
+
+private:
+    UsbBridge& Bridge();
+    // The programs that hold the adapter, for a message; empty when unknown.
+    std::string Holders();
+
+    const std::vector<std::string>& m_arguments;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::ofstream m_traceFile;
+    std::unique_ptr<TracingBridge> m_traced;
+    bool m_outputLost = false;
+};
+
+}  // namespace rvz::cli
