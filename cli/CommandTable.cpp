@@ -133,11 +133,12 @@ std::vector<std::string> OptionNames(std::string_view name)
     spec->addOptions(command, options);
     std::vector<std::string> names;
     for (const CLI::Option* option : command.get_options()) {
+        if (option == command.get_help_ptr())
+            continue;
         for (const std::string& shortName : option->get_snames())
             names.push_back("-" + shortName);
         for (const std::string& longName : option->get_lnames())
-            if (longName != "help")
-                names.push_back("--" + longName);
+            names.push_back("--" + longName);
     }
     return names;
 }

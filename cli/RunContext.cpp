@@ -15,7 +15,7 @@ std::string AfterAttempts() { return "after " + std::to_string(kAttempts) + " at
 std::string Failed(const std::string& what, LinkFailure failure)
 {
     if (failure == LinkFailure::Interrupted)
-        return what + " stopped: " + Reason(failure);
+        return what + " was " + Reason(failure);
     return what + " failed " + AfterAttempts() + ": " + Reason(failure);
 }
 

@@ -52,7 +52,7 @@ std::string Reason(LinkFailure failure);
 // "after 3 attempts", from the number the operations make.
 std::string AfterAttempts();
 // "the read failed after 3 attempts: no reply came back in time", or for
-// one that a signal stopped, "the read stopped: interrupted (Ctrl+C) ...".
+// one that a signal stopped, "the read was stopped (Ctrl+C, ...) before ...".
 std::string Failed(const std::string& what, LinkFailure failure);
 
 class RunContext {

@@ -71,6 +71,8 @@ std::string RestoreCommand(RunContext& run, const TServoConfig& before, const TS
         return std::string(kProgram) + " write " + Quoted(*run.options.backup);
     std::string command = std::string(kProgram) + " write";
     for (const SettingInfo& info : kSettings) {
+        if (info.field == Field::Signal)
+            continue;  // not among the registers a write sends
         TServoConfig probe = before;
         CopyField(probe, record, info.field);
         if (probe != before)
@@ -87,6 +89,8 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
     TServoConfig now;
     if (ReadConfig(comm, now.Bytes)) {
         for (const SettingInfo& info : kSettings) {
+            if (info.field == Field::Signal)
+                continue;
             TServoConfig asked = now;
             CopyField(asked, record, info.field);
             TServoConfig old = now;
@@ -99,7 +103,9 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
         }
         held = "the servo now holds " + held;
     } else {
-        const std::string changed = ChangedSettings(before, record);
+        TServoConfig sent = record;
+        CopyField(sent, before, Field::Signal);  // a write leaves registers 0E and 0F alone
+        const std::string changed = ChangedSettings(before, sent);
         held = "the servo may now hold the new or the old value of each of " + changed +
                (changed.find("neutral") != std::string::npos
                     ? ", or a neutral position with only one of its two registers written"

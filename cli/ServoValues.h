@@ -35,6 +35,10 @@ inline constexpr SettingInfo kSettings[] = {
 };
 
 const char* SettingName(Field field);
+// The setting of a --set name or JSON key, in any case; null for none.
+const SettingInfo* FindSetting(const std::string& name);
+// "Y" or "N" for a lock given in either case; nullopt for anything else.
+std::optional<std::string> LockText(const std::string& value);
 // "deadband, lock, upper, lower, neutral, signal".
 std::string SettingNames();
 // One line per setting, for the help text.
@@ -48,6 +52,10 @@ struct GivenValue {
     std::optional<TServoConfig> registers;
     std::string where;  // "--set", or the file it came from
 };
+
+// Adds a value; why not, when its setting is given already or a lock is
+// neither Y nor N.
+std::optional<std::string> AddGiven(std::vector<GivenValue>& given, GivenValue value);
 
 // --set NAME=VALUE settings, in order. Why one cannot be taken (not
 // NAME=VALUE, an unknown name, a lock other than Y or N, a setting named

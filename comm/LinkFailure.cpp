@@ -36,7 +36,7 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
     case LinkFailure::Busy:
         return "the adapter is in use by another program";
     case LinkFailure::Interrupted:
-        return "interrupted (Ctrl+C) before the next command went out";
+        return "stopped (Ctrl+C, or another signal) before the next command went out";
     }
     return "unknown failure";
 }

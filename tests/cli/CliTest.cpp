@@ -14,57 +14,13 @@
 #include <sys/stat.h>
 #endif
 
-#include "Cli.h"
-#include "ExitCodes.h"
-#include "SimulatedAdapter.h"
-#include "TempDir.h"
+#include "CliFixture.h"
+#include "Commands.h"
 
 namespace rvz::cli {
 namespace {
 
-class TestServices final : public CliServices {
-public:
-    SimulatedAdapter sim{true};
-    // The session's waits pass in virtual time; the simulated servo answers at once.
-    ManualLinkClock clock;
-    std::function<void()> onPause;  // what happens at the bench while the batch waits
-    int pauses = 0;
-    int programmed = 0;
-    int signal = 0;
-
-    UsbBridge& Bridge(bool) override { return sim; }
-    UsbHost* Usb(bool) override { return nullptr; }
-    LinkClock& Clock() override { return clock; }
-    void Pause(std::chrono::milliseconds duration) override
-    {
-        clock.SleepFor(duration);
-        if (onPause)
-            onPause();
-        ++pauses;
-    }
-    // A batch that never ends is stopped as by Ctrl+C.
-    int StopSignal() override { return pauses > 50 ? 2 : signal; }
-    void ServoProgrammed() override { ++programmed; }
-    std::string Now() override { return "2026-12-08T10:00:00Z"; }
-};
-
-class CliTest : public ::testing::Test {
-protected:
-    int Run(std::vector<std::string> arguments)
-    {
-        out.str({});
-        err.str({});
-        return RunCli(arguments, services, out, err);
-    }
-    std::uint8_t Register(int i) const { return services.sim.ServoRegisters()[static_cast<std::size_t>(i)]; }
-    std::string File(const char* name) const { return (temp.path() / name).string(); }
-
-    TestServices services;
-    std::ostringstream out;
-    std::ostringstream err;
-    test::TempDir temp{"rvz-cli-"};
-    int replaced = 0;  // servos the bench has swapped
-};
+using CliTest = test::CliFixture;
 
 TEST_F(CliTest, ReadPrintsTheWindowsValuesAndRegisters)
 {
@@ -265,18 +221,8 @@ TEST_F(CliTest, MakeShowAndInitShareTheWindowsRecord)
 
 TEST_F(CliTest, BatchProgramsServoAfterServoAndLogsEach)
 {
-    // The bench: a programmed servo is pulled out with its adapter at the
-    // next pause, and the adapter plugged in with the next servo at the
-    // pause after; the second servo keeps register 9.
-    services.onPause = [&] {
-        if (services.programmed > replaced && services.sim.IsPluggedIn()) {
-            services.sim.Unplug();
-        } else if (!services.sim.IsPluggedIn()) {
-            services.sim.ReplaceServo();
-            services.sim.KeepOldValueOf(++replaced == 1 ? 9 : -1);
-            services.sim.Plug();
-        }
-    };
+    // The second servo keeps register 9.
+    UseBench([&](int fresh) { services.sim.KeepOldValueOf(fresh == 1 ? 9 : -1); });
     const std::string log = File("bench.jsonl");
     EXPECT_EQ(Run({"batch", "--set", "neutral=1520", "--verify", "--count", "3", "--log", log}), kExitFailed);
     EXPECT_EQ(out.str().substr(0, 30), "servo 1: written and verified\n");
@@ -409,6 +355,44 @@ TEST_F(CliTest, BatchLogsWhatEachServoHeldAndEndsWith130OnCtrlC)
     EXPECT_EQ(entry["before"]["values"]["neutral"], 1500);
 }
 
+
+// The help, the man page and the README say what the table of commands and
+// the table of exit codes say.
+std::string Flattened(const char* path)
+{
+    std::ifstream in(path);
+    std::string text((std::istreambuf_iterator<char>(in)), {}), flat;
+    for (char c : text)
+        if (!(c == '\n' && !flat.empty() && flat.back() == ' '))
+            flat += c == '\n' ? ' ' : c;
+    return flat;
+}
+
+TEST_F(CliTest, TheDocumentsFollowTheTables)
+{
+    const std::string page = Flattened(RVZ_CLI_MAN_PAGE);
+    std::ifstream pageFile(RVZ_CLI_MAN_PAGE);
+    const std::string pageLines((std::istreambuf_iterator<char>(pageFile)), {});
+    const std::string readme = Flattened(RVZ_README);
+    EXPECT_NE(page.find(".SH EXIT STATUS " + ExitCodesSentence() + "."), std::string::npos);
+    EXPECT_NE(readme.find("Exit codes: " + ExitCodesSentence() + "."), std::string::npos);
+    ASSERT_EQ(Run({"help"}), kExitOk);
+    EXPECT_NE(out.str().find("Exit codes: " + ExitCodesSentence() + "."), std::string::npos);
+    for (const CommandSpec& command : Commands()) {
+        EXPECT_NE(page.find(".B " + std::string(command.name)), std::string::npos) << command.name;
+        for (std::string option : OptionNames(command.name)) {
+            std::string troff;
+            for (char c : option)
+                troff += c == '-' ? "\\-" : std::string(1, c);
+            // In the heading of an entry of its own, not a mention in an example.
+            std::istringstream lines(pageLines);
+            bool entry = false;
+            for (std::string line; std::getline(lines, line) && !entry;)
+                entry = line.rfind(".B", 0) == 0 && line.find(troff) != std::string::npos;
+            EXPECT_TRUE(entry) << command.name << " " << option;
+        }
+    }
+}
 
 }  // namespace
 }  // namespace rvz::cli

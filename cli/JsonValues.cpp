@@ -1,0 +1,168 @@
+// JSON as read --json prints it: the values and registers a person may
+// edit and give back to write, init and batch.
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "ServoOperations.h"
+#include "ServoValues.h"
+
+namespace rvz::cli {
+
+namespace {
+
+// The registers each value occupies, as JSON names them.
+struct RegisterSpan {
+    Field field;
+    std::vector<std::size_t> registers;
+};
+const RegisterSpan kRegisterSpans[] = {{Field::DeadBand, {1}}, {Field::Lock, {6}},       {Field::Lower, {7}},
+                                       {Field::Upper, {8}},    {Field::Neutral, {9, 10}}, {Field::Signal, {14, 15}}};
+
+std::string RegisterKey(std::size_t reg)
+{
+    char key[4];
+    std::snprintf(key, sizeof key, "%02zX", reg);
+    return key;
+}
+
+// A JSON value as the text of a setting: a text as it is, a number in the
+// shortest form that gives it back, a whole number without its fraction.
+std::optional<std::string> ValueText(const nlohmann::json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    if (value.is_number_float()) {
+        const double number = value.get<double>();
+        if (std::isfinite(number) && std::trunc(number) == number && std::fabs(number) < 1e15)
+            return std::to_string(static_cast<long long>(number));
+    }
+    if (value.is_number())
+        return value.dump();
+    return std::nullopt;
+}
+
+// Parses JSON, noting the first key that stands twice in one object.
+nlohmann::json ParseNotingTwice(const std::string& text, std::string& twice)
+{
+    std::vector<std::set<std::string>> open;
+    return nlohmann::json::parse(text, [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        if (event == nlohmann::json::parse_event_t::object_start)
+            open.emplace_back();
+        else if (event == nlohmann::json::parse_event_t::object_end && !open.empty())
+            open.pop_back();
+        else if (event == nlohmann::json::parse_event_t::key && !open.empty() &&
+                 !open.back().insert(parsed.get<std::string>()).second && twice.empty())
+            twice = parsed.get<std::string>();
+        return true;
+    }, false);
+}
+
+// The "registers" object as bytes of a record, and which values they give
+// whole. Why not, or nullopt.
+std::optional<std::string> ReadRegisters(const nlohmann::json& registers, TServoConfig& bytes, std::set<Field>& whole)
+{
+    if (!registers.is_object())
+        return std::string("\"registers\" is not an object of \"01\": \"23\" pairs");
+    std::set<std::size_t> named;
+    for (const auto& [key, value] : registers.items()) {
+        const auto span = std::find_if(std::begin(kRegisterSpans), std::end(kRegisterSpans), [&](const RegisterSpan& s) {
+            return std::any_of(s.registers.begin(), s.registers.end(), [&](std::size_t r) { return RegisterKey(r) == key; });
+        });
+        unsigned byte = 0;
+        char rest = 0;
+        if (span == std::end(kRegisterSpans))
+            return "register \"" + key + "\" is none of 01, 06, 07, 08, 09, 0A, 0E, 0F";
+        if (!value.is_string() || value.get<std::string>().size() != 2 ||
+            std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
+            return "register " + key + " is " + value.dump() + ", not two hex digits";
+        const std::size_t reg = std::stoul(key, nullptr, 16);
+        bytes.Bytes[reg] = static_cast<std::uint8_t>(byte);
+        named.insert(reg);
+    }
+    for (const RegisterSpan& span : kRegisterSpans) {
+        const auto present = std::count_if(span.registers.begin(), span.registers.end(),
+                                           [&](std::size_t r) { return named.count(r) > 0; });
+        if (present > 0 && present < static_cast<long>(span.registers.size()))
+            return "registers " + RegisterKey(span.registers[0]) + " and " + RegisterKey(span.registers[1]) +
+                   " go together (" + SettingName(span.field) + ")";
+        if (present > 0)
+            whole.insert(span.field);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> ValuesFromJson(const std::string& text, const std::string& where,
+                                          std::vector<GivenValue>& given)
+{
+    std::string twice;
+    const nlohmann::json document = ParseNotingTwice(text, twice);
+    if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
+        !document["values"].is_object())
+        return std::string("it is not JSON of the form {\"values\": {...}} that read --json prints");
+    if (!twice.empty())
+        return "\"" + twice + "\" stands twice";
+    for (const auto& [key, value] : document.items())
+        if (key != "values" && key != "registers")
+            return "\"" + key + "\" is neither \"values\" nor \"registers\"";
+
+    TServoConfig registers;
+    std::set<Field> byRegisters;
+    if (document.contains("registers"))
+        if (auto problem = ReadRegisters(document["registers"], registers, byRegisters))
+            return problem;
+    for (const auto& [name, value] : document["values"].items()) {
+        const SettingInfo* info = FindSetting(name);
+        if (!info)
+            return "\"" + name + "\" is not a setting; use one of " + SettingNames();
+        const auto valueText = ValueText(value);
+        if (!valueText)
+            return name + " is " + value.dump() + ", not a number or a text";
+        GivenValue given1{info->field, *valueText, std::nullopt, where};
+        if (byRegisters.erase(info->field) > 0) {
+            // Both say it: they must agree, and then the registers are sent
+            // byte for byte, so that a copy is exact.
+            const auto lock = info->field == Field::Lock ? LockText(*valueText) : std::nullopt;
+            if (ShownValue(registers, info->field) != lock.value_or(*valueText))
+                return "values." + std::string(info->name) + " is " + *valueText + " but its registers hold " +
+                       ShownValue(registers, info->field) + "; remove \"registers\" to send the values, or make "
+                                                            "them agree";
+            given1.registers = registers;
+        }
+        if (auto problem = AddGiven(given, std::move(given1)))
+            return problem;
+    }
+    for (Field field : byRegisters)
+        if (auto problem = AddGiven(given, {field, ShownValue(registers, field), registers, where}))
+            return problem;
+    return std::nullopt;
+}
+
+nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
+{
+    // The shown texts are plain decimal numbers; JSON reads them as numbers.
+    nlohmann::json values = nlohmann::json::object();
+    for (const SettingInfo& info : kSettings) {
+        if (info.field == Field::Signal && !withSignal)
+            continue;
+        const std::string shown = ShownValue(record, info.field);
+        values[info.name] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+    }
+    nlohmann::json registers = nlohmann::json::object();
+    char value[4];
+    std::vector<std::size_t> listed(kConfigRegisters.begin(), kConfigRegisters.end());
+    if (withSignal)
+        listed.insert(listed.end(), {14, 15});
+    for (std::size_t reg : listed) {
+        std::snprintf(value, sizeof value, "%02X", record.Bytes[reg]);
+        registers[RegisterKey(reg)] = value;
+    }
+    return {{"values", values}, {"registers", registers}};
+}
+
+}  // namespace rvz::cli

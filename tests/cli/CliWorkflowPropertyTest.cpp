@@ -1,0 +1,318 @@
+// The command line's promises as a property over random work, in virtual
+// time: random command lines (make, show, read, write, init, batch; with
+// --set, files, JSON, --backup, --log, --verify) against the simulated
+// servo, with late and lost replies, unplugs and a signal at a random
+// command. Exit 0 means the servo holds exactly what was asked and nothing
+// else changed; a write that fails after it began says what the servo may
+// hold and how to put it back; a signal never tears a servo; every servo a
+// batch wrote has its log line; a backup holds what the servo held; no file
+// is left half-written.
+//
+// The seed is printed; RVZ_CLI_PROPERTY_SEED replays a run and
+// RVZ_CLI_PROPERTY_STEPS makes it longer.
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "CliFixture.h"
+#include "RecordInput.h"
+#include "ServoOperations.h"
+
+namespace rvz::cli {
+namespace {
+
+using Registers = SimulatedAdapter::Registers;
+
+std::uint64_t FromEnvironment(const char* name, std::uint64_t otherwise)
+{
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtoull(text, nullptr, 0) : otherwise;
+}
+
+// The registers a write puts on the servo.
+bool SameConfig(const Registers& a, const Registers& b)
+{
+    for (std::size_t reg : kConfigRegisters)
+        if (a[reg] != b[reg])
+            return false;
+    return true;
+}
+
+class Workflow : public test::CliFixture {
+public:
+    void Start(std::uint64_t seed)
+    {
+        m_random.seed(seed);
+        services.sim.UseClock(services.clock);
+        services.sim.KeepCommands(false);
+        // The bench: a programmed servo goes with its adapter, and a fresh
+        // one comes; what each held when it went is kept for the log's check.
+        services.onPause = [this] {
+            if (services.programmed > replaced && services.sim.IsPluggedIn()) {
+                services.sim.Unplug();
+            } else if (!services.sim.IsPluggedIn()) {
+                m_replacedServos.push_back(services.sim.ServoRegisters());
+                services.sim.ReplaceServo();
+                ++replaced;
+                services.sim.Plug();
+            }
+        };
+    }
+
+    // One command line with its faults; empty, or which promise it broke.
+    std::string Step()
+    {
+        std::vector<std::string> arguments = DrawCommand();
+        Arrange();
+        const Registers before = services.sim.ServoRegisters();
+        m_described = Join(arguments);
+        m_replacedServos.clear();
+        const int code = Run(arguments);
+        ++m_outcomes[arguments[0] + " " + std::to_string(code)];
+        m_described += " -> " + std::to_string(code) + ": " + out.str() + err.str();
+        return Judge(arguments, code, before);
+    }
+
+    const std::string& Described() const { return m_described; }
+
+private:
+    int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+    bool Chance(double p) { return std::bernoulli_distribution(p)(m_random); }
+    template <typename T>
+    const T& Pick(const std::vector<T>& choices)
+    {
+        return choices[static_cast<std::size_t>(Between(0, static_cast<int>(choices.size()) - 1))];
+    }
+
+    static std::string Join(const std::vector<std::string>& words)
+    {
+        std::string line;
+        for (const std::string& word : words)
+            line += (line.empty() ? "" : " ") + word;
+        return line;
+    }
+
+    void Arrange()
+    {
+        if (!services.sim.IsPluggedIn())
+            services.sim.Plug();
+        services.sim.SetReplyDelay(LinkTime{Chance(0.7) ? Between(0, 30) : Between(30, 120)},
+                                   LinkTime{Chance(0.3) ? Between(0, 40) : 0});
+        services.sim.LoseReplies(Chance(0.1) ? Between(1, 3) : 0);
+        services.sim.UnplugAtCommand(Chance(0.05) ? Between(1, 25) : 0);
+        services.signal = 0;
+        services.pauses = 0;
+        services.programmed = 0;
+        replaced = 0;
+        // Often in the middle of a write: identify, probe and six reads come first.
+        services.signalAtCommand = Chance(0.15) ? services.sim.CommandCount() + static_cast<std::size_t>(Between(1, 22)) : 0;
+        services.signalThen = Pick(std::vector<int>{1, 2, 15});
+        services.clock.SleepFor(LinkTime{Between(0, 3000)});  // the next line comes after a while
+    }
+
+    std::string Setting()
+    {
+        static const std::vector<std::string> values{
+            "deadband=" + std::to_string(Between(1, 60) / 5.0).substr(0, 4), "deadband=13.2", "lock=Y", "lock=N",
+            "upper=" + std::to_string(Between(1500, 3300)), "lower=" + std::to_string(Between(0, 1600)),
+            "neutral=" + std::to_string(Between(950, 2250)), "neutral=15x0"};
+        return Pick(values);
+    }
+
+    std::vector<std::string> DrawCommand()
+    {
+        std::vector<std::string> arguments;
+        const std::string command = Pick(std::vector<std::string>{"make", "show", "read", "read", "write", "write",
+                                                                  "write", "init", "batch"});
+        arguments.push_back(command);
+        const bool sends = command == "write" || command == "init" || command == "batch";
+        if (sends && Chance(0.3) && !m_files.empty()) {
+            const std::string& file = Pick(m_files);
+            arguments.push_back(file);
+            if (file.ends_with(".json"))
+                arguments.push_back("--json");
+        }
+        if (command != "read" && command != "show")
+            for (int i = Between(sends && arguments.size() == 1 ? 1 : 0, 3); i > 0; --i)
+                arguments.insert(arguments.end(), {"--set", Setting()});
+        if (command == "init" && Chance(0.8))
+            arguments.insert(arguments.end(), {"--set", "signal=" + std::to_string(Between(0, 3000))});
+        if (sends && Chance(0.5))
+            arguments.push_back("--verify");
+        if ((command == "write" || command == "init") && Chance(0.4))
+            arguments.insert(arguments.end(), {"--backup", NewFile(".svo")});
+        if (command == "batch")
+            arguments.insert(arguments.end(), {"--count", std::to_string(Between(1, 2)), "--log", File("log.jsonl")});
+        if (command == "make" || (command == "read" && Chance(0.3)))
+            arguments.insert(arguments.end(), {"-o", NewFile(".svo")});
+        if (command == "show")
+            arguments.push_back(m_files.empty() ? File("none.svo") : Pick(m_files));
+        if (command == "read" && arguments.size() == 1 && Chance(0.5)) {
+            arguments.push_back("--json");
+            m_jsonFromRead = true;
+        }
+        return arguments;
+    }
+
+    std::string NewFile(const char* extension)
+    {
+        const std::string name = File(("f" + std::to_string(m_files.size() + m_named++) + extension).c_str());
+        return name;
+    }
+
+    // What the settings and the file ask of a servo that held servo; init
+    // starts from what a read gives, which leaves the unread registers 0.
+    Registers Asked(const std::vector<std::string>& arguments, const Registers& servo)
+    {
+        TServoConfig base;
+        if (arguments[0] == "init") {
+            for (std::size_t reg : kConfigRegisters)
+                base.Bytes[reg] = servo[reg];
+        } else {
+            base.Bytes = servo;
+        }
+        std::vector<GivenValue> given;
+        std::vector<std::string> settings;
+        for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+            if (arguments[i] == "--set")
+                settings.push_back(arguments[i + 1]);
+        if (arguments.size() > 1 && arguments[1].rfind(temp.path().string(), 0) == 0) {
+            std::ifstream in(arguments[1], std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)), {});
+            if (arguments[1].ends_with(".json"))
+                ValuesFromJson(text, "file", given);
+            else
+                std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 16), base.Bytes.begin());
+        }
+        std::vector<GivenValue> fromSettings;
+        ParseSettings(settings, fromSettings);
+        for (GivenValue& value : fromSettings) {
+            std::erase_if(given, [&](const GivenValue& old) { return old.field == value.field; });
+            given.push_back(value);
+        }
+        std::vector<std::string> problems;
+        return RecordWithValues(base, given, false, problems).Bytes;
+    }
+
+    std::string Judge(const std::vector<std::string>& arguments, int code, const Registers& before)
+    {
+        const std::string& command = arguments[0];
+        const std::string said = out.str() + err.str();
+        const Registers now = services.sim.ServoRegisters();
+        for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
+            if (entry.path().extension() == ".part")
+                return "a half-written file was left: " + entry.path().string();
+        if (command == "make" && code == kExitOk && std::filesystem::file_size(arguments.back()) != 16)
+            return "make wrote something else than a record";
+        if (command == "read" && code == kExitOk && m_jsonFromRead) {
+            // Kept as a file that a later write or batch may take.
+            const std::string file = NewFile(".json");
+            std::ofstream(file) << out.str();
+            m_files.push_back(file);
+        }
+        m_jsonFromRead = false;
+        for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+            if ((arguments[i] == "-o" || arguments[i] == "--backup") && std::filesystem::exists(arguments[i + 1]))
+                m_files.push_back(arguments[i + 1]);
+
+        if (command == "write" || command == "init") {
+            const Registers asked = Asked(arguments, before);
+            const bool unchanged = SameConfig(now, before);
+            if (code == kExitOk && !SameConfig(now, asked))
+                return "exit 0, but the servo does not hold what was asked";
+            if (code == kExitOk && command == "init" && now != asked)
+                return "exit 0, but the block is not on the servo";
+            if (code >= 128 && !unchanged && !SameConfig(now, asked))
+                return "a signal left the servo torn";
+            // Written in full but not read back, or failed part-way and says what it may hold.
+            const bool toldWritten = SameConfig(now, asked) && said.find(", but the read-back failed") != std::string::npos;
+            const bool toldHow = said.find("put back what it held with:") != std::string::npos ||
+                                 said.find("whole or not at all") != std::string::npos;
+            if (code == kExitFailed && !unchanged && !toldWritten && !toldHow)
+                return "a write that began and failed does not say how to put the servo back";
+            if ((code == kExitBadArguments || code == kExitFileError) && !unchanged)
+                return "a refused command changed the servo";
+            for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
+                if (arguments[i] == "--backup" && !unchanged && !std::filesystem::exists(arguments[i + 1]))
+                    return "the servo was written without its backup";
+                else if (arguments[i] == "--backup" && !unchanged && !BackupHolds(arguments[i + 1], before))
+                    return "the backup does not hold what the servo held";
+        }
+        if (command == "batch")
+            return JudgeBatch(code);
+        return {};
+    }
+
+    bool BackupHolds(const std::string& file, const Registers& servo)
+    {
+        std::ifstream in(file, std::ios::binary);
+        Registers saved{};
+        in.read(reinterpret_cast<char*>(saved.data()), 16);
+        return in && SameConfig(saved, servo);
+    }
+
+    // Every servo written has its line, with the registers it was left holding.
+    std::string JudgeBatch(int code)
+    {
+        std::vector<nlohmann::json> lines;
+        std::ifstream log(File("log.jsonl"));
+        for (std::string line; std::getline(log, line);)
+            lines.push_back(nlohmann::json::parse(line));
+        std::remove(File("log.jsonl").c_str());
+        std::vector<Registers> servos = m_replacedServos;
+        servos.push_back(services.sim.ServoRegisters());
+        for (const nlohmann::json& line : lines) {
+            const std::size_t index = line["servo"].get<std::size_t>() - 1;
+            if (line["result"] == "failed" && line.contains("values"))
+                return "a failed servo's line carries values as if written";
+            if (line["result"] != "failed" && index < servos.size()) {
+                char hex[4];
+                for (std::size_t reg : kConfigRegisters) {
+                    std::snprintf(hex, sizeof hex, "%02X", servos[index][reg]);
+                    char key[4];
+                    std::snprintf(key, sizeof key, "%02zX", reg);
+                    if (line["registers"][key] != hex)
+                        return "servo " + std::to_string(index + 1) + " does not hold what its line says";
+                }
+            }
+        }
+        if (code == kExitOk && lines.empty())
+            return "exit 0 without a single line in the log";
+        return {};
+    }
+
+    std::mt19937_64 m_random;
+    std::vector<std::string> m_files;
+    int m_named = 0;
+    bool m_jsonFromRead = false;
+    std::string m_described;
+    std::vector<Registers> m_replacedServos;
+
+public:
+    // How often each command ended with each code, for the run's summary.
+    std::map<std::string, int> m_outcomes;
+};
+
+TEST_F(Workflow, RandomCommandLinesKeepTheirPromises)
+{
+    const std::uint64_t seed = FromEnvironment("RVZ_CLI_PROPERTY_SEED", 20261209);
+    const std::uint64_t steps = FromEnvironment("RVZ_CLI_PROPERTY_STEPS", 3000);
+    std::printf("seed %llu, %llu command lines (RVZ_CLI_PROPERTY_SEED and RVZ_CLI_PROPERTY_STEPS change them)\n",
+                static_cast<unsigned long long>(seed), static_cast<unsigned long long>(steps));
+    Start(seed);
+    for (std::uint64_t step = 0; step < steps; ++step) {
+        const std::string broken = Step();
+        ASSERT_EQ(broken, "") << "step " << step << " of seed " << seed << ": " << Described();
+    }
+    std::string summary;
+    for (const auto& [outcome, count] : m_outcomes)
+        summary += outcome + ": " + std::to_string(count) + "; ";
+    std::printf("%s\n", summary.c_str());
+}
+
+}  // namespace
+}  // namespace rvz::cli
