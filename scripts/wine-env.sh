@@ -10,3 +10,10 @@ export LANG=C.UTF-8
 export PATH="/usr/lib/wine:$PATH"
 wineserver -p 60 2>/dev/null || true  # already running is fine
 wine64 cmd /c exit >/dev/null 2>&1 || true
+
+# Whether this machine's kernel runs 32-bit programs, which 32-bit Wine
+# (and so every 32-bit Windows program here) needs; some virtual machines'
+# kernels are built without it.
+runs_32bit_programs() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}

@@ -259,10 +259,13 @@ private:
     std::string JudgeBatch(int code)
     {
         std::vector<nlohmann::json> lines;
-        std::ifstream log(File("log.jsonl"));
-        for (std::string line; std::getline(log, line);)
-            lines.push_back(nlohmann::json::parse(line));
-        std::remove(File("log.jsonl").c_str());
+        {
+            std::ifstream log(File("log.jsonl"));
+            for (std::string line; std::getline(log, line);)
+                lines.push_back(nlohmann::json::parse(line));
+        }
+        // Closed first: Windows keeps a file that is open.
+        std::filesystem::remove(File("log.jsonl"));
         std::vector<Registers> servos = m_replacedServos;
         servos.push_back(services.sim.ServoRegisters());
         for (const nlohmann::json& line : lines) {
