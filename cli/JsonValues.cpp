@@ -68,7 +68,9 @@ std::optional<std::string> ReadRegisters(const nlohmann::json& registers, TServo
     if (!registers.is_object())
         return std::string("\"registers\" is not an object of \"01\": \"23\" pairs");
     std::set<std::size_t> named;
-    for (const auto& [key, value] : registers.items()) {
+    for (const auto& item : registers.items()) {
+        const std::string key = item.key();
+        const nlohmann::json& value = item.value();
         const auto span = std::find_if(std::begin(kRegisterSpans), std::end(kRegisterSpans), [&](const RegisterSpan& s) {
             return std::any_of(s.registers.begin(), s.registers.end(), [&](std::size_t r) { return RegisterKey(r) == key; });
         });
