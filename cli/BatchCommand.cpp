@@ -75,10 +75,12 @@ int RunBatch(RunContext& run)
     const Options& options = run.options;
     if (options.file.empty() && options.settings.empty())
         return run.Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
-    if (options.log && options.log->empty())
-        return run.Fail({kExitBadArguments, "--log needs a file name"});
+    if (options.log && (options.log->empty() || *options.log == kStandardStream))
+        return run.Fail({kExitBadArguments, "--log needs the name of a file (standard output carries the results)"});
     RecordRequest request;
     if (auto failure = ReadRequest(run, false, request))
+        return run.Fail(*failure);
+    if (auto failure = CheckValuesAlone(run, request.given))
         return run.Fail(*failure);
     // A parameter file gives every servo the same record, checked before the first.
     if (request.file) {
@@ -100,6 +102,8 @@ int RunBatch(RunContext& run)
         if (!WaitUntil(run, [&] { return Connect(*comm, true).stage == LinkStage::ServoAnswers; }))
             break;
         const ServoResult result = Program(run, *comm, servo, request);
+        if (!result.ok && !result.log.contains("before") && run.Stopped() != 0)
+            break;  // stopped before anything of this servo was read
         (result.ok ? done : failed) += 1;
         // The log line first: a servo programmed is never without it.
         if (log.is_open()) {

@@ -88,6 +88,19 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
         return kExitBadArguments;
     }
 
+    // "--backup=" with nothing after it, or "-o=FILE", would take the next
+    // word or a name beginning with '=' for the file.
+    for (const std::string& argument : arguments) {
+        const bool emptyLong = argument.rfind("--", 0) == 0 && argument.size() > 2 && argument.back() == '=';
+        const bool shortWithEquals = argument.size() > 2 && argument[0] == '-' && argument[1] != '-' && argument[2] == '=';
+        if (emptyLong || shortWithEquals) {
+            err << kProgram << ": \"" << argument << "\": " << (emptyLong ? "an option needs a value after '='"
+                                                                      : "write a short option and its value apart")
+                << "\n";
+            return kExitBadArguments;
+        }
+    }
+
     std::vector<const char*> argv{kProgram};
     for (const std::string& argument : arguments)
         argv.push_back(argument.c_str());

@@ -104,9 +104,12 @@ std::optional<std::string> ValuesFromJson(const std::string& text, const std::st
 {
     std::string twice;
     const nlohmann::json document = ParseNotingTwice(text, twice);
-    if (document.is_discarded() || !document.is_object() || !document.contains("values") ||
-        !document["values"].is_object())
-        return std::string("it is not JSON of the form {\"values\": {...}} that read --json prints");
+    const bool hasValues = document.is_object() && document.contains("values");
+    const bool hasRegisters = document.is_object() && document.contains("registers");
+    if (document.is_discarded() || !document.is_object() || (!hasValues && !hasRegisters) ||
+        (hasValues && !document["values"].is_object()))
+        return std::string("it is not JSON of the form {\"values\": {...}, \"registers\": {...}} that read --json "
+                           "prints");
     if (!twice.empty())
         return "\"" + twice + "\" stands twice";
     for (const auto& [key, value] : document.items())
@@ -118,7 +121,8 @@ std::optional<std::string> ValuesFromJson(const std::string& text, const std::st
     if (document.contains("registers"))
         if (auto problem = ReadRegisters(document["registers"], registers, byRegisters))
             return problem;
-    for (const auto& [name, value] : document["values"].items()) {
+    const nlohmann::json values = hasValues ? document["values"] : nlohmann::json::object();
+    for (const auto& [name, value] : values.items()) {
         const SettingInfo* info = FindSetting(name);
         if (!info)
             return "\"" + name + "\" is not a setting; use one of " + SettingNames();

@@ -31,7 +31,7 @@ int RunDetect(RunContext& run)
 {
     const auto comm = run.OpenSession();
     const Connection link = Connect(*comm, true);
-    const bool adapter = link.stage != LinkStage::NoSession;
+    const bool adapter = link.stage != LinkStage::NoSession || link.failure == LinkFailure::Busy;
     const bool ours = link.Identified();
     const bool servo = link.stage == LinkStage::ServoAnswers;
     const std::optional<Failure> failure = run.Describe(link, true);
@@ -43,7 +43,7 @@ int RunDetect(RunContext& run)
         return run.Emit(result.dump() + "\n") ? (failure ? failure->code : kExitOk) : kExitFileError;
     }
     std::string text;
-    if (!adapter || !ours)
+    if (!ours)
         text = failure->message + "\n";
     else
         text = "servo adapter: identification " + identification + "\n" +

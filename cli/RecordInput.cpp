@@ -1,5 +1,6 @@
 #include "RecordInput.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 
@@ -56,8 +57,10 @@ std::optional<std::string> StoreGiven(TServoConfig& record, const GivenValue& va
     if (StoreField(record, value.field, text, kCliSeparator))
         return std::nullopt;
     const std::string head = std::string(SettingName(value.field)) + "=" + value.text;
-    if (value.field == Field::DeadBand ? !ParseDecimal(text, kCliSeparator) : !ParseInteger(text))
+    if (value.field == Field::DeadBand && !ParseDecimal(text, kCliSeparator))
         return head + " is not a number (written with digits and a point)";
+    if (value.field != Field::DeadBand && !ParseInteger(text))
+        return head + " is not a whole number of microseconds";
     try {
         return head + " is beyond what its register holds and would be stored as " +
                ShownValue(WindowStores(record, value.field, text), value.field);
@@ -78,11 +81,18 @@ std::optional<std::string> LimitBeyondNeutral(const TServoConfig& record, const 
         return std::nullopt;
     const char* side = limit == Field::Lower ? "above" : "below";
     const std::string name = SettingName(limit);
+    // Registers given byte for byte are taken as they are, as a file's bytes are.
+    const auto asText = [&](Field field) {
+        return std::any_of(given.begin(), given.end(),
+                           [&](const GivenValue& value) { return value.field == field && !value.registers; });
+    };
+    if (!asText(limit) && !asText(Field::Neutral))
+        return std::nullopt;
     for (const GivenValue& value : given)
-        if (value.field == limit)
+        if (value.field == limit && !value.registers)
             return name + "=" + value.text + " would be stored as " + std::to_string(stored) + ", " + side +
                    " the neutral position " + std::to_string(neutral);
-    if (Gives(given, Field::Neutral))
+    if (asText(Field::Neutral))
         return "the neutral position would be stored as " + std::to_string(neutral) + ", " +
                (limit == Field::Lower ? "below" : "above") + " the " + name + " limit " + std::to_string(stored) +
                " already held; give --set " + name + " too";
@@ -173,6 +183,16 @@ TServoConfig RecordWithValues(const TServoConfig& base, const std::vector<GivenV
             StoreField(record, limit, ShownValue(record, Field::Neutral), kCliSeparator);
     }
     return record;
+}
+
+std::optional<Failure> CheckValuesAlone(RunContext& run, const std::vector<GivenValue>& given)
+{
+    for (const GivenValue& value : given) {
+        TServoConfig scratch;
+        if (auto problem = StoreGiven(scratch, value); problem && !run.options.lenient)
+            return Failure{kExitBadArguments, *problem + "; nothing was sent"};
+    }
+    return std::nullopt;
 }
 
 std::optional<Failure> BuildRecord(RunContext& run, const TServoConfig& base, const std::vector<GivenValue>& given,

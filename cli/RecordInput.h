@@ -39,6 +39,10 @@ std::optional<Failure> ReadRequest(RunContext& run, bool sendsSignal, RecordRequ
 TServoConfig RecordWithValues(const TServoConfig& base, const std::vector<GivenValue>& given, bool lenient,
                               std::vector<std::string>& problems);
 
+// Whether each value given could be stored as given on some servo: not a
+// number or beyond its register is refused before anything is sent.
+std::optional<Failure> CheckValuesAlone(RunContext& run, const std::vector<GivenValue>& given);
+
 // RecordWithValues for a command: problems refuse the record (nothing is
 // sent or saved), or with --lenient are warned of.
 std::optional<Failure> BuildRecord(RunContext& run, const TServoConfig& base, const std::vector<GivenValue>& given,

@@ -29,6 +29,8 @@ std::optional<Failure> RunContext::Prepare()
 {
     if (!options.trace)
         return std::nullopt;
+    if (*options.trace == kStandardStream)
+        return Failure{kExitBadArguments, "--trace needs the name of a file (standard output carries the results)"};
     if (auto refused = OpenTextOutput(*options.trace, OutputMode::Append, m_traceFile))
         return Failure{options.trace->empty() ? kExitBadArguments : kExitFileError,
                        "--trace " + (options.trace->empty() ? std::string("needs a file name")

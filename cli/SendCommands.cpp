@@ -38,7 +38,7 @@ std::optional<Failure> CheckArguments(RunContext& run)
     if (!options.backup)
         return std::nullopt;
     if (options.backup->empty() || *options.backup == kStandardStream)
-        return Failure{kExitBadArguments, "--backup needs the name of a file"};
+        return Failure{kExitBadArguments, "--backup needs the name of a file, to be written back from later"};
     if (auto refused = CheckBackupTarget(*options.backup, options.file, options.force))
         return Failure{kExitFileError, "the backup \"" + *options.backup + "\" " + *refused};
     return std::nullopt;
@@ -65,20 +65,19 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
 }
 
 // How to put back what the servo held before.
-std::string RestoreCommand(RunContext& run, const TServoConfig& before, const TServoConfig& record)
+std::string RestoreCommand(RunContext& run, const TServoConfig& before)
 {
     if (run.options.backup)
         return std::string(kProgram) + " write " + Quoted(*run.options.backup);
-    std::string command = std::string(kProgram) + " write";
-    for (const SettingInfo& info : kSettings) {
-        if (info.field == Field::Signal)
-            continue;  // not among the registers a write sends
-        TServoConfig probe = before;
-        CopyField(probe, record, info.field);
-        if (probe != before)
-            command += " --set " + std::string(info.name) + "=" + ShownValue(before, info.field);
+    // Without a backup: every register a write sends, as it was, byte for
+    // byte; registers given alone are sent as they are.
+    std::string registers;
+    for (std::size_t reg : kConfigRegisters) {
+        char pair[16];
+        std::snprintf(pair, sizeof pair, "%s\"%02zX\":\"%02X\"", registers.empty() ? "" : ",", reg, before.Bytes[reg]);
+        registers += pair;
     }
-    return command;
+    return "echo '{\"registers\":{" + registers + "}}' | " + kProgram + " write --json -";
 }
 
 // What a write that ended part-way may have left: read back when the servo
@@ -111,7 +110,7 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
                     ? ", or a neutral position with only one of its two registers written"
                     : "");
     }
-    return held + "; put back what it held with: " + RestoreCommand(run, before, record);
+    return held + "; put back what it held with: " + RestoreCommand(run, before);
 }
 
 std::string SignalName(int signal)

@@ -28,10 +28,10 @@ struct SettingInfo {
 inline constexpr SettingInfo kSettings[] = {
     {Field::DeadBand, "deadband", "dead band in us, 0.4 to 13 in steps of 0.2"},
     {Field::Lock, "lock", "Y or N"},
-    {Field::Upper, "upper", "upper pulse limit in us, the neutral position to 3264, in steps of 12.8"},
-    {Field::Lower, "lower", "lower pulse limit in us, 0 to the neutral position, in steps of 12.8"},
-    {Field::Neutral, "neutral", "neutral position in us, 960 to 2239"},
-    {Field::Signal, "signal", "neutral signal in us, 0 to 65535; sent by init only"},
+    {Field::Upper, "upper", "upper pulse limit in whole us, the neutral position to 3264; stored in steps of 12.8"},
+    {Field::Lower, "lower", "lower pulse limit in whole us, 0 to the neutral position; stored in steps of 12.8"},
+    {Field::Neutral, "neutral", "neutral position in whole us, 960 to 2239"},
+    {Field::Signal, "signal", "neutral signal in whole us, 0 to 65535; sent by init only"},
 };
 
 const char* SettingName(Field field);

@@ -124,13 +124,13 @@ TEST_P(RefusedValueTest, NothingIsSentOrSaved)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, RefusedValueTest, ::testing::Values(
-    RefusedCase{"Typo", {"--set", "upper=2l00"}, "upper=2l00 is not a number"},
+    RefusedCase{"Typo", {"--set", "upper=2l00"}, "upper=2l00 is not a whole number of microseconds"},
     RefusedCase{"NeutralWraps", {"--set", "neutral=2240"}, "neutral=2240 is beyond what its register holds and would be stored as 960"},
     RefusedCase{"DeadBandWraps", {"--set", "deadband=99"}, "deadband=99 is beyond what its register holds"},
     RefusedCase{"Comma", {"--set", "deadband=1,5"}, "deadband=1,5 is not a number"},
-    RefusedCase{"Fraction", {"--set", "neutral=1500.5"}, "neutral=1500.5 is not a number"},
-    RefusedCase{"FullWidth", {"--set", "neutral=\xEF\xBC\x91\xEF\xBC\x95\xEF\xBC\x90\xEF\xBC\x90"}, "is not a number"},
-    RefusedCase{"Longer Than A Double", {"--set", "lower=" + std::string(400, '9')}, "is not a number"},
+    RefusedCase{"Fraction", {"--set", "neutral=1500.5"}, "neutral=1500.5 is not a whole number of microseconds"},
+    RefusedCase{"FullWidth", {"--set", "neutral=\xEF\xBC\x91\xEF\xBC\x95\xEF\xBC\x90\xEF\xBC\x90"}, "is not a whole number"},
+    RefusedCase{"Longer Than A Double", {"--set", "lower=" + std::string(400, '9')}, "is not a whole number"},
     RefusedCase{"LimitBeyondNeutral", {"--set", "lower=1600"}, "lower=1600 would be stored as 1600, above the neutral position 1500"},
     RefusedCase{"LimitsJudgedAsStored", {"--set", "neutral=2239", "--set", "lower=2239", "--set", "upper=2239"},
                 "lower=2239 would be stored as 2240, above the neutral position 2239"},
