@@ -41,16 +41,16 @@ void BuildParser(CLI::App& app, Options& options)
         ->option_text("FILE");
     app.footer("Exit codes: " + ExitCodesSentence() + ".\nRun '" + std::string(kProgram) +
                " help COMMAND' for a command's options.\nExample: rivivev-uvezi-cli --demo read --json");
-    for (const CommandSpec& spec : Commands()) {
-        CLI::App* command = app.add_subcommand(spec.name, spec.summary);
-        spec.addOptions(*command, options);
+    for (const CommandEntry& entry : Commands()) {
+        CLI::App* command = app.add_subcommand(entry.name, entry.summary);
+        entry.addOptions(*command, options);
         const bool takesValues = command->get_option_no_throw("--set") != nullptr;
         command->footer((takesValues ? "Settings:\n" + SettingsHelp() +
                                            "A value that is not a number, that its register cannot hold or a limit "
                                            "stored beyond the neutral position is refused, and nothing is sent or "
                                            "saved, unless --lenient. Settings not given stay as they are.\n"
                                      : std::string()) +
-                        "Example: " + spec.example);
+                        "Example: " + entry.example);
     }
 }
 
@@ -129,7 +129,7 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
     if (auto failure = run.Prepare())
         return run.Fail(*failure);
     // CLI11 has made sure that exactly one command was parsed.
-    const CommandSpec* command = FindCommand(app.get_subcommands().front()->get_name());
+    const CommandEntry* command = FindCommand(app.get_subcommands().front()->get_name());
     return run.Finish(command->run(run));
 }
 

@@ -86,7 +86,7 @@ void DoctorOptions(CLI::App& command, Options& options)
     AddJson(command, options);
 }
 
-const CommandSpec kCommandTable[] = {
+const CommandEntry kCommandTable[] = {
     {"detect", "poll once as the window does and say what is attached", "rivivev-uvezi-cli detect", DetectOptions,
      RunDetect},
     {"read", "read the servo's configuration, as Read Config does", "rivivev-uvezi-cli read -o servo.svo",
@@ -106,31 +106,31 @@ const CommandSpec kCommandTable[] = {
 
 }  // namespace
 
-std::span<const CommandSpec> Commands() { return kCommandTable; }
+std::span<const CommandEntry> Commands() { return kCommandTable; }
 
-const CommandSpec* FindCommand(std::string_view name)
+const CommandEntry* FindCommand(std::string_view name)
 {
     const auto it = std::find_if(std::begin(kCommandTable), std::end(kCommandTable),
-                                 [&](const CommandSpec& spec) { return name == spec.name; });
+                                 [&](const CommandEntry& entry) { return name == entry.name; });
     return it == std::end(kCommandTable) ? nullptr : &*it;
 }
 
 std::string CommandNames()
 {
     std::string names;
-    for (const CommandSpec& spec : kCommandTable)
-        names += (names.empty() ? "" : ", ") + std::string(spec.name);
+    for (const CommandEntry& entry : kCommandTable)
+        names += (names.empty() ? "" : ", ") + std::string(entry.name);
     return names;
 }
 
 std::vector<std::string> OptionNames(std::string_view name)
 {
-    const CommandSpec* spec = FindCommand(name);
-    if (!spec)
+    const CommandEntry* entry = FindCommand(name);
+    if (!entry)
         return {};
     CLI::App command;
     Options options;
-    spec->addOptions(command, options);
+    entry->addOptions(command, options);
     std::vector<std::string> names;
     for (const CLI::Option* option : command.get_options()) {
         if (option == command.get_help_ptr())

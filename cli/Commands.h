@@ -16,7 +16,7 @@ class App;
 
 namespace rvz::cli {
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* summary;  // one line, for the help and the man page
     const char* example;
@@ -25,8 +25,8 @@ struct CommandSpec {
 };
 
 // The commands, in the order the help lists them.
-std::span<const CommandSpec> Commands();
-const CommandSpec* FindCommand(std::string_view name);
+std::span<const CommandEntry> Commands();
+const CommandEntry* FindCommand(std::string_view name);
 // "detect, read, ...".
 std::string CommandNames();
 // The options of a command, as its help names them ("-o,--output" gives

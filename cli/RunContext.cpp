@@ -99,12 +99,17 @@ int RunContext::Stopped() const
     return signal == 0 ? 0 : ExitCodeOfSignal(signal);
 }
 
+void RunContext::StopOnSignal(TComm& comm)
+{
+    comm.SetInterruption([this] { return Stopped() != 0; });
+}
+
 UsbBridge& RunContext::Bridge() { return m_traced ? *m_traced : services.Bridge(options.demo); }
 
 RunContext::Session RunContext::OpenSession()
 {
     Session comm(new TComm(Bridge(), services.Clock()), SessionCloser{this});
-    comm->SetInterruption([this] { return Stopped() != 0; });
+    StopOnSignal(*comm);
     return comm;
 }
 
@@ -124,7 +129,7 @@ RunContext::Sending::Sending(RunContext& run, TComm& comm) : m_run(run), m_comm(
 
 RunContext::Sending::~Sending()
 {
-    m_comm.SetInterruption([run = &m_run] { return run->Stopped() != 0; });
+    m_run.StopOnSignal(m_comm);
     m_run.services.SetSending(false);
 }
 

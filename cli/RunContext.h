@@ -77,7 +77,6 @@ public:
     void Instruct(const std::string& text);
     // Writes a result to standard output; false (and an error) when it is lost.
     bool Emit(const std::string& text);
-    bool OutputLost() const { return m_outputLost; }
 
     // A stopping signal came; its exit code, or 0.
     int Stopped() const;
@@ -112,6 +111,8 @@ public:
 
 private:
     UsbBridge& Bridge();
+    // The session stops before its next command once a signal came.
+    void StopOnSignal(TComm& comm);
     // The programs that hold the adapter, for a message; empty when unknown.
     std::string Holders();
 

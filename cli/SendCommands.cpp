@@ -151,22 +151,22 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before,
     if (!sent && block)
         // The servo takes a block whole or not at all, so nothing is torn.
         return {kExitFailed, Failed("the parameter block", sent.failure) +
-                                 "; the servo holds the block whole or not at all", true};
+                                 "; the servo holds the block whole or not at all"};
     if (!sent)
         return {kExitFailed, Failed("the write", sent.failure) + "; " +
-                                 AfterPartialWrite(run, comm, before, record), true};
+                                 AfterPartialWrite(run, comm, before, record)};
     if (const int signal = run.services.StopSignal(); signal != 0)
         return {run.Stopped(), done + "; then stopped by " + SignalName(signal) + ", with the servo holding what was "
-                               "asked" + (run.options.verify ? " (not verified)" : ""), true};
+                               "asked" + (run.options.verify ? " (not verified)" : "")};
     if (!run.options.verify)
-        return {kExitOk, done, true};
+        return {kExitOk, done};
     const Verification check = VerifyConfig(comm, record.Bytes);
     if (!check.read)
-        return {kExitFailed, done + ", but the read-back failed: " + Reason(check.read.failure), true};
+        return {kExitFailed, done + ", but the read-back failed: " + Reason(check.read.failure)};
     if (!check.differing.empty())
         return {kExitMismatch, done + ", but the servo kept other values (" + Differences(record, check) +
-                                   "); write again or replace the servo", true};
-    return {kExitOk, done + " and verified" + (block ? " (the neutral signal cannot be read back)" : ""), true};
+                                   "); write again or replace the servo"};
+    return {kExitOk, done + " and verified" + (block ? " (the neutral signal cannot be read back)" : "")};
 }
 
 namespace {

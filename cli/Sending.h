@@ -14,7 +14,6 @@ namespace rvz::cli {
 struct SendOutcome {
     int code;             // kExitOk, or why the record is not on the servo as sent
     std::string message;  // "written and verified", or the failure as a user reads it
-    bool sent;            // something went out to the servo
 };
 
 // Sends record (block: as one parameter block, as Initialize does;

@@ -378,7 +378,7 @@ TEST_F(CliTest, TheDocumentsFollowTheTables)
     EXPECT_NE(readme.find("Exit codes: " + ExitCodesSentence() + "."), std::string::npos);
     ASSERT_EQ(Run({"help"}), kExitOk);
     EXPECT_NE(out.str().find("Exit codes: " + ExitCodesSentence() + "."), std::string::npos);
-    for (const CommandSpec& command : Commands()) {
+    for (const CommandEntry& command : Commands()) {
         EXPECT_NE(page.find(".B " + std::string(command.name)), std::string::npos) << command.name;
         for (std::string option : OptionNames(command.name)) {
             std::string troff;
