@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -12,14 +13,17 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
 
 #include "Attempts.h"
+#include "BusyPointer.h"
 #include "Comm.h"
 #include "ServoOperations.h"
 #include "Conversions.h"
@@ -31,6 +35,7 @@
 #include "Protocol.h"
 #include "Reg.h"
 #include "StaticText.h"
+#include "SpokenTexts.h"
 #include "Strs.h"
 #include "UpDown.h"
 
@@ -53,6 +58,15 @@ bool PressesFocusedButton(const QKeyEvent& key)
     return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !key.isAutoRepeat();
 }
 
+// A plain top-level widget reads as a "filler" to screen readers; the main
+// window is a window.
+QAccessibleInterface* ServoFormAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TServoForm::staticMetaObject.className()) && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 }  // namespace
 
 TServoForm::TServoForm(TServoFormServices services)
@@ -66,6 +80,8 @@ TServoForm::TServoForm(TServoFormServices services)
       OpenDialog1(MakeOpenDialog1()),
       SaveDialog1(MakeSaveDialog1())
 {
+    static const bool accessibleAsWindow = (QAccessible::installFactory(ServoFormAccessible), true);
+    Q_UNUSED(accessibleAsWindow);
     setObjectName("ServoForm");
     setWindowTitle("Rivivev Uvezi");
     setFixedSize(kClientWidth, kClientHeight);
@@ -88,6 +104,7 @@ TServoForm::TServoForm(TServoFormServices services)
     m_timer1->setInterval(static_cast<int>(kPollInterval.count()));
     Own(m_timer1);
 
+    CreateKeys();
     ConnectHandlers();
     m_timer1->start();
 }
@@ -145,6 +162,13 @@ QLabel* TServoForm::AddLabel(const char* name, const QString& designed, int left
     return label;
 }
 
+void TServoForm::LabelField(QLabel* label, QWidget* field, TUpDown* arrows)
+{
+    // The buddy ties the caption to its field for screen readers.
+    label->setBuddy(field);
+    m_labelledFields.push_back({label, field, arrows});
+}
+
 QLineEdit* TServoForm::AddEdit(const char* name, const QString& text, const QString& hint, int left, int top)
 {
     auto* edit = new QLineEdit(text, this);
@@ -183,20 +207,23 @@ TStaticText* TServoForm::AddUnitText(const char* name, int tag, int left, int to
 
 void TServoForm::CreateFields()
 {
-    AddLabel("DBLabel", QString::fromUtf8("死区："), 16, 64);
+    QLabel* dbLabel = AddLabel("DBLabel", QString::fromUtf8("死区："), 16, 64);
     DBEdit = AddEdit("DBEdit", "6.0", "0.4-13us", 104, 56);
     Edit1 = AddEdit("Edit1", "60", QString(), 104, 56);
     Edit1->hide();
     DBUpDown = AddUpDown("DBUpDown", Edit1, 169, 56, 4, 130, 2, 60);
     AddUnitText("StaticText2", 0, 149, 58);
+    // The spin buttons step the hidden mirror, but speak of the dead band.
+    LabelField(dbLabel, DBEdit, DBUpDown);
 
-    AddLabel("RSTLabel", QString::fromUtf8("锁舵："), 208, 64);
+    QLabel* rstLabel = AddLabel("RSTLabel", QString::fromUtf8("锁舵："), 208, 64);
     RSTBox = new QComboBox(this);
     RSTBox->setObjectName("RSTBox");
     RSTBox->setGeometry(288, 56, 81, 24);
     RSTBox->addItems({"N", "Y"});
     RSTBox->setCurrentIndex(1);
     Own(RSTBox);
+    LabelField(rstLabel, RSTBox, nullptr);
 
     // The four integer fields: a label, the field, its spin buttons at its
     // right edge and the unit text over the field's right-hand end.
@@ -229,21 +256,22 @@ void TServoForm::CreateFields()
          "StaticText3", 2, &TServoForm::SRLEdit, &TServoForm::SRLUpDown},
     }};
     for (const FieldRow& row : fields) {
-        AddLabel(row.label, QString::fromUtf8(row.designed), row.labelLeft, row.top + 8);
+        QLabel* label = AddLabel(row.label, QString::fromUtf8(row.designed), row.labelLeft, row.top + 8);
         QLineEdit* edit = AddEdit(row.edit, QString::number(row.start), row.hint, row.left, row.top);
         TUpDown* upDown = AddUpDown(row.upDown, edit, row.left + 65, row.top, row.minimum, row.maximum, row.step, row.start);
         AddUnitText(row.unitText, row.tag, row.left + 45, row.top + 2);
+        LabelField(label, edit, upDown);
         this->*row.editMember = edit;
         if (row.upDownMember)
             this->*row.upDownMember = upDown;
     }
 
-    auto* image1 = new QLabel(this);
-    image1->setObjectName("Image1");
-    image1->setGeometry(392, 160, 159, 122);
-    image1->setScaledContents(true);  // the 150 x 107 picture stretched to fill
-    image1->setPixmap(DrawServoPicture());
-    Own(image1);
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(392, 160, 159, 122);
+    Image1->setScaledContents(true);  // the 150 x 107 picture stretched to fill
+    DrawPictureForScreen();
+    Own(Image1);
 
     // The unit texts lie over the right-hand end of their fields.
     for (TStaticText* text : m_unitTexts)
@@ -303,6 +331,42 @@ void TServoForm::CreateButtons()
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
+void TServoForm::CreateKeys()
+{
+    // Keys reach the toolbar and the operations without a place in the tab
+    // order. A key does what a click does, and nothing while the button is
+    // disabled.
+    const std::array<KeyedButton, 5> keyed{{{OpenBtn, QKeySequence(QKeySequence::Open)},
+                                            {SaveBtn, QKeySequence(QKeySequence::Save)},
+                                            {ReadBtn, QKeySequence(Qt::ALT | Qt::Key_R)},
+                                            {WriteBtn, QKeySequence(Qt::ALT | Qt::Key_W)},
+                                            {InitBtn, QKeySequence(Qt::ALT | Qt::Key_I)}}};
+    for (const KeyedButton& entry : keyed) {
+        auto* shortcut = new QShortcut(entry.key, this);
+        QAbstractButton* button = entry.button;
+        connect(shortcut, &QShortcut::activated, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+        m_keyedButtons.push_back(entry);
+    }
+    // Alt+L as its caption's first letter, F10 as the key that opens a
+    // window's menu on both desktops.
+    for (const QKeySequence& key : LanguageMenuKeys())
+        connect(new QShortcut(key, this), &QShortcut::activated, LanguageBtn, &QToolButton::showMenu);
+    // The menu opens on the language in use, so Enter alone changes nothing.
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        for (QAction* item : m_languageItems)
+            if (item->isChecked())
+                PopupMenu1->setActiveAction(item);
+    });
+}
+
+std::array<QKeySequence, 2> TServoForm::LanguageMenuKeys()
+{
+    return {QKeySequence(Qt::ALT | Qt::Key_L), QKeySequence(Qt::Key_F10)};
+}
+
 void TServoForm::ConnectHandlers()
 {
     connect(m_timer1, &QTimer::timeout, this, &TServoForm::Timer1Timer);
@@ -330,11 +394,25 @@ void TServoForm::showEvent(QShowEvent* event)
 {
     if (!m_formShown && !event->spontaneous()) {
         m_formShown = true;
+        // Moved to a screen of another pixel density, the picture is drawn
+        // again for it.
+        if (QWindow* window = windowHandle())
+            connect(window, &QWindow::screenChanged, this, &TServoForm::DrawPictureForScreen);
+        DrawPictureForScreen();
         if (const QScreen* desktop = screen())
             move(desktop->availableGeometry().center() - rect().center());
         RunGuarded(this, [this] { FormShow(); });
     }
     QWidget::showEvent(event);
+}
+
+void TServoForm::DrawPictureForScreen()
+{
+    const int scale = PictureScale(devicePixelRatioF());
+    if (scale == m_pictureScale)
+        return;
+    m_pictureScale = scale;
+    Image1->setPixmap(DrawServoPicture(scale));
 }
 
 void TServoForm::FormShow()
@@ -390,28 +468,38 @@ void TServoForm::EnableAdapterButtons(bool enable)
 
 void TServoForm::ReadBtnClick()
 {
-    TServoConfig record;
-    const bool read = ReadConfig(m_comm, record.Bytes).ok;
-    if (read)
+    RunOperation(ReadBtn, [this] {
+        TServoConfig record;
+        if (!ReadConfig(m_comm, record.Bytes).ok)
+            return false;
         SetConfig(record);
-    ShowResult(ReadBtn->text(), read ? kOutcomeSuccess : kOutcomeFault);
+        return true;
+    });
 }
 
 void TServoForm::WriteBtnClick()
 {
     RunGuarded(this, [this] {
-        const TServoConfig record = GetConfig();
-        const bool written = WriteConfig(m_comm, record.Bytes).ok;
-        ShowResult(WriteBtn->text(), written ? kOutcomeSuccess : kOutcomeFault);
+        RunOperation(WriteBtn, [this] {
+            const TServoConfig record = GetConfig();
+            return WriteConfig(m_comm, record.Bytes).ok;
+        });
     });
 }
 
 void TServoForm::InitBtnClick()
 {
-    RunGuarded(this, [this] {
-        const bool sent = SendBlock(m_comm, GetConfig().Bytes).ok;
-        ShowResult(InitBtn->text(), sent ? kOutcomeSuccess : kOutcomeFault);
-    });
+    RunGuarded(this, [this] { RunOperation(InitBtn, [this] { return SendBlock(m_comm, GetConfig().Bytes).ok; }); });
+}
+
+void TServoForm::RunOperation(const QPushButton* operation, const std::function<bool()>& exchange)
+{
+    // The exchanges hold the user-interface thread for up to seconds; the
+    // pointer says so from before the first of them until the result.
+    TBusyPointer busy;
+    const bool done = exchange();
+    busy.End();
+    ShowResult(operation->text(), done ? kOutcomeSuccess : kOutcomeFault);
 }
 
 void TServoForm::ShowResult(const QString& text, int outcome)
@@ -571,6 +659,44 @@ void TServoForm::CaptionsApplied()
     // Labels are auto-sized: each follows its new caption's width.
     for (QLabel* label : m_captionLabels)
         label->adjustSize();
+    NameForScreenReaders();
+}
+
+std::int32_t TServoForm::ShownLanguage() const
+{
+    for (std::size_t column = 0; column < m_languageItems.size(); ++column)
+        if (m_languageItems[column]->isChecked())
+            return static_cast<std::int32_t>(column);
+    return kEnglish;
+}
+
+void TServoForm::NameForScreenReaders()
+{
+    const std::int32_t language = ShownLanguage();
+    // Each field is named by its label's caption, the spin arrows by what
+    // they do to it; the hint, such as "0.4-13us", stays its description.
+    for (const LabelledField& labelled : m_labelledFields) {
+        const QString name = NameFromCaption(labelled.label->text());
+        labelled.field->setAccessibleName(name);
+        if (labelled.arrows) {
+            labelled.arrows->setAccessibleName(name);
+            labelled.arrows->SetArrowNames(SpokenText(Spoken::IncreaseArrow, language).arg(name),
+                                           SpokenText(Spoken::DecreaseArrow, language).arg(name));
+        }
+    }
+    Image1->setAccessibleName(SpokenText(Spoken::ServoPicture, language));
+
+    // Tooltips name the keys, with the caption in the current language.
+    auto keyNames = [](std::initializer_list<QKeySequence> keys) {
+        QStringList names;
+        for (const QKeySequence& key : keys)
+            names << key.toString(QKeySequence::NativeText);
+        return names.join(QStringLiteral(", "));
+    };
+    for (const KeyedButton& entry : m_keyedButtons)
+        entry.button->setToolTip(QStringLiteral("%1 (%2)").arg(entry.button->text(), keyNames({entry.key})));
+    const std::array<QKeySequence, 2> languageKeys = LanguageMenuKeys();
+    LanguageBtn->setToolTip(QStringLiteral("%1 (%2)").arg(LanguageBtn->text(), keyNames({languageKeys[0], languageKeys[1]})));
 }
 
 void TServoForm::pEnglishClick(int tag) { PickLanguage(*this, m_preferences, tag); }

@@ -4,18 +4,22 @@
 // attempts each and reports them in the result dialog.
 
 #include <QEvent>
+#include <QKeySequence>
 #include <QList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "FileDialogs.h"
 #include "LanguageSwitch.h"
 #include "ParamFile.h"
 #include "ServoConfig.h"
 
+class QAbstractButton;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -83,13 +87,18 @@ private:
     void CreateFields();
     void CreateButtons();
     QLabel* AddLabel(const char* name, const QString& designed, int left, int top);
+    void LabelField(QLabel* label, QWidget* field, TUpDown* arrows);
     QLineEdit* AddEdit(const char* name, const QString& text, const QString& hint, int left, int top);
     TUpDown* AddUpDown(const char* name, QLineEdit* field, int left, int top, int minimum, int maximum, int step,
                        int position);
     TStaticText* AddUnitText(const char* name, int tag, int left, int top);
     QPushButton* AddButton(const char* name, const QString& designed, int left);
     void Own(QObject* component);
+    void CreateKeys();
+    static std::array<QKeySequence, 2> LanguageMenuKeys();
     void ConnectHandlers();
+    std::int32_t ShownLanguage() const;
+    void NameForScreenReaders();
 
     void FormShow();
     void FormClose();
@@ -101,9 +110,12 @@ private:
     void DBEditKeyDown(int& key, Qt::KeyboardModifiers shift);
     void DBEditKeyUp(int& key, Qt::KeyboardModifiers shift);
     void ForwardArrowToMirror(QEvent::Type type, int& key, Qt::KeyboardModifiers shift);
+    // Runs one adapter operation under the busy pointer, then reports it.
+    void RunOperation(const QPushButton* operation, const std::function<bool()>& exchange);
     void ShowResult(const QString& text, int outcome);
     void ReportFileError(const QToolButton* operation, const QString& file, const ParamFileResult& result);
     void EnableAdapterButtons(bool enable);
+    void DrawPictureForScreen();
 
     TComm& m_comm;
     TPreferences& m_preferences;
@@ -114,9 +126,22 @@ private:
 
     bool m_lastLinked = false;
     bool m_formShown = false;
+    int m_pictureScale = 0;  // device pixels per logical one of the picture shown
     QList<QObject*> m_components;  // owned components in creation order
     QList<QLabel*> m_captionLabels;
     QMetaObject::Connection m_edit1Change;
+
+    struct LabelledField {
+        QLabel* label;
+        QWidget* field;
+        TUpDown* arrows;  // null for the lock box
+    };
+    std::vector<LabelledField> m_labelledFields;
+    struct KeyedButton {
+        QAbstractButton* button;
+        QKeySequence key;
+    };
+    std::vector<KeyedButton> m_keyedButtons;
 
     QToolBar* ToolBar1 = nullptr;
     QToolButton* OpenBtn = nullptr;
@@ -135,6 +160,7 @@ private:
     TUpDown* SRUUpDown = nullptr;
     TUpDown* SRLUpDown = nullptr;
     std::array<TStaticText*, 5> m_unitTexts{};  // by Tag
+    QLabel* Image1 = nullptr;
     QPushButton* ReadBtn = nullptr;
     QPushButton* WriteBtn = nullptr;
     QPushButton* InitBtn = nullptr;

@@ -28,7 +28,7 @@ TMsgExForm::TMsgExForm(QWidget* mainWindow)
     dialogFont.setPixelSize(12);
     setFont(dialogFont);
 
-    m_imageList1 = {DrawWarningIcon(), DrawInformationIcon()};
+    DrawImageList(1);
 
     m_msgLabel = new QLabel("MsgLabel", this);
     m_msgLabel->setObjectName("MsgLabel");
@@ -48,6 +48,12 @@ TMsgExForm::TMsgExForm(QWidget* mainWindow)
     connect(m_okBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+void TMsgExForm::DrawImageList(int scale)
+{
+    m_imageList1 = {DrawWarningIcon(scale), DrawInformationIcon(scale)};
+    m_imageScale = scale;
+}
+
 const QPixmap& TMsgExForm::IconFor(int outcome) const
 {
     return m_imageList1[outcome == kOutcomeSuccess ? 1 : 0];
@@ -64,6 +70,10 @@ void TMsgExForm::SetMessage(const QString& text, std::int32_t language, int outc
 
     m_okBtn->setText(TranslateText("OkBtn", language));
 
+    // The icons are drawn for the screen the dialog is on, so a sharp screen
+    // shows them sharp rather than stretched.
+    if (const int scale = PictureScale(devicePixelRatioF()); scale != m_imageScale)
+        DrawImageList(scale);
     m_image1->clear();
     m_image1->setPixmap(IconFor(outcome));
 }

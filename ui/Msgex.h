@@ -31,7 +31,8 @@ public:
     QLabel* MsgLabel() const { return m_msgLabel; }
     QLabel* Image1() const { return m_image1; }
     QPushButton* OkBtn() const { return m_okBtn; }
-    // The icon shown for an outcome: image 1 for success, image 0 otherwise.
+    // The icon shown for an outcome: image 1 for success, image 0 otherwise,
+    // 32 x 32 logical pixels drawn for the screen of the last message.
     const QPixmap& IconFor(int outcome) const;
 
 protected:
@@ -39,10 +40,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void DrawImageList(int scale);
+
     QLabel* m_msgLabel = nullptr;
     QLabel* m_image1 = nullptr;
     QPushButton* m_okBtn = nullptr;
     std::array<QPixmap, 2> m_imageList1;  // 0 warning, 1 information
+    int m_imageScale = 1;
 };
 
 }  // namespace rvz

@@ -6,24 +6,31 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
+#include <cmath>
+
 namespace rvz {
 
 namespace {
 
 const QColor kDarkBlue(0, 0, 128);
 
-QPixmap TransparentPixmap(int width, int height)
+// A pixmap of the given logical size holding scale device pixels for each
+// logical one; a painter on it draws in logical coordinates, so the same
+// drawing serves every scale and at 1 gives exactly the designed bitmap.
+QPixmap Canvas(int width, int height, int scale, const QColor& fill)
 {
-    QPixmap pixmap(width, height);
-    pixmap.fill(Qt::transparent);
+    QPixmap pixmap(width * scale, height * scale);
+    pixmap.setDevicePixelRatio(scale);
+    pixmap.fill(fill);
     return pixmap;
 }
 
 }  // namespace
 
-QPixmap DrawWarningIcon()
+QPixmap DrawWarningIcon(int scale)
 {
-    QPixmap pixmap = TransparentPixmap(32, 32);
+    QPixmap pixmap = Canvas(32, 32, scale, Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -47,9 +54,9 @@ QPixmap DrawWarningIcon()
     return pixmap;
 }
 
-QPixmap DrawInformationIcon()
+QPixmap DrawInformationIcon(int scale)
 {
-    QPixmap pixmap = TransparentPixmap(32, 32);
+    QPixmap pixmap = Canvas(32, 32, scale, Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -78,10 +85,9 @@ QPixmap DrawInformationIcon()
     return pixmap;
 }
 
-QPixmap DrawServoPicture()
+QPixmap DrawServoPicture(int scale)
 {
-    QPixmap pixmap(150, 107);
-    pixmap.fill(QColor(222, 222, 222));
+    QPixmap pixmap = Canvas(150, 107, scale, QColor(222, 222, 222));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -126,6 +132,13 @@ QPixmap DrawServoPicture()
     p.setPen(QColor(90, 170, 255));
     p.drawText(QRectF(20, 76, 110, 16), Qt::AlignCenter, "SERVO");
     return pixmap;
+}
+
+int PictureScale(qreal devicePixelRatio)
+{
+    // Whole device pixels per logical one, so that lines stay on the grid; a
+    // ratio between two is drawn at the next one up and smoothed down.
+    return std::clamp(static_cast<int>(std::ceil(devicePixelRatio - 0.01)), 1, kMaxPictureScale);
 }
 
 }  // namespace rvz

@@ -59,6 +59,12 @@ void TUpDown::SetAssociate(QLineEdit* field)
         m_field->installEventFilter(this);
 }
 
+void TUpDown::SetArrowNames(const QString& increase, const QString& decrease)
+{
+    m_upButton->setAccessibleName(increase);
+    m_downButton->setAccessibleName(decrease);
+}
+
 void TUpDown::SetRange(int minimum, int maximum)
 {
     m_min = minimum;

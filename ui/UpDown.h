@@ -27,6 +27,9 @@ public:
     int Increment() const { return m_increment; }
     int Position() const { return m_position; }
 
+    // What a screen reader says for the two arrows.
+    void SetArrowNames(const QString& increase, const QString& decrease);
+
     // One step up (+1) or down (-1), as a click on an arrow does.
     void Step(int direction);
 

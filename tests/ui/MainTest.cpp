@@ -1,8 +1,10 @@
 // The main window driven as a user would: clicks, typed text and keys, over
 // the simulated adapter.
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +32,39 @@ using test::ModalWatcher;
 using test::ScriptedFileDialogs;
 using Bytes = std::vector<std::uint8_t>;
 
+// Passes every call on to the simulated adapter, telling the test of each
+// command written.
+class ObservedBridge final : public UsbBridge {
+public:
+    explicit ObservedBridge(UsbBridge& bridge) : m_bridge(bridge) {}
+    std::function<void()> onWrite;
+
+    BridgeStatus GetNumDevices(std::uint32_t* count) override { return m_bridge.GetNumDevices(count); }
+    BridgeStatus Open(std::uint32_t index, BridgeHandle* handle) override { return m_bridge.Open(index, handle); }
+    BridgeStatus Close(BridgeHandle handle) override { return m_bridge.Close(handle); }
+    BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> to, std::uint32_t* received) override
+    {
+        return m_bridge.Read(handle, to, received);
+    }
+    BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> from, std::uint32_t* written) override
+    {
+        if (onWrite)
+            onWrite();
+        return m_bridge.Write(handle, from, written);
+    }
+    BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t transmit, std::uint8_t receive) override
+    {
+        return m_bridge.FlushBuffers(handle, transmit, receive);
+    }
+    BridgeStatus SetTimeouts(std::uint32_t readMs, std::uint32_t writeMs) override
+    {
+        return m_bridge.SetTimeouts(readMs, writeMs);
+    }
+
+private:
+    UsbBridge& m_bridge;
+};
+
 const Bytes kStartingRecord{0x00, 0x23, 0x00, 0x00, 0x00, 0x00, 0x01, 0x4E,
                             0x9C, 0x80, 0x0D, 0x00, 0x00, 0x00, 0x05, 0xDC};
 
@@ -38,6 +73,7 @@ class MainTest : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<SimulatedAdapter> sim;
+    std::unique_ptr<ObservedBridge> bridge;
     std::unique_ptr<ManualLinkClock> clock;
     std::unique_ptr<TComm> comm;
     TPreferences preferences;
@@ -98,6 +134,52 @@ class MainTest : public QObject {
 
     static bool IsRed(const QLineEdit* field) { return field->palette().color(QPalette::Text) == QColor(255, 0, 0); }
 
+    static QAccessibleInterface* Spoken(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+    // Every control that is on screen and means something to a user, with
+    // what a screen reader says of it.
+    static void CollectSpoken(QAccessibleInterface* node, QStringList& unnamed, int& named)
+    {
+        static const QSet<QAccessible::Role> kMeaningful{QAccessible::EditableText, QAccessible::ComboBox,
+                                                         QAccessible::PushButton,   QAccessible::ButtonMenu,
+                                                         QAccessible::Graphic};
+        if (node->state().invisible)
+            return;
+        if (kMeaningful.contains(node->role())) {
+            if (node->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << (node->object() ? node->object()->objectName() : QString()) + "/" +
+                               QString::number(node->role());
+            else
+                ++named;
+        }
+        for (int i = 0; i < node->childCount(); ++i)
+            CollectSpoken(node->child(i), unnamed, named);
+    }
+
+    // Opens the language menu with a key, moves by steps (negative is up) and
+    // presses Enter there, all from the keyboard.
+    void PickLanguageByKeys(QKeyCombination opener, int steps)
+    {
+        // The offscreen platform leaves a closed menu the active window,
+        // where a desktop gives the focus back to the window.
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QString inUse = Find<QAction>("pEnglish")->isChecked() ? "pEnglish" : "pChinese";
+        QString active;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            active = menu->activeAction() ? menu->activeAction()->objectName() : QString();
+            for (int i = 0; i < std::abs(steps); ++i)
+                QTest::keyClick(menu, steps < 0 ? Qt::Key_Up : Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QTest::keyClick(QApplication::focusWidget(), opener.key(), opener.keyboardModifiers());
+        QVERIFY2(!active.isEmpty(), "no menu opened, or it opened on no item");
+        QCOMPARE(active, inUse);
+    }
+
 private slots:
     void initTestCase() { SetApplicationTitle(); }
 
@@ -111,7 +193,8 @@ private slots:
         // Waits for a quiet link pass in virtual time; the simulated servo
         // answers at once.
         clock = std::make_unique<ManualLinkClock>();
-        comm = std::make_unique<TComm>(*sim, *clock);
+        bridge = std::make_unique<ObservedBridge>(*sim);
+        comm = std::make_unique<TComm>(*bridge, *clock);
         watcher = std::make_unique<ModalWatcher>();
     }
 
@@ -124,6 +207,7 @@ private slots:
         watcher.reset();
         comm.reset();
         clock.reset();
+        bridge.reset();
         sim.reset();
         dir.reset();
     }
@@ -725,6 +809,169 @@ private slots:
         QVERIFY(watcher->seen[0].errorIcon);
         QVERIFY(watcher->seen[0].message.startsWith(QString::fromUtf8("保存配置: ") + QDir::toNativeSeparators(file)));
         QVERIFY(watcher->seen[0].message.contains("does not exist"));
+    }
+
+
+    // ------------------------------------------------------------ keyboard and screen readers
+
+    void screenReadersHearEveryControl_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("fields");  // DBEdit, RSTBox, NeuIEdit, SRUEdit, NeuEdit, SRLEdit
+        QTest::addColumn<QString>("increaseSignal");
+        QTest::addColumn<QString>("decreaseDeadBand");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("readTip");
+        QTest::newRow("Traditional") << 0
+                                     << QStringList{QString::fromUtf8("死區"), QString::fromUtf8("鎖舵"),
+                                                    QString::fromUtf8("中點信號"), QString::fromUtf8("脈衝上限"),
+                                                    QString::fromUtf8("中點位置"), QString::fromUtf8("脈衝下限")}
+                                     << QString::fromUtf8("增大中點信號") << QString::fromUtf8("減小死區")
+                                     << QString::fromUtf8("數位舵機圖片") << QString::fromUtf8("讀配置 (Alt+R)");
+        QTest::newRow("Simplified") << 1
+                                    << QStringList{QString::fromUtf8("死区"), QString::fromUtf8("锁舵"),
+                                                   QString::fromUtf8("中点信号"), QString::fromUtf8("脉冲上限"),
+                                                   QString::fromUtf8("中点位置"), QString::fromUtf8("脉冲下限")}
+                                    << QString::fromUtf8("增大中点信号") << QString::fromUtf8("减小死区")
+                                    << QString::fromUtf8("数字舵机图片") << QString::fromUtf8("读配置 (Alt+R)");
+        QTest::newRow("English") << 2
+                                 << QStringList{"Dead Band", "Lock", "Signal", "Pulse Upper", "Neutral", "Pulse Lower"}
+                                 << "Increase Signal" << "Decrease Dead Band" << "Picture of a digital servo"
+                                 << "Read Config (Alt+R)";
+    }
+
+    void screenReadersHearEveryControl()
+    {
+        QFETCH(int, language);
+        QFETCH(QStringList, fields);
+        Start();
+        // Through the menu, as a user switches, from English and back to it.
+        form->pEnglishClick(language == 2 ? 0 : language);
+        form->pEnglishClick(language);
+
+        QAccessibleInterface* window = Spoken(form.get());
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QString("Rivivev Uvezi"));
+        QStringList unnamed;
+        int named = 0;
+        CollectSpoken(window, unnamed, named);
+        QVERIFY2(unnamed.isEmpty(), qPrintable("unnamed: " + unnamed.join(", ")));
+        // 5 fields, the lock box, 10 arrows, 3 toolbar buttons, the picture
+        // and 3 operation buttons at least.
+        QVERIFY2(named >= 23, qPrintable(QString::number(named)));
+
+        const std::array<std::pair<const char*, const char*>, 6> labelled{{{"DBLabel", "DBEdit"},
+                                                                           {"RSTLabel", "RSTBox"},
+                                                                           {"NeuILabel", "NeuIEdit"},
+                                                                           {"SRULabel", "SRUEdit"},
+                                                                           {"NeuLabel", "NeuEdit"},
+                                                                           {"SRLLabel", "SRLEdit"}}};
+        for (std::size_t i = 0; i < labelled.size(); ++i) {
+            QAccessibleInterface* field = Spoken(Find(labelled[i].second));
+            // On Linux a combo box speaks its value and is named by its
+            // label through the relation below; elsewhere by this name.
+            QCOMPARE(Find(labelled[i].second)->accessibleName(), fields[static_cast<qsizetype>(i)]);
+            if (field->role() == QAccessible::EditableText)
+                QCOMPARE(field->text(QAccessible::Name), fields[static_cast<qsizetype>(i)]);
+            bool tied = false;
+            for (const auto& [other, relation] : field->relations(QAccessible::Label))
+                tied = tied || other->object() == Find(labelled[i].first);
+            QVERIFY2(tied, labelled[i].second);
+        }
+        // The hint stays the field's description.
+        QCOMPARE(Spoken(Edit("DBEdit"))->text(QAccessible::Description), QString("0.4-13us"));
+
+        auto arrow = [&](const char* upDown, int which) {
+            return Spoken(Find(upDown))->child(which)->text(QAccessible::Name);
+        };
+        QTEST(arrow("NeuIUpDown", 0), "increaseSignal");
+        QTEST(arrow("DBUpDown", 1), "decreaseDeadBand");
+        QTEST(Spoken(Find("Image1"))->text(QAccessible::Name), "picture");
+        QTEST(Button("ReadBtn")->toolTip(), "readTip");
+    }
+
+    void keysReachTheToolbarAndTheOperations_data()
+    {
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("outcome");  // the result dialog's message, or the file dialog proposed
+        QTest::newRow("Ctrl+O") << QKeyCombination(Qt::CTRL, Qt::Key_O) << "OpenBtn" << "open ervo.svo";
+        QTest::newRow("Ctrl+S") << QKeyCombination(Qt::CTRL, Qt::Key_S) << "SaveBtn" << "save Servo";
+        QTest::newRow("Alt+R") << QKeyCombination(Qt::ALT, Qt::Key_R) << "ReadBtn" << "Read Config:Succeed!";
+        QTest::newRow("Alt+W") << QKeyCombination(Qt::ALT, Qt::Key_W) << "WriteBtn" << "Write Config:Succeed!";
+        QTest::newRow("Alt+I") << QKeyCombination(Qt::ALT, Qt::Key_I) << "InitBtn" << "Initialize:Succeed!";
+    }
+
+    void keysReachTheToolbarAndTheOperations()
+    {
+        QFETCH(QKeyCombination, key);
+        QFETCH(QString, control);
+        QFETCH(QString, outcome);
+        Start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        dialogs.answers = {std::nullopt};
+        QTest::keyClick(Edit("NeuIEdit"), key.key(), key.keyboardModifiers());
+
+        QStringList happened;
+        for (const TFileDialog& dialog : dialogs.proposed)
+            happened << QString("%1 %2").arg(dialog.kind == TFileDialog::Kind::Save ? "save" : "open", dialog.fileName);
+        for (const auto& seen : watcher->seen)
+            happened << seen.message;
+        QCOMPARE(happened, QStringList{outcome});
+        // The key did not type into the field it was pressed in.
+        QCOMPARE(Edit("NeuIEdit")->text(), QString("1500"));
+        const QString keyName = QKeySequence(key).toString(QKeySequence::NativeText);
+        QVERIFY2(Find<QAbstractButton>(control.toLatin1().constData())->toolTip().endsWith("(" + keyName + ")"),
+                 qPrintable(Find<QAbstractButton>(control.toLatin1().constData())->toolTip()));
+    }
+
+    void operationKeysDoNothingWhileTheButtonsAreDisabled()
+    {
+        Start(false);
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        for (Qt::Key letter : {Qt::Key_R, Qt::Key_W, Qt::Key_I})
+            QTest::keyClick(Edit("DBEdit"), letter, Qt::AltModifier);
+        QVERIFY(watcher->seen.empty());
+        QVERIFY(sim->ReceivedCommands().empty());
+    }
+
+    void languageMenuWorksFromTheKeyboard()
+    {
+        Start();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        PickLanguageByKeys(QKeyCombination(Qt::ALT, Qt::Key_L), -1);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(Find<QAction>("pChinese")->isChecked());
+        QCOMPARE(Button("ReadBtn")->text(), QString::fromUtf8("读配置"));
+        PickLanguageByKeys(QKeyCombination(Qt::Key_F10), 0);  // Enter on the language in use
+        QVERIFY(Find<QAction>("pChinese")->isChecked());
+        QVERIFY(Find<QToolButton>("LanguageBtn")->toolTip().endsWith("(Alt+L, F10)"));
+    }
+
+    void pointerIsBusyFromTheFirstExchangeToTheResult()
+    {
+        Start();
+        // Seen by the adapter at each command, and by the result dialog.
+        std::vector<bool> busyAtCommand;
+        bridge->onWrite = [&] {
+            const QCursor* pointer = QGuiApplication::overrideCursor();
+            busyAtCommand.push_back(pointer && pointer->shape() == Qt::WaitCursor);
+        };
+        std::vector<bool> busyAtResult;
+        watcher->onShown = [&](QWidget*) {
+            busyAtResult.push_back(QGuiApplication::overrideCursor() != nullptr);
+            return 0;
+        };
+        for (const char* operation : {"ReadBtn", "WriteBtn", "InitBtn"})
+            QTest::mouseClick(Button(operation), Qt::LeftButton);
+        sim->SetServoSilent(true);
+        QTest::mouseClick(Button("ReadBtn"), Qt::LeftButton);
+
+        QVERIFY(!busyAtCommand.empty());
+        QVERIFY(std::all_of(busyAtCommand.begin(), busyAtCommand.end(), [](bool busy) { return busy; }));
+        QCOMPARE(busyAtResult, std::vector<bool>(4, false));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     // ------------------------------------------------------------ keys and looks

@@ -1,0 +1,33 @@
+#include "SpokenTexts.h"
+
+#include <array>
+
+#include "Strs.h"
+
+namespace rvz {
+
+namespace {
+
+// UTF-8, by language column: Traditional Chinese, Simplified Chinese, English.
+constexpr std::array<std::array<const char*, kLanguageCount>, 3> kSpokenTexts{{
+    {"增大%1", "增大%1", "Increase %1"},
+    {"減小%1", "减小%1", "Decrease %1"},
+    {"數位舵機圖片", "数字舵机图片", "Picture of a digital servo"},
+}};
+
+}  // namespace
+
+QString SpokenText(Spoken text, std::int32_t language)
+{
+    return QString::fromUtf8(kSpokenTexts[static_cast<std::size_t>(text)][LanguageColumn(language)]);
+}
+
+QString NameFromCaption(const QString& caption)
+{
+    QString name = caption.trimmed();
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)))
+        name.chop(1);
+    return name.trimmed();
+}
+
+}  // namespace rvz
