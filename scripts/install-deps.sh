@@ -7,8 +7,11 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1
                 libgtest-dev libgmock-dev libbenchmark-dev)
 case "${1:-build}" in
   build) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
-  # umockdev emulates a USB adapter for the tests that run the real libusb.
-  test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev) ;;
+  # umockdev emulates a USB adapter for the tests that run the real libusb;
+  # the window's accessibility test walks it through AT-SPI on a virtual
+  # screen and presses its keys.
+  test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev xvfb xauth openbox xdotool
+                  dbus at-spi2-core python3 python3-gi gir1.2-atspi-2.0) ;;
   # Fuzzing needs clang and its libFuzzer runtime.
   fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
   # The Windows cross build: MinGW-w64 for both widths, GoogleTest's
