@@ -24,8 +24,9 @@ case "${1:-build}" in
   qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix perl python3) ;;
   # The Windows download's installer, and unzip to look into the zip.
   windows-package) packages=(nsis unzip) ;;
-  # Screenshots of the window programs under Wine on a virtual screen.
-  screenshots) packages=(xvfb openbox imagemagick) ;;
+  # Screenshots of the window programs on a virtual screen, natively or
+  # under Wine; xdotool finds the window to take.
+  screenshots) packages=(xvfb xauth openbox imagemagick xdotool) ;;
   # The Debian package: dpkg-shlibdeps computes its dependencies.
   package) packages=("${build_packages[@]}" dpkg-dev fakeroot file) ;;
   # Checking it as a distribution would, installing it and running what it installed.
