@@ -342,9 +342,8 @@ void TServoForm::CreateKeys()
                                             {WriteBtn, QKeySequence(Qt::ALT | Qt::Key_W)},
                                             {InitBtn, QKeySequence(Qt::ALT | Qt::Key_I)}}};
     for (const KeyedButton& entry : keyed) {
-        auto* shortcut = new QShortcut(entry.key, this);
         QAbstractButton* button = entry.button;
-        connect(shortcut, &QShortcut::activated, button, [button] {
+        OnKey(entry.key, [button] {
             if (button->isEnabled())
                 button->click();
         });
@@ -353,12 +352,23 @@ void TServoForm::CreateKeys()
     // Alt+L as its caption's first letter, F10 as the key that opens a
     // window's menu on both desktops.
     for (const QKeySequence& key : LanguageMenuKeys())
-        connect(new QShortcut(key, this), &QShortcut::activated, LanguageBtn, &QToolButton::showMenu);
+        OnKey(key, [this] { LanguageBtn->showMenu(); });
     // The menu opens on the language in use, so Enter alone changes nothing.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
         for (QAction* item : m_languageItems)
             if (item->isChecked())
                 PopupMenu1->setActiveAction(item);
+    });
+}
+
+void TServoForm::OnKey(const QKeySequence& key, const std::function<void()>& action)
+{
+    // Only while this window itself is the active one: a tool window of its
+    // own (the demo's panel) shares its shortcuts, but a key pressed there
+    // must not program the servo.
+    connect(new QShortcut(key, this), &QShortcut::activated, this, [this, action] {
+        if (QApplication::activeWindow() == this)
+            action();
     });
 }
 

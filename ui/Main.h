@@ -95,6 +95,7 @@ private:
     QPushButton* AddButton(const char* name, const QString& designed, int left);
     void Own(QObject* component);
     void CreateKeys();
+    void OnKey(const QKeySequence& key, const std::function<void()>& action);
     static std::array<QKeySequence, 2> LanguageMenuKeys();
     void ConnectHandlers();
     std::int32_t ShownLanguage() const;

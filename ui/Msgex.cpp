@@ -76,6 +76,8 @@ void TMsgExForm::SetMessage(const QString& text, std::int32_t language, int outc
         DrawImageList(scale);
     m_image1->clear();
     m_image1->setPixmap(IconFor(outcome));
+    // A screen reader names the icon as the caption does.
+    m_image1->setAccessibleName(windowTitle());
 }
 
 void TMsgExForm::showEvent(QShowEvent* event)

@@ -368,6 +368,24 @@ std::string Flattened(const char* path)
     return flat;
 }
 
+// Pictures the README shows lie in the tree, not only on the machine that
+// made them (an ignored file never reaches a clone).
+TEST(ReadmeTest, EveryPictureItShowsIsInTheTree)
+{
+    std::ifstream file(RVZ_README);
+    const std::string readme((std::istreambuf_iterator<char>(file)), {});
+    const std::filesystem::path tree = std::filesystem::path(RVZ_README).parent_path();
+    int pictures = 0;
+    for (std::size_t at = readme.find("]("); at != std::string::npos; at = readme.find("](", at + 2)) {
+        const std::string target = readme.substr(at + 2, readme.find(')', at) - at - 2);
+        if (!target.ends_with(".png"))
+            continue;
+        ++pictures;
+        EXPECT_TRUE(std::filesystem::is_regular_file(tree / target)) << target;
+    }
+    EXPECT_GE(pictures, 2);
+}
+
 TEST_F(CliTest, TheDocumentsFollowTheTables)
 {
     const std::string page = Flattened(RVZ_CLI_MAN_PAGE);
