@@ -20,13 +20,8 @@ pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 # Wide enough for the demo's panel to stand beside the window, not over it.
-Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
+source scripts/virtual-screen.sh
+start_virtual_screen 1600x900 "$work"
 
 pictures=docs/pictures
 mkdir -p "$pictures"

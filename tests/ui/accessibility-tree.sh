@@ -16,13 +16,8 @@ trap cleanup EXIT
 # A copy, so that a language picked here is kept beside it and not in the build.
 cp "$demo" "$work/"
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
+source "$(dirname "$0")/../../scripts/virtual-screen.sh"
+start_virtual_screen 1024x768 "$work"
 
 dbus-run-session -- /usr/bin/python3 "$(dirname "$0")/accessibility_tree.py" "$work/$(basename "$demo")" 2>&1 |
   grep -v -e 'fd limit' -e 'QAccessibleTable::child: Invalid index'
