@@ -4,8 +4,10 @@
 export WINEPREFIX="$1"
 export WINEDEBUG=-all
 # No .NET or browser engine: nothing here needs them, and asking for them
-# would stop prefix creation at a download dialog.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# would stop prefix creation at a download dialog. No menu builder: it would
+# copy an installer's Start-menu entries and file types into the host's own
+# desktop menus, outside the prefix, where nothing takes them away again.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LANG=C.UTF-8
 export PATH="/usr/lib/wine:$PATH"
 wineserver -p 60 2>/dev/null || true  # already running is fine
