@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -315,24 +316,37 @@ TEST_F(AdapterUsbBridgeTest, SessionPollsIdentifiesAndNoticesUnplug)
     EXPECT_TRUE(comm.OpenAdapter());
 }
 
-// The udev rule opens exactly the adapters that the layer looks for.
+// The udev rule opens exactly the adapters that the layer looks for: to the
+// user at the seat, to the fallback group, and never to ModemManager, both
+// the USB device and any serial port a driver makes of it.
 TEST(UdevRuleTest, MatchesTheAdapterIdsOnly)
 {
     std::ifstream rules(RVZ_UDEV_RULE_FILE);
     ASSERT_TRUE(rules) << RVZ_UDEV_RULE_FILE;
-    const std::regex ids(R"re(ATTR\{idVendor\}=="([0-9a-f]{4})", ATTR\{idProduct\}=="([0-9a-f]{4})", TAG\+="uaccess")re");
-    std::vector<std::pair<unsigned long, unsigned long>> matched;
+    // Before the seat rules that act on the uaccess tag.
+    EXPECT_LT(std::filesystem::path(RVZ_UDEV_RULE_FILE).filename().string(), "70-uaccess.rules");
+    const std::regex usb(R"re(^SUBSYSTEM=="usb", ENV\{DEVTYPE\}=="usb_device", ATTR\{idVendor\}=="([0-9a-f]{4})", )re"
+                         R"re(ATTR\{idProduct\}=="([0-9a-f]{4})", TAG\+="uaccess", GROUP="plugdev", MODE="0660", )re"
+                         R"re(ENV\{ID_MM_DEVICE_IGNORE\}="1"$)re");
+    const std::regex tty(R"re(^SUBSYSTEM=="tty", ATTRS\{idVendor\}=="([0-9a-f]{4})", ATTRS\{idProduct\}=="([0-9a-f]{4})", )re"
+                         R"re(ENV\{ID_MM_DEVICE_IGNORE\}="1"$)re");
+    std::vector<std::pair<unsigned long, unsigned long>> devices;
+    std::vector<std::pair<unsigned long, unsigned long>> ports;
     for (std::string line; std::getline(rules, line);) {
         std::smatch match;
-        if (!line.starts_with("#") && std::regex_search(line, match, ids))
-            matched.emplace_back(std::stoul(match[1], nullptr, 16), std::stoul(match[2], nullptr, 16));
+        if (std::regex_search(line, match, usb))
+            devices.emplace_back(std::stoul(match[1], nullptr, 16), std::stoul(match[2], nullptr, 16));
+        else if (std::regex_search(line, match, tty))
+            ports.emplace_back(std::stoul(match[1], nullptr, 16), std::stoul(match[2], nullptr, 16));
         else
             EXPECT_TRUE(line.empty() || line.starts_with("#")) << "unexpected rule: " << line;
     }
-    ASSERT_EQ(matched.size(), kAdapterUsbIds.size());
-    for (std::size_t i = 0; i < matched.size(); ++i) {
-        EXPECT_EQ(matched[i].first, kAdapterUsbIds[i].vendorId);
-        EXPECT_EQ(matched[i].second, kAdapterUsbIds[i].productId);
+    for (const auto* matched : {&devices, &ports}) {
+        ASSERT_EQ(matched->size(), kAdapterUsbIds.size());
+        for (std::size_t i = 0; i < matched->size(); ++i) {
+            EXPECT_EQ((*matched)[i].first, kAdapterUsbIds[i].vendorId);
+            EXPECT_EQ((*matched)[i].second, kAdapterUsbIds[i].productId);
+        }
     }
 }
 
