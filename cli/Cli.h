@@ -51,6 +51,8 @@ public:
     virtual std::string Now() = 0;
     // Standard input, for a file named "-"; null where there is none.
     virtual std::istream* Input() { return nullptr; }
+    // What the doctor and the busy message learn of the system.
+    virtual const SystemFacts& Facts() { return HostFacts(); }
 };
 
 // Runs one command line (without the program name); returns the exit code.

@@ -38,8 +38,24 @@ private:
     Diagnosis& m_d;
 };
 
+// Who to close for a busy adapter: the one command where a holder is known.
+std::string CloseHolderAdvice(const SystemFacts& facts, const UsbDeviceInfo& device)
+{
+    const std::vector<std::string> holders = facts.ProgramsHolding(device.bus, device.address);
+    const std::string general = "Close that program (other servo tools, or another rivivev-uvezi) and retry";
+    if (holders.empty())
+        return general + ".";
+    // "name (PID 1234)": the number for kill.
+    const std::string& first = holders.front();
+    const std::size_t at = first.rfind("(PID ");
+    if (at == std::string::npos)
+        return general + ".";
+    const std::string pid = first.substr(at + 5, first.size() - at - 6);
+    return general + "; or end it: kill " + pid;
+}
+
 // The USB library's steps, up to a claimed and released interface.
-bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
+bool CheckUsb(UsbHost& usb, const SystemFacts& facts, Diagnosis& diagnosis, Steps& steps)
 {
     if (!usb.Start()) {
         steps.Fail("libusb cannot start", "This system offers libusb no USB subsystem; in a container, pass /dev/bus/usb in.",
@@ -60,10 +76,12 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
         listed += (listed.empty() ? "" : ", ") + Where(device);
     steps.Ok(std::to_string(adapters.size()) + " device(s) with the adapter's IDs: " + listed);
     diagnosis.device = adapters.front();
+    for (DoctorStep& finding : AdapterFindings(facts, adapters.front()))
+        diagnosis.steps.push_back(std::move(finding));
 
     auto device = usb.Open(adapters.front());
     if (!device) {
-        const DeviceNodeFacts node = DeviceNode(adapters.front().bus, adapters.front().address);
+        const DeviceNodeFacts node = facts.DeviceNode(adapters.front().bus, adapters.front().address);
         if (usb.LastOpenError() == UsbResult::Access)
             steps.Fail("you may not open " + node.path + " (" + node.mode + " " + node.owner + ":" + node.group + ")",
                        "Install the udev rule (sudo cmake --install build --component udev, then sudo udevadm control "
@@ -86,8 +104,8 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
     if (const UsbResult claimed = device->ClaimInterface(kInterfaceNumber); claimed != UsbResult::Ok) {
         if (claimed == UsbResult::Busy)
             steps.Fail("interface 0 is in use by another program" +
-                           HoldersInParentheses(adapters.front().bus, adapters.front().address),
-                       "Close that program (other servo tools, or another rivivev-uvezi) and retry.", kExitBusy);
+                           HoldersInParentheses(facts, adapters.front().bus, adapters.front().address),
+                       CloseHolderAdvice(facts, adapters.front()), kExitBusy);
         else
             steps.Fail("interface 0 cannot be claimed", "Unplug the adapter, plug it in again and retry.",
                        kExitNoAdapter);
@@ -100,7 +118,7 @@ bool CheckUsb(UsbHost& usb, Diagnosis& diagnosis, Steps& steps)
 
 // The bridge's steps: a session, the identification and the probe, as
 // every command brings the link up.
-void CheckSession(UsbBridge& bridge, LinkClock& clock, Diagnosis& diagnosis, Steps& steps)
+void CheckSession(UsbBridge& bridge, LinkClock& clock, const SystemFacts& facts, Diagnosis& diagnosis, Steps& steps)
 {
     TComm comm(bridge, clock);
     const Connection link = Connect(comm, true);
@@ -109,7 +127,11 @@ void CheckSession(UsbBridge& bridge, LinkClock& clock, Diagnosis& diagnosis, Ste
     diagnosis.identification = link.identification;
     switch (link.stage) {
     case LinkStage::NoSession:
-        if (link.failure == LinkFailure::Busy)
+        if (link.failure == LinkFailure::Busy && diagnosis.device)
+            steps.Fail("the adapter is in use by another program" +
+                           HoldersInParentheses(facts, diagnosis.device->bus, diagnosis.device->address),
+                       CloseHolderAdvice(facts, *diagnosis.device), kExitBusy);
+        else if (link.failure == LinkFailure::Busy)
             steps.Fail("the adapter is in use by another program", "Close that program and retry.", kExitBusy);
         else
             steps.Fail("no adapter session can be opened: " + why, "Unplug the adapter, plug it in again and retry.",
@@ -142,7 +164,8 @@ void CheckSession(UsbBridge& bridge, LinkClock& clock, Diagnosis& diagnosis, Ste
 
 }  // namespace
 
-Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library, LinkClock& clock)
+Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library, LinkClock& clock,
+                    const SystemFacts& facts)
 {
     Diagnosis diagnosis;
     Steps steps(diagnosis);
@@ -155,9 +178,15 @@ Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorS
     } else if (!usb) {
         steps.Ok("simulated adapter (--demo): the USB library's steps are skipped");
     }
-    if (usb && !CheckUsb(*usb, diagnosis, steps))
-        return diagnosis;
-    CheckSession(bridge, clock, diagnosis, steps);
+    if (usb) {
+        if (const std::optional<DoctorStep> sandbox = SandboxFinding(facts)) {
+            steps.Fail(sandbox->what, sandbox->advice, kExitNoAdapter);
+            return diagnosis;
+        }
+        if (!CheckUsb(*usb, facts, diagnosis, steps))
+            return diagnosis;
+    }
+    CheckSession(bridge, clock, facts, diagnosis, steps);
     return diagnosis;
 }
 
@@ -165,8 +194,8 @@ std::string DescribeDiagnosis(const Diagnosis& diagnosis)
 {
     std::string text;
     for (const DoctorStep& step : diagnosis.steps) {
-        text += (step.ok ? "[ok]   " : "[fail] ") + step.what + "\n";
-        if (!step.ok)
+        text += (step.warning ? "[warn] " : step.ok ? "[ok]   " : "[fail] ") + step.what + "\n";
+        if (!step.ok || step.warning)
             text += "       " + step.advice + "\n";
     }
     return text;

@@ -10,6 +10,7 @@
 
 #include "Attempts.h"
 #include "LinkClock.h"
+#include "SystemFacts.h"
 #include "UsbBridge.h"
 #include "UsbHost.h"
 
@@ -18,7 +19,9 @@ namespace rvz::cli {
 struct DoctorStep {
     std::string what;    // what was found, as a sentence
     bool ok = false;
-    std::string advice;  // for a failing step: what to do
+    std::string advice;  // for a failing step or a warning: what to do
+    // Found and worth fixing, but not what keeps the adapter away now.
+    bool warning = false;
 };
 
 struct Diagnosis {
@@ -33,10 +36,21 @@ struct Diagnosis {
 // the bridge); then only the bridge's own steps run. library, when given,
 // is the first step: the library the bridge was bound to, or what of it is
 // missing, which ends the diagnosis.
+// facts tell what else on the system keeps the adapter from the tool.
 Diagnosis RunDoctor(UsbHost* usb, UsbBridge& bridge, const std::optional<DoctorStep>& library = std::nullopt,
-                    LinkClock& clock = SteadyLinkClock());
+                    LinkClock& clock = SteadyLinkClock(), const SystemFacts& facts = HostFacts());
 
-// The steps as lines: "[ok]   ..." and "[fail] ...", then the advice.
+// A sandbox that lets no USB device through: a failing step, with the one
+// command that opens it.
+std::optional<DoctorStep> SandboxFinding(const SystemFacts& facts);
+
+// What else on the system reaches for the adapter or keeps the user from it:
+// ModemManager, brltty, a serial driver's port, a missing group. Each is a
+// warning with the one command that fixes it.
+std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDeviceInfo& device);
+
+// The steps as lines: "[ok]   ...", "[warn] ..." and "[fail] ...", then the
+// advice.
 std::string DescribeDiagnosis(const Diagnosis& diagnosis);
 
 }  // namespace rvz::cli

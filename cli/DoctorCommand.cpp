@@ -20,19 +20,21 @@ std::string Report(RunContext& run, const Diagnosis& diagnosis, UsbBridge& bridg
 {
     std::ostringstream report;
     report << kProgram << " " << kVersion << " doctor report\n\n";
-    report << "system: " << OperatingSystem() << "\n";
-    report << "user: " << UserAndGroups() << "\n";
+    const SystemFacts& facts = run.services.Facts();
+    report << "system: " << facts.OperatingSystem() << "\n";
+    report << "user: " << facts.UserAndGroups() << "\n";
     if (UsbHost* usb = run.services.Usb(run.options.demo)) {
-        report << "udev rule installed: " << (UdevRuleInstalled() ? "yes" : "no") << "\n";
+        report << "udev rule installed: " << (facts.UdevRuleInstalled() ? "yes" : "no") << "\n";
         report << "libusb: " << usb->Version() << "\n";
     }
     if (diagnosis.device) {
-        const DeviceNodeFacts node = DeviceNode(diagnosis.device->bus, diagnosis.device->address);
+        const DeviceNodeFacts node = facts.DeviceNode(diagnosis.device->bus, diagnosis.device->address);
         char ids[16];
         std::snprintf(ids, sizeof ids, "%04x:%04x", diagnosis.device->vendorId, diagnosis.device->productId);
         report << "adapter: " << ids << " at " << node.path << " " << node.mode << " " << node.owner << ":" << node.group
                << (node.readable ? " (you may open it)" : " (you may not open it)") << "\n";
-        report << "descriptors: " << HexBytes(RawDescriptors(diagnosis.device->bus, diagnosis.device->address)) << "\n";
+        report << "descriptors: " << HexBytes(facts.RawDescriptors(diagnosis.device->bus, diagnosis.device->address))
+               << "\n";
     }
     if (diagnosis.identification)
         report << "identification: " << HexBytes(*diagnosis.identification) << "\n";
@@ -68,11 +70,15 @@ int RunDoctor(RunContext& run)
 
     UsbBridge& bridge = run.services.Bridge(run.options.demo);
     const Diagnosis diagnosis = RunDoctor(run.services.Usb(run.options.demo), bridge,
-                                          run.services.LibraryStep(run.options.demo), run.services.Clock());
+                                          run.services.LibraryStep(run.options.demo), run.services.Clock(),
+                                          run.services.Facts());
     if (run.options.json) {
         nlohmann::json steps = nlohmann::json::array();
         for (const DoctorStep& step : diagnosis.steps)
-            steps.push_back({{"what", step.what}, {"ok", step.ok}, {"advice", step.ok ? "" : step.advice}});
+            steps.push_back({{"what", step.what},
+                             {"ok", step.ok},
+                             {"warning", step.warning},
+                             {"advice", step.ok && !step.warning ? "" : step.advice}});
         if (!run.Emit(nlohmann::json{{"version", kVersion}, {"steps", steps}, {"exitCode", diagnosis.exitCode}}.dump() +
                       "\n"))
             return kExitFileError;

@@ -139,7 +139,7 @@ std::string RunContext::Holders()
     if (!usb)
         return {};
     const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(*usb);
-    return adapters.empty() ? std::string() : HoldersInParentheses(adapters.front().bus, adapters.front().address);
+    return adapters.empty() ? std::string() : HoldersInParentheses(services.Facts(), adapters.front().bus, adapters.front().address);
 }
 
 std::optional<Failure> RunContext::Connect(TComm& comm, bool servo) { return Describe(rvz::Connect(comm, servo), servo); }

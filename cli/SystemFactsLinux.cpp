@@ -5,7 +5,10 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,7 +27,7 @@ int ReadNumber(const std::filesystem::path& file)
     return in ? value : -1;
 }
 
-std::string UserName(uid_t uid)
+std::string UserNameOf(uid_t uid)
 {
     const passwd* entry = ::getpwuid(uid);
     return entry ? entry->pw_name : std::to_string(uid);
@@ -50,92 +53,243 @@ std::string ProgramName(const std::filesystem::path& process)
     return command.empty() ? "a program" : std::filesystem::path(command).filename().string();
 }
 
-}  // namespace
 
-std::string OperatingSystem()
-{
-    utsname name{};
-    if (::uname(&name) != 0)
-        return "Linux";
-    return std::string(name.sysname) + " " + name.release + " " + name.machine;
-}
-
-DeviceNodeFacts DeviceNode(std::uint8_t bus, std::uint8_t address)
-{
-    DeviceNodeFacts facts;
-    char path[40];
-    std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", bus, address);
-    facts.path = path;
-    struct stat status {};
-    if (::stat(path, &status) != 0)
-        return facts;
-    facts.exists = true;
-    facts.owner = UserName(status.st_uid);
-    facts.group = GroupName(status.st_gid);
-    const char* letters = "rwxrwxrwx";
-    facts.mode = S_ISCHR(status.st_mode) ? "c" : "-";
-    for (int bit = 0; bit < 9; ++bit)
-        facts.mode += (status.st_mode & (0400 >> bit)) ? letters[bit] : '-';
-    facts.readable = ::access(path, R_OK | W_OK) == 0;
-    return facts;
-}
-
-std::vector<std::uint8_t> RawDescriptors(std::uint8_t bus, std::uint8_t address)
+// The device's folder in sysfs, found by its bus and address.
+std::optional<std::filesystem::path> SysfsDevice(std::uint8_t bus, std::uint8_t address)
 {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/usb/devices", error)) {
-        if (ReadNumber(entry.path() / "busnum") != bus || ReadNumber(entry.path() / "devnum") != address)
-            continue;
-        std::ifstream in(entry.path() / "descriptors", std::ios::binary);
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/usb/devices", error))
+        if (ReadNumber(entry.path() / "busnum") == bus && ReadNumber(entry.path() / "devnum") == address)
+            return entry.path();
+    return std::nullopt;
+}
+
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Hex(unsigned value, bool padded)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, padded ? "%04x" : "%x", value);
+    return text;
+}
+
+class LinuxSystemFacts final : public SystemFacts {
+public:
+    std::string OperatingSystem() const override
+    {
+        utsname name{};
+        if (::uname(&name) != 0)
+            return "Linux";
+        return std::string(name.sysname) + " " + name.release + " " + name.machine;
+    }
+
+    DeviceNodeFacts DeviceNode(std::uint8_t bus, std::uint8_t address) const override
+    {
+        DeviceNodeFacts facts;
+        char path[40];
+        std::snprintf(path, sizeof path, "/dev/bus/usb/%03u/%03u", bus, address);
+        facts.path = path;
+        struct stat status {};
+        if (::stat(path, &status) != 0)
+            return facts;
+        facts.exists = true;
+        facts.owner = UserNameOf(status.st_uid);
+        facts.group = GroupName(status.st_gid);
+        const char* letters = "rwxrwxrwx";
+        facts.mode = S_ISCHR(status.st_mode) ? "c" : "-";
+        for (int bit = 0; bit < 9; ++bit)
+            facts.mode += (status.st_mode & (0400 >> bit)) ? letters[bit] : '-';
+        facts.readable = ::access(path, R_OK | W_OK) == 0;
+        return facts;
+    }
+
+    std::vector<std::uint8_t> RawDescriptors(std::uint8_t bus, std::uint8_t address) const override
+    {
+        const auto device = SysfsDevice(bus, address);
+        if (!device)
+            return {};
+        std::ifstream in(*device / "descriptors", std::ios::binary);
         return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
-    return {};
-}
 
-std::string UserAndGroups()
-{
-    std::string text = UserName(::getuid()) + " (groups:";
-    gid_t groups[64];
-    const int count = ::getgroups(64, groups);
-    for (int i = 0; i < count; ++i)
-        text += " " + GroupName(groups[i]);
-    return text + ")";
-}
-
-std::vector<std::string> ProgramsHolding(std::uint8_t bus, std::uint8_t address)
-{
-    // Whoever holds the device has its node open: look through the open
-    // files of every process we may see. The node is matched by its tail,
-    // so that a node under a test bed's root is found too.
-    char node[32];
-    std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", bus, address);
-    const std::string tail = node;
-    const std::string self = std::to_string(::getpid());
-    std::vector<std::string> holders;
-    std::error_code error;
-    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string pid = process.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
-            continue;
-        std::error_code unreadable;
-        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
-            std::error_code gone;
-            const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
-            if (gone || target.size() < tail.size() || target.compare(target.size() - tail.size(), tail.size(), tail) != 0)
+    std::vector<std::string> ProgramsHolding(std::uint8_t bus, std::uint8_t address) const override
+    {
+        // Whoever holds the device has its node open: look through the open
+        // files of every process we may see. The node is matched by its
+        // tail, so that a node under a test bed's root is found too.
+        char node[32];
+        std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", bus, address);
+        const std::string tail = node;
+        const std::string self = std::to_string(::getpid());
+        std::vector<std::string> holders;
+        std::error_code error;
+        for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string pid = process.path().filename().string();
+            if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
                 continue;
-            holders.push_back(ProgramName(process.path()) + " (PID " + pid + ")");
-            break;
+            std::error_code unreadable;
+            for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
+                std::error_code gone;
+                const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
+                if (gone || !target.ends_with(tail))
+                    continue;
+                holders.push_back(ProgramName(process.path()) + " (PID " + pid + ")");
+                break;
+            }
         }
+        return holders;
     }
-    return holders;
-}
 
-bool UdevRuleInstalled()
-{
-    for (const char* folder : {"/etc/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"})
-        if (std::filesystem::exists(std::filesystem::path(folder) / "60-rivivev-uvezi.rules"))
+    std::string UserName() const override { return UserNameOf(::getuid()); }
+
+    bool UserInGroup(const std::string& name) const override
+    {
+        const group* entry = ::getgrnam(name.c_str());
+        if (!entry)
+            return false;
+        if (::getegid() == entry->gr_gid)
             return true;
-    return false;
+        gid_t groups[256];
+        const int count = ::getgroups(256, groups);
+        return std::find(groups, groups + std::max(count, 0), entry->gr_gid) != groups + std::max(count, 0);
+    }
+
+    std::string UserAndGroups() const override
+    {
+        std::string text = UserName() + " (groups:";
+        gid_t groups[64];
+        const int count = ::getgroups(64, groups);
+        for (int i = 0; i < count; ++i)
+            text += " " + GroupName(groups[i]);
+        return text + ")";
+    }
+
+    bool UdevRuleInstalled() const override
+    {
+        for (const char* folder : kRuleFolders)
+            if (std::filesystem::exists(std::filesystem::path(folder) / "60-rivivev-uvezi.rules"))
+                return true;
+        return false;
+    }
+
+    std::optional<std::string> UdevProperty(std::uint8_t bus, std::uint8_t address,
+                                            const std::string& name) const override
+    {
+        // udev keeps a USB device's properties under its character device
+        // number: major 189, minor (bus - 1) * 128 + (address - 1).
+        if (bus == 0 || address == 0)
+            return std::nullopt;
+        const int minor = (bus - 1) * 128 + (address - 1);
+        std::ifstream data("/run/udev/data/c189:" + std::to_string(minor));
+        const std::string key = "E:" + name + "=";
+        for (std::string line; std::getline(data, line);)
+            if (line.starts_with(key))
+                return line.substr(key.size());
+        return std::nullopt;
+    }
+
+    bool ProgramRunning(const std::string& name) const override
+    {
+        std::error_code error;
+        for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+            std::ifstream comm(process.path() / "comm");
+            std::string command;
+            if (std::getline(comm, command) && command == name)
+                return true;
+        }
+        return false;
+    }
+
+    std::vector<std::string> BrlttyRulesClaiming(std::uint16_t vendorId, std::uint16_t productId) const override
+    {
+        // brltty names devices in its rules either by PRODUCT ("10c4/ea60/*",
+        // digits without leading zeros) or by the idVendor and idProduct
+        // attributes.
+        const std::string product = Hex(vendorId, false) + "/" + Hex(productId, false) + "/";
+        const std::string vendorAttribute = "\"" + Hex(vendorId, true) + "\"";
+        const std::string productAttribute = "\"" + Hex(productId, true) + "\"";
+        std::vector<std::string> claiming;
+        for (const char* folder : kRuleFolders) {
+            std::error_code error;
+            for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+                if (entry.path().filename().string().find("brltty") == std::string::npos)
+                    continue;
+                std::ifstream rules(entry.path());
+                for (std::string line; std::getline(rules, line);) {
+                    line = Lowered(line);
+                    if (line.starts_with("#"))
+                        continue;
+                    if (line.find(product) != std::string::npos ||
+                        (line.find(vendorAttribute) != std::string::npos && line.find(productAttribute) != std::string::npos)) {
+                        // /lib is /usr/lib on a merged system: one file, once.
+                        const std::string file = std::filesystem::weakly_canonical(entry.path(), error).string();
+                        if (std::find(claiming.begin(), claiming.end(), file) == claiming.end())
+                            claiming.push_back(file);
+                        break;
+                    }
+                }
+            }
+        }
+        return claiming;
+    }
+
+    SerialDriverFacts SerialDriver(std::uint8_t bus, std::uint8_t address) const override
+    {
+        SerialDriverFacts facts;
+        const auto device = SysfsDevice(bus, address);
+        if (!device)
+            return facts;
+        facts.interfaceName = device->filename().string() + ":1.0";
+        const std::filesystem::path interface = device->parent_path() / facts.interfaceName;
+        std::error_code error;
+        const auto driver = std::filesystem::read_symlink(interface / "driver", error);
+        if (error)
+            return facts;
+        facts.driver = driver.filename().string();
+        // usb-serial drivers make "ttyUSB0" right under the interface.
+        for (const auto& entry : std::filesystem::directory_iterator(interface, error))
+            if (entry.path().filename().string().starts_with("tty"))
+                facts.ports.push_back(entry.path().filename().string());
+        std::sort(facts.ports.begin(), facts.ports.end());
+        return facts;
+    }
+
+    SandboxFacts Sandbox() const override
+    {
+        SandboxFacts facts;
+        if (std::ifstream info("/.flatpak-info"); info) {
+            facts.kind = SandboxFacts::Kind::Flatpak;
+            for (std::string line; std::getline(info, line);)
+                if (line.starts_with("name=")) {
+                    facts.name = line.substr(5);
+                    break;
+                }
+        } else if (const char* snap = std::getenv("SNAP_NAME"); snap && *snap) {
+            facts.kind = SandboxFacts::Kind::Snap;
+            facts.name = snap;
+        }
+        facts.usbVisible = std::filesystem::exists("/dev/bus/usb");
+        return facts;
+    }
+
+    bool SeatAccessManaged() const override { return std::filesystem::exists("/run/systemd/seats"); }
+
+private:
+    static constexpr const char* kRuleFolders[] = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
+                                                   "/lib/udev/rules.d"};
+};
+
+}  // namespace
+
+const SystemFacts& HostFacts()
+{
+    static const LinuxSystemFacts facts;
+    return facts;
 }
 
 }  // namespace rvz::cli

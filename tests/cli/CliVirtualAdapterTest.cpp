@@ -9,6 +9,7 @@
 #include "AdapterUsbBridge.h"
 #include "Cli.h"
 #include "ExitCodes.h"
+#include "FakeSystemFacts.h"
 #include "LibusbHost.h"
 #include "VirtualAdapter.h"
 
@@ -27,6 +28,8 @@ public:
     void Pause(std::chrono::milliseconds) override {}
     int StopSignal() override { return 0; }
     std::string Now() override { return "now"; }
+    const SystemFacts* facts = nullptr;
+    const SystemFacts& Facts() override { return facts ? *facts : HostFacts(); }
 };
 
 struct DoctorCase {
@@ -80,6 +83,31 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorTest,
                    },
                    kExitNoServo, "[fail] no servo answers the probe", "Plug the servo into the adapter"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// What else reaches for the adapter comes as a warning with its fix, and
+// the busy adapter's holder is named with the command that ends it.
+TEST(CliThroughUsbTest, TheDoctorNamesWhatReachesForTheAdapter)
+{
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    VirtualUsbBus bus;
+    bus.Plug(2).SetBehaviour({.interfaceBusy = true});
+    rvz::test::FakeSystemFacts facts;
+    facts.running = {"ModemManager"};
+    facts.udevProperties.clear();
+    facts.holders = {"servo-tool (PID 4242)"};
+    UsbServices services;
+    services.facts = &facts;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"doctor"}, services, out, err), kExitBusy);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("[warn] ModemManager runs"), std::string::npos) << text;
+    EXPECT_NE(text.find("[fail] interface 0 is in use by another program (servo-tool (PID 4242))\n"
+                        "       Close that program (other servo tools, or another rivivev-uvezi) and retry; or end it: "
+                        "kill 4242\n"),
+              std::string::npos)
+        << text;
+}
 
 TEST(CliThroughUsbTest, ReadsTheServo)
 {

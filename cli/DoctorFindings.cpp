@@ -1,0 +1,89 @@
+// What else on the system keeps the adapter from the tool, each finding with
+// the one command that fixes it.
+#include <cstdio>
+
+#include "Doctor.h"
+
+namespace rvz::cli {
+
+namespace {
+
+// The group that may open the adapter where logind gives no seat access.
+constexpr const char* kFallbackGroup = "plugdev";
+
+std::string Ids(const UsbDeviceInfo& device)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04x:%04x", device.vendorId, device.productId);
+    return text;
+}
+
+DoctorStep Warning(std::string what, std::string fix) { return {std::move(what), true, std::move(fix), true}; }
+
+}  // namespace
+
+std::optional<DoctorStep> SandboxFinding(const SystemFacts& facts)
+{
+    const SandboxFacts sandbox = facts.Sandbox();
+    if (sandbox.kind == SandboxFacts::Kind::None || sandbox.usbVisible)
+        return std::nullopt;
+    if (sandbox.kind == SandboxFacts::Kind::Flatpak)
+        return DoctorStep{"the program runs in a Flatpak sandbox (" + sandbox.name + ") that lets no USB device through",
+                          false, "Let it reach USB devices, then start it again: flatpak override --user --device=all " +
+                              sandbox.name};
+    return DoctorStep{"the program runs in a Snap sandbox (" + sandbox.name + ") that lets no USB device through",
+                      false, "Connect its USB plug, then start it again: sudo snap connect " + sandbox.name + ":raw-usb"};
+}
+
+std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDeviceInfo& device)
+{
+    std::vector<DoctorStep> findings;
+    const std::string ids = Ids(device);
+
+    // ModemManager probes the serial ports it finds with AT commands, which
+    // would reach the servo, unless udev told it to leave the device alone.
+    if (facts.ProgramRunning("ModemManager") &&
+        facts.UdevProperty(device.bus, device.address, "ID_MM_DEVICE_IGNORE").value_or("") != "1")
+        findings.push_back(Warning(
+            "ModemManager runs and is not told to leave the adapter alone; it may send its probes to the servo",
+            facts.UdevRuleInstalled()
+                ? "Apply the installed udev rule to the attached adapter: sudo udevadm trigger --action=change "
+                  "--subsystem-match=usb --attr-match=idVendor=10c4"
+                : "Install the udev rule, which tells it so: sudo cmake --install build --component udev"));
+
+    // brltty takes some bridge chips' IDs for braille displays and claims them.
+    // A packaged rule is masked by an empty one of the same name in /etc;
+    // one in /etc itself is renamed, as udev reads only "*.rules".
+    const std::string local = "/etc/udev/rules.d/";
+    for (const std::string& rule : facts.BrlttyRulesClaiming(device.vendorId, device.productId)) {
+        const std::string off = rule.starts_with(local)
+                                    ? "sudo mv " + rule + " " + rule + ".off"
+                                    : "sudo ln -s /dev/null " + local + rule.substr(rule.find_last_of('/') + 1);
+        findings.push_back(Warning("brltty's rule " + rule + " claims " + ids +
+                                       " as a braille display and may take the adapter",
+                                   "Unless a braille display here uses " + ids + ", switch that rule off: " + off));
+    }
+
+    // A serial driver's port is open to every program that scans ports.
+    const SerialDriverFacts serial = facts.SerialDriver(device.bus, device.address);
+    if (!serial.driver.empty() && !serial.ports.empty()) {
+        std::string ports;
+        for (const std::string& port : serial.ports)
+            ports += (ports.empty() ? "/dev/" : ", /dev/") + port;
+        findings.push_back(Warning("the " + serial.driver + " driver made " + ports +
+                                       " of the adapter; programs that scan serial ports may write to the servo",
+                                   "Unbind it until the adapter is plugged in again: echo " + serial.interfaceName +
+                                       " | sudo tee /sys/bus/usb/drivers/" + serial.driver + "/unbind"));
+    }
+
+    // Without logind the uaccess tag gives nothing: only the group opens it.
+    const DeviceNodeFacts node = facts.DeviceNode(device.bus, device.address);
+    if (!facts.SeatAccessManaged() && !facts.UserInGroup(kFallbackGroup) && !node.readable)
+        findings.push_back(Warning("no logind hands this seat the adapter, and " + facts.UserName() +
+                                       " is not in the group " + kFallbackGroup + ", which may open it",
+                                   "Join the group, then log out and in again: sudo usermod -aG " +
+                                       std::string(kFallbackGroup) + " " + facts.UserName()));
+    return findings;
+}
+
+}  // namespace rvz::cli

@@ -1,0 +1,102 @@
+// The doctor's findings on a made-up system: one row per thing that reaches
+// for the adapter or keeps the user from it, each with the one command that
+// fixes it.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "Doctor.h"
+#include "FakeSystemFacts.h"
+
+namespace rvz::cli {
+namespace {
+
+using rvz::test::FakeSystemFacts;
+
+const UsbDeviceInfo kAdapter{0x10c4, 0xea61, 1, 2};
+
+struct FindingCase {
+    const char* name;
+    std::function<void(FakeSystemFacts&)> arrange;
+    const char* found;  // in the finding's sentence; empty: no finding at all
+    const char* fix;    // the command the advice ends with
+};
+
+class DoctorFindingsTest : public ::testing::TestWithParam<FindingCase> {};
+
+TEST_P(DoctorFindingsTest, NamesTheFix)
+{
+    FakeSystemFacts facts;
+    GetParam().arrange(facts);
+    std::vector<DoctorStep> findings = AdapterFindings(facts, kAdapter);
+    if (const auto sandbox = SandboxFinding(facts))
+        findings.insert(findings.begin(), *sandbox);
+    if (std::string(GetParam().found).empty()) {
+        EXPECT_TRUE(findings.empty()) << findings.front().what;
+        return;
+    }
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_NE(findings[0].what.find(GetParam().found), std::string::npos) << findings[0].what;
+    const std::string& advice = findings[0].advice;
+    EXPECT_TRUE(advice.ends_with(std::string(": ") + GetParam().fix)) << advice;
+    // A sandbox without USB is why nothing is found; the rest are warnings.
+    EXPECT_EQ(findings[0].warning, std::string(GetParam().name).find("Sandbox") == std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
+    ::testing::Values(
+        FindingCase{"CleanSystem", [](FakeSystemFacts&) {}, "", ""},
+        FindingCase{"ModemManagerNotIgnoring",
+                    [](FakeSystemFacts& f) {
+                        f.running = {"ModemManager"};
+                        f.udevProperties.clear();
+                    },
+                    "ModemManager runs",
+                    "sudo udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=10c4"},
+        FindingCase{"ModemManagerWithoutTheRule",
+                    [](FakeSystemFacts& f) {
+                        f.running = {"ModemManager"};
+                        f.udevProperties.clear();
+                        f.udevRule = false;
+                    },
+                    "ModemManager runs", "sudo cmake --install build --component udev"},
+        FindingCase{"ModemManagerIgnoring", [](FakeSystemFacts& f) { f.running = {"ModemManager"}; }, "", ""},
+        FindingCase{"BrlttyClaims",
+                    [](FakeSystemFacts& f) { f.brlttyRules = {"/usr/lib/udev/rules.d/85-brltty.rules"}; },
+                    "brltty's rule /usr/lib/udev/rules.d/85-brltty.rules claims 10c4:ea61",
+                    "sudo ln -s /dev/null /etc/udev/rules.d/85-brltty.rules"},
+        FindingCase{"BrlttyClaimsLocally",
+                    [](FakeSystemFacts& f) { f.brlttyRules = {"/etc/udev/rules.d/85-brltty.rules"}; },
+                    "claims 10c4:ea61", "sudo mv /etc/udev/rules.d/85-brltty.rules /etc/udev/rules.d/85-brltty.rules.off"},
+        FindingCase{"SerialPort",
+                    [](FakeSystemFacts& f) { f.serial = {"1-2:1.0", "cp210x", {"ttyUSB0"}}; },
+                    "the cp210x driver made /dev/ttyUSB0 of the adapter",
+                    "echo 1-2:1.0 | sudo tee /sys/bus/usb/drivers/cp210x/unbind"},
+        FindingCase{"DriverWithoutPort", [](FakeSystemFacts& f) { f.serial = {"1-2:1.0", "cp210x", {}}; }, "", ""},
+        FindingCase{"NoLogindOutsideTheGroup",
+                    [](FakeSystemFacts& f) {
+                        f.logind = false;
+                        f.node.readable = false;
+                    },
+                    "ana is not in the group plugdev", "sudo usermod -aG plugdev ana"},
+        FindingCase{"NoLogindInTheGroup",
+                    [](FakeSystemFacts& f) {
+                        f.logind = false;
+                        f.node.readable = false;
+                        f.groups.push_back("plugdev");
+                    },
+                    "", ""},
+        FindingCase{"FlatpakSandbox",
+                    [](FakeSystemFacts& f) {
+                        f.sandbox = {SandboxFacts::Kind::Flatpak, "net.rivivevuvezi.RivivevUvezi", false};
+                    },
+                    "Flatpak sandbox", "flatpak override --user --device=all net.rivivevuvezi.RivivevUvezi"},
+        FindingCase{"SnapSandbox",
+                    [](FakeSystemFacts& f) { f.sandbox = {SandboxFacts::Kind::Snap, "rivivev-uvezi", false}; },
+                    "Snap sandbox", "sudo snap connect rivivev-uvezi:raw-usb"},
+        FindingCase{"SandboxWithUsb",
+                    [](FakeSystemFacts& f) { f.sandbox = {SandboxFacts::Kind::Flatpak, "x", true}; }, "", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace rvz::cli
