@@ -69,12 +69,13 @@ std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable
 }
 
 std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideExecutable,
-                                            const std::filesystem::path& userFolder,
+                                            const std::filesystem::path& userFolder, bool installed,
                                             const std::function<bool(const std::filesystem::path&)>& folderWritable)
 {
     std::error_code error;
-    if (std::filesystem::exists(besideExecutable, error) || userFolder.empty() ||
-        folderWritable(besideExecutable.parent_path()))
+    if (std::filesystem::exists(besideExecutable, error) || userFolder.empty())
+        return besideExecutable;
+    if (!installed && folderWritable(besideExecutable.parent_path()))
         return besideExecutable;
     return userFolder / besideExecutable.filename();
 }
@@ -98,7 +99,8 @@ std::filesystem::path PreferencesPath()
     const std::filesystem::path executable = ExecutablePath(error);
     if (error)
         throw PreferencesError("Cannot find the program's own path: " + error.message());
-    return ChoosePreferencesPath(PreferencesPathFor(executable), UserConfigFolder(), FolderWritable);
+    return ChoosePreferencesPath(PreferencesPathFor(executable), UserConfigFolder(), InstalledProgram(executable),
+                                 FolderWritable);
 }
 
 bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& file)

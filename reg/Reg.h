@@ -35,13 +35,14 @@ inline constexpr const char* kPreferencesTrailer = "Do'nt edit the file!";
 // or ".dat" appended when the name has none.
 std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable);
 
-// Where the preferences file is kept: beside the executable (besideExecutable,
-// as PreferencesPathFor names it) when a file lies there already or its
-// folder can be written, as a portable install always has; otherwise the
-// file of the same name in the user's own configuration folder, so that a
-// program installed where its users cannot write still keeps their choice.
+// Where the preferences file is kept. A file that lies beside the executable
+// already (besideExecutable, as PreferencesPathFor names it) is kept there.
+// An installed program (installed: by the package or the installer) keeps it
+// in the user's own configuration folder, whoever runs it, so that nothing
+// lands in a system folder. A portable copy keeps it beside itself while its
+// folder can be written, and in the user's folder otherwise.
 std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideExecutable,
-                                            const std::filesystem::path& userFolder,
+                                            const std::filesystem::path& userFolder, bool installed,
                                             const std::function<bool(const std::filesystem::path&)>& folderWritable);
 
 // Whether a file can be created in folder: a file is made and removed again.

@@ -15,4 +15,9 @@ std::filesystem::path ExecutablePath(std::error_code& error);
 // each with a folder of the program's own. Empty when the system names none.
 std::filesystem::path UserConfigFolder();
 
+// Whether the executable is an installed one, by the Debian package or the
+// Windows installer, rather than a portable copy: the zip, a build run from
+// its own folder, an install under the user's home.
+bool InstalledProgram(const std::filesystem::path& executable);
+
 }  // namespace rvz

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 
 #include "SystemPaths.h"
@@ -19,6 +20,25 @@ std::filesystem::path UserConfigFolder()
     if (home && home[0] == '/')
         return std::filesystem::path(home) / ".config" / "rivivev-uvezi";
     return {};
+}
+
+bool InstalledProgram(const std::filesystem::path& executable)
+{
+    // The build knows where it installs its programs; a copy that runs from
+    // there, outside the user's home, is an installed one.
+    std::error_code error;
+    const std::filesystem::path bindir = std::filesystem::weakly_canonical(RVZ_INSTALL_BINDIR, error);
+    if (error || std::filesystem::weakly_canonical(executable, error).parent_path() != bindir || error)
+        return false;
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') {
+        const std::filesystem::path own = std::filesystem::weakly_canonical(home, error);
+        const auto [mismatch, ownEnd] = std::mismatch(bindir.begin(), bindir.end(), own.begin(), own.end());
+        if (!error && ownEnd == own.end())
+            return false;  // ~/.local/bin and the like: the user's own copy
+        (void)mismatch;
+    }
+    return true;
 }
 
 }  // namespace rvz

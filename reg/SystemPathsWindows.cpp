@@ -36,4 +36,21 @@ std::filesystem::path UserConfigFolder()
     return path;
 }
 
+bool InstalledProgram(const std::filesystem::path& executable)
+{
+    // The installer records its folder (the programs lie in its bin) under
+    // the key below, for this user or for all; the zip records nothing.
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        wchar_t folder[MAX_PATH]{};
+        DWORD size = sizeof folder;
+        if (::RegGetValueW(root, L"Software\\Rivivev Uvezi\\Rivivev Uvezi", nullptr, RRF_RT_REG_SZ, nullptr, folder,
+                           &size) != ERROR_SUCCESS)
+            continue;
+        std::error_code error;
+        if (std::filesystem::equivalent(std::filesystem::path(folder) / L"bin", executable.parent_path(), error))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace rvz

@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "Reg.h"
+#include "SystemPaths.h"
 #include "TempDir.h"
 
 namespace rvz {
@@ -62,8 +63,26 @@ TEST(PreferencesPathTest, NamesTheRunningExecutablesFolder)
     EXPECT_TRUE(preferences.stem().native().starts_with(fs::path("reg_test").native()));
 }
 
-// Beside the executable when a file lies there or the folder is writable;
-// otherwise the same name in the user's folder, which a save then makes.
+// Beside the executable when a file lies there, or for a portable copy whose
+// folder is writable; otherwise the same name in the user's folder, which a
+// save then makes. An installed program never writes beside itself.
+#ifndef _WIN32
+// A program in the folder the build installs to is an installed one; a copy
+// anywhere else, or one installed under the user's home, is portable.
+TEST(InstalledProgramTest, IsTheOneInTheBuildsInstallFolder)
+{
+    const fs::path bindir = RVZ_INSTALL_BINDIR;
+    EXPECT_TRUE(InstalledProgram(bindir / "rivivev-uvezi"));
+    EXPECT_FALSE(InstalledProgram(bindir / "sub" / "rivivev-uvezi"));
+    EXPECT_FALSE(InstalledProgram(fs::temp_directory_path() / "build" / "app" / "rivivev-uvezi"));
+    const char* home = std::getenv("HOME");
+    const std::string saved = home ? home : "";
+    ::setenv("HOME", bindir.parent_path().c_str(), 1);  // the install folder lies in the home
+    EXPECT_FALSE(InstalledProgram(bindir / "rivivev-uvezi"));
+    ::setenv("HOME", saved.c_str(), 1);
+}
+#endif
+
 TEST_F(RegTest, PreferencesStayBesideTheProgramUnlessItsFolderIsClosed)
 {
     const fs::path beside = dir / "bin" / "rivivev-uvezi.dat";
@@ -72,18 +91,23 @@ TEST_F(RegTest, PreferencesStayBesideTheProgramUnlessItsFolderIsClosed)
     const auto writable = [](const fs::path&) { return true; };
     const auto closed = [](const fs::path&) { return false; };
 
-    EXPECT_EQ(ChoosePreferencesPath(beside, user, writable), beside) << "a portable install";
-    EXPECT_EQ(ChoosePreferencesPath(beside, user, closed), user / "rivivev-uvezi.dat") << "an installed program";
-    EXPECT_EQ(ChoosePreferencesPath(beside, fs::path(), closed), beside) << "no user folder to go to";
+    const fs::path inUserFolder = user / "rivivev-uvezi.dat";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, false, writable), beside) << "a portable copy";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, false, closed), inUserFolder) << "a portable copy, read-only";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, true, writable), inUserFolder) << "installed, run by root";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, true, closed), inUserFolder) << "installed";
+    EXPECT_EQ(ChoosePreferencesPath(beside, fs::path(), true, closed), beside)
+        << "no user folder to go to";
     std::ofstream(beside) << "";
-    EXPECT_EQ(ChoosePreferencesPath(beside, user, closed), beside) << "an existing file wins";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, false, closed), beside) << "an existing file wins";
+    EXPECT_EQ(ChoosePreferencesPath(beside, user, true, writable), beside) << "an existing file wins, installed too";
 
     EXPECT_TRUE(FolderWritable(dir));
     EXPECT_FALSE(FolderWritable(dir / "no-such-folder"));
 
     prefs.Changed = true;
     prefs.Language = 1;
-    const fs::path chosen = ChoosePreferencesPath(dir / "elsewhere" / "tool.dat", user, closed);
+    const fs::path chosen = ChoosePreferencesPath(dir / "elsewhere" / "tool.dat", user, true, writable);
     SavePreferences(prefs, chosen);
     TPreferences loaded;
     ASSERT_TRUE(LoadPreferences(loaded, chosen)) << "the user's folder is made at the first save";
