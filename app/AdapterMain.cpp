@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rivivev-uvezi on Linux: the tool over a real adapter, reached through libusb.
 #include "AdapterUsbBridge.h"
 #include "LibusbHost.h"

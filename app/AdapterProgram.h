@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window over a real adapter, reached through the vendor's USBXpress
 // library. Windows only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rivivev-uvezi-cli: the command line, over the platform's real adapter,
 // or with --demo over the simulated adapter and servo.
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the command line takes from the platform it runs on: the real
 // adapter and the console. One implementation per platform.

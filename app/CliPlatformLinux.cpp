@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's platform on Linux: libusb, and a POSIX terminal.
 #include <unistd.h>
 

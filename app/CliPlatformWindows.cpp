@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's platform on Windows: the vendor's USBXpress library,
 // and a console that is told to take UTF-8.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // rivivev-uvezi-demo: the whole tool over the built-in simulated adapter,
 // with its servo attached from the start.
 #include "DemoPanel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small panel beside the demo's main window that plays the user's hands on
 // the simulated hardware: pull the adapter out, silence the servo.

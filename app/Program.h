@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Program entry shared by both executables; they differ only in the bridge
 // that stands behind the adapter session.

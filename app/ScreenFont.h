@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's font where the system lacks its own. Under Wine the dialog
 // font Windows names (MS Shell Dlg, that is Tahoma) is often missing, and

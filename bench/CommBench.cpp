@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The protocol's own cost of the three user operations over the simulated
 // adapter, to set against the 50 ms time-outs and a 1 ms USB frame.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // batch: programs servo after servo. Each servo is plugged in with its
 // adapter, read, written (and verified), logged, and unplugged with its
 // adapter; a servo counts as replaced only when the adapter has gone and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's parsing, help and dispatch, all driven by the table of
 // commands.
 #include "Cli.h"
@@ -113,7 +114,7 @@ int RunCli(const std::vector<std::string>& arguments, CliServices& services, std
         out << app.help("", CLI::AppFormatMode::All);
         return kExitOk;
     } catch (const CLI::CallForVersion&) {
-        out << kProgram << " " << kVersion << "\n";
+        out << kProgram << " " << kVersion << "\n" << kLicenceNotice;
         return kExitOk;
     } catch (const CLI::ParseError& error) {
         const std::string which = app.get_subcommands().empty() ? "" : " " + app.get_subcommands().front()->get_name();

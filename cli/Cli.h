@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // rivivev-uvezi-cli: the servo set up from a terminal and from scripts. The
 // commands call the same units as the window (the session, the protocol,
@@ -18,6 +19,12 @@
 namespace rvz::cli {
 
 inline constexpr const char* kVersion = RVZ_VERSION;
+// What --version says after the version.
+inline constexpr const char* kLicenceNotice =
+    "Copyright (C) 2026 The Rivivev Uvezi developers\n"
+    "License GPL-3.0-or-later: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // What the commands need from the program around them.
 class CliServices {

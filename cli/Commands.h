@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line's one table of commands: each command's name, summary,
 // example, options and body. It drives the parsing, the help, the dispatch

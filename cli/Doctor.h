@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds out, step by step, why the window would keep its buttons grey: libusb
 // starts, an adapter is attached, may be opened, is not held by a kernel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // doctor: the diagnosis, and with --report everything the developers need
 // to see in one file.
 #include <nlohmann/json.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What else on the system keeps the adapter from the tool, each finding with
 // the one command that fixes it.
 #include <cstdio>

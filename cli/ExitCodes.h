@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line's exit codes, for scripts to branch on. The one table
 // below is what the help prints; the man page and the README are checked

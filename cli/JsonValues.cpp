@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON as read --json prints it: the values and registers a person may
 // edit and give back to write, init and batch.
 #include <nlohmann/json.hpp>

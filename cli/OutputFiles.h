@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The files the command line writes besides parameter files (traces, logs,
 // reports) and the text it reads (JSON values). A path that names anything

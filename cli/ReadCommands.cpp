@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that send nothing to the servo: detect, read, show, make.
 #include <nlohmann/json.hpp>
 

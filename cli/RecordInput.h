@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a command is asked to send or save: the record it starts from (what
 // the servo holds, a parameter file's bytes, or the window's starting

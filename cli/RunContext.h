@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What one run of the command line works with: the options as parsed, the
 // program's services, the two output streams, the trace, and the adapter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that send to the servo: write (register by register, as
 // Write Config) and init (the whole block, as Initialize). Everything is
 // checked and the backup kept before the first byte goes out; once it has,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sending a record to the servo, shared by write, init and batch: once the
 // first byte goes out a signal lets the operation finish, a write that ends

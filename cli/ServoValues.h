@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The servo's values on the command line: one table of settings drives the
 // --set names, the help text and the JSON keys. Values are turned into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Facts about this system that the doctor reports: nothing here changes
 // anything. One implementation per platform, HostFacts(); tests hand the

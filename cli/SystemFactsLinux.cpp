@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system facts on Linux: uname, /dev/bus/usb and sysfs.
 #include <grp.h>
 #include <pwd.h>

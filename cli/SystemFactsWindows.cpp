@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system facts on Windows. The vendor's driver owns the adapter there,
 // so there is no device node, no descriptor file and no udev: the doctor
 // reaches those facts only through libusb, which Windows builds do not use.

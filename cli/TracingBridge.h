@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A bridge that passes every operation on and writes one line per call: the
 // operation, its arguments and bytes, the status it returned and how long it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Arguments reach the commands in UTF-8 on every platform; a file name
 // among them becomes a path through char8_t, so that Windows does not read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How every user operation and the identification are tried: up to three
 // attempts in a row, without a pause; the first success ends them (a

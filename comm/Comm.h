@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Comm: the session with the USB adapter and the servo register protocol
 // spoken over it. Every operation returns plain success or a byte count;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The servo register protocol over the adapter session.
 #include <algorithm>
 #include <vector>

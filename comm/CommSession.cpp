@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter session: open, poll, close and raw byte transfers.
 #include <algorithm>
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CRC-16/XMODEM: polynomial 0x1021, most significant bit first, no reflection,
 // no final XOR. The parameter block carries it low byte first.

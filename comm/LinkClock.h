@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time as the adapter session sees it: a monotonic count of milliseconds and
 // a way to let time pass. The session waits out late replies with it; the

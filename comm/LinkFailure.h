@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why the last adapter operation failed. The operations keep answering
 // plain yes or no; the reason is kept beside them for those who can show

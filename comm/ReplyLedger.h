@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The replies the session still waits for, in the order their commands went
 // out. The servo answers in order, once per command, so every byte that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The servo operations that the window's buttons and the command line's
 // commands run, each with its three attempts: read the configuration, write

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven operations of the adapter's USB bridge library. The adapter
 // session reaches the adapter through this interface only, so the simulated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows hands names and arguments over in UTF-16; the program works in
 // UTF-8. Windows only.

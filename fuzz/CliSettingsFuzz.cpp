@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's values: whatever the record a command starts from and
 // whatever the --set settings (numbers of any length among them), the
 // record is built without misbehaving; a record taken strictly keeps every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session and the protocol over a bridge scripted by the input: no
 // operation succeeds without the full set of good exchanges behind it, and
 // nothing is read or written out of bounds (the sanitizers watch that).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text decoders and the translated lookup: every byte is accounted for,
 // and what cannot be decoded becomes U+FFFD.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a fuzzer's input as a script of small values. An exhausted input
 // reads as zeros, so every input is a valid script.

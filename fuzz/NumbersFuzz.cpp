@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number readers, the exact rounding and the conversions between the
 // window's fields and the record.
 #include "Conversions.h"

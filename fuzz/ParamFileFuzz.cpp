@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file: its first 16 bytes are the record, a shorter file is
 // refused, and a saved record reads back the same.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences file: whatever loads survives a save and a reload, and a
 // second save writes the same bytes as the first.
 #include "FuzzFiles.h"

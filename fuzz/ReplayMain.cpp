@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays inputs through a fuzz target without libFuzzer: each argument is a
 // file or a folder of files. The normal test build runs every corpus this
 // way, under its sanitizers.

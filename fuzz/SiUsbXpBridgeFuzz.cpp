@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows bridge over a vendor library whose every answer comes from
 // the input: statuses, handles, counts and bytes. Each status reaches the
 // caller unchanged, the handle the library gave comes back to it on every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB layer over a host scripted by the input: whatever the devices
 // and transfers answer, the bridge returns no more bytes than were asked for
 // and touches nothing out of bounds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The arithmetic between the window's six values and the parameter record.
 // It works on texts and bytes only; the window binds it to its controls.

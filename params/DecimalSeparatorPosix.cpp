@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's decimal separator on POSIX systems: the locale the environment names.
 #include <locale>
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's decimal separator on Windows: the one chosen in the region
 // settings. The C runtime's locales do not follow those settings.
 #include <windows.h>

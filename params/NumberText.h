@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading numbers from the texts that the user types, and the exact rounding
 // that the conversions need.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parameter file: the 16 bytes of a TServoConfig, raw, at the start of
 // the file. Only regular files are read or written; a folder, pipe or device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file on POSIX systems: descriptors, fstat and flock.
 #include "ParamFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file on Windows: a handle opened with no sharing, so that
 // no other program may open the file while it is read or written.
 #include <windows.h>

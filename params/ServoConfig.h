@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The servo's sixteen registers as one record: byte i is register i.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Reg: the preferences file, beside the executable or in the user's
 // configuration folder. It keeps the chosen

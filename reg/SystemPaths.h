@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the system keeps what the preferences file needs: the running
 // executable's own path, and the user's own configuration folder. One

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The module path in UTF-16, so that a folder with characters outside the
 // ANSI code page still names the right file.
 #include <windows.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Qt 6 base for 32-bit Windows (by default) with MinGW-w64 from Debian's own
 # qt6-base source package, the same version as the build machine's Qt, whose
 # moc, rcc and uic it uses. The result lands in a cache folder named by the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds for Windows with MinGW-w64, for one width:
 #   scripts/build-windows.sh i686      the programs we ship, the window included,
 #                                      with their tests: build-windows-i686/

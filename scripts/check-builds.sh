@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds what the README tells users to build, as it says: the demo of the
 # Quick start and the Release build with its install, and checks that the
 # installed command line runs. The package is checked by check-package.sh.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package as a distribution would, then installs it on this
 # machine, runs what it installed and removes it again:
 #   lintian (no error or warning), appstreamcli and desktop-file-validate,

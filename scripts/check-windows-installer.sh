@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Windows download (scripts/package-windows.sh) and checks it as
 # a user gets it, under Wine in a prefix of its own: the installer runs
 # silently; the installed command line reads the demo servo and the demo
@@ -49,7 +50,7 @@ installed=$(find "$prefix/drive_c" -maxdepth 2 -type d -name 'Rivivev Uvezi' -pa
 [ -n "$installed" ] || fail "the installer left no folder under Program Files"
 echo "installed in ${installed#"$prefix/"}"
 for file in bin/rivivev-uvezi.exe bin/rivivev-uvezi-demo.exe bin/rivivev-uvezi-cli.exe bin/Qt6Widgets.dll \
-            bin/platforms/qwindows.dll README.txt THIRD-PARTY.txt licenses/LGPL-3.txt Uninstall.exe; do
+            bin/platforms/qwindows.dll README.txt LICENSE.txt THIRD-PARTY.txt licenses/LGPL-3.txt Uninstall.exe; do
   [ -f "$installed/$file" ] || fail "$file was not installed"
 done
 links=$(find "$prefix/drive_c" -path '*Start Menu*' -iname '*.lnk' -path '*Rivivev Uvezi*' | sort)

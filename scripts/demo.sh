@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tool and starts the demo, which runs over the built-in simulated
 # adapter and servo. Installs the packages it misses first.
 set -euo pipefail

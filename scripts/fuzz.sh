@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang and libFuzzer (with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for a while. Installs the
 # packages it misses first.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian/Ubuntu packages that are missing from the given list.
 # Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check
 set -euo pipefail

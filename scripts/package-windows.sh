@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Windows download from the 32-bit build: a portable zip and an
 # installer of the same files,
 #   build-windows-i686/rivivev-uvezi-VERSION-win32.zip

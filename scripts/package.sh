@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package: build-package/rivivev-uvezi_VERSION_ARCH.deb.
 # Installs the packages it misses first.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures from the programs as built now, so that they
 # can be refreshed whenever the programs change:
 #   - docs/pictures/window-en.png and window-zh-TW.png: the demo's window in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds both widths for Windows (scripts/build-windows.sh) and runs
 # their tests under Wine: the 32-bit programs we ship with every test, the
 # window's included, and the 64-bit command line for the 64-bit library.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced: start_virtual_screen WIDTHxHEIGHT FOLDER starts an X server of its
 # own on a free display with a window manager (which gives windows the
 # focus), exports DISPLAY and adds both processes to the array pids, for the

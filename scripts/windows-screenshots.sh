@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the 32-bit window programs under Wine on a virtual screen:
 # the demo and the real program over the stand-in library, in each of the
 # three languages, and the real program without its library.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced: a Wine prefix in the given folder for the Windows builds, made
 # once and kept running while the caller works.
 #   source scripts/wine-env.sh FOLDER

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Decoding the table's Chinese texts, one implementation per platform:
 // through ICU on Linux, through the system's code pages 950 and 936 on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Texts that are never shown but spoken: what a screen reader says for the
 // controls that carry no caption of their own, in each language.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The translation table. Each text is stored as the bytes of its column's
 // encoding: Big5 for Traditional Chinese, GBK for Simplified Chinese, ASCII
 // for English. The two language-menu rows join pieces in two encodings so

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Windows only, run under Wine: the stand-in library loaded by the real
 # loader, and the command line's executable over it.
 

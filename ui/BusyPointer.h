@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The busy pointer, shown while the window works on the user-interface thread
 // and takes no input: from its construction until End() or its end.

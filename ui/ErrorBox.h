@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard error box: the application title as its caption, an error
 // icon, the message and an OK button.

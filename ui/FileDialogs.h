@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parameter file's open and save dialogs. Each keeps its settings between
 // uses and proposes the file last chosen in it; the dialog itself runs behind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Applying a language to a window's captions, and switching it from the
 // language menu. It needs of a window only its caption, the three language

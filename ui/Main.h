@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Main: the main window. It shows the servo's parameters, polls the
 // adapter every 300 ms, runs Read, Write and Initialise with up to three

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Msgex: the result dialog that reports one adapter operation's outcome
 // in the current language.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool's own pictures, drawn in code: the result dialog's two icons and
 // the main window's decorative servo. Each is drawn at a scale of whole

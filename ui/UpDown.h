@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Spin buttons bound to an edit field. Before each step they read the field's
 // whole number, step by their increment, stop at their bounds without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The adapter's bridge library rebuilt on plain USB transfers, for systems
 // where the vendor's library does not exist. It offers the same seven

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The USB calls of the adapter layer carried out by libusb-1.0.
 

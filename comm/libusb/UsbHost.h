@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few USB calls the adapter layer makes, behind a small interface: libusb
 // stands behind it in the program, a fake USB device in the tests.

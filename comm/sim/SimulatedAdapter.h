@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A simulated USB adapter with a servo attached, behind the same bridge
 // interface as a real adapter. It serves the demo executable and the tests:

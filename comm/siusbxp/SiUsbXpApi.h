@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven operations of the bridge vendor's USBXpress library
 // (SIUSBXP.DLL) that the tool uses, as the library exports them: by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bridge operations over the vendor's USBXpress library, as Windows
 // drives the adapter: the vendor's driver owns the device there, so this,

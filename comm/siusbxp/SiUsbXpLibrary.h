@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Loads the vendor's USBXpress library at run time and binds the seven
 // operations by ordinal, never by name; where the library also exports the

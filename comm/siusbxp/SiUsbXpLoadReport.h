@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a user is told about the vendor's library as the program found it:
 // where it was loaded from, or why it cannot be used and what to install

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows download: a portable zip and an NSIS installer of the same
 # files, made by cpack in the 32-bit build folder (scripts/package-windows.sh).
 # The programs and the DLLs beside them are installed by app/; here are the
@@ -12,7 +13,13 @@ execute_process(COMMAND sh -c ". /etc/os-release && echo \"$VERSION_CODENAME\"" 
                 ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
 configure_file(windows/README-Windows.txt.in ${notices}/README.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(windows/THIRD-PARTY.txt.in ${notices}/THIRD-PARTY.txt @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${notices}/README.txt ${notices}/THIRD-PARTY.txt DESTINATION . COMPONENT program)
+# The project's licence first, then the notices of what the download bundles:
+# the installer's licence page and LICENSE.txt beside the programs.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE RVZ_GPL_TEXT)
+file(READ ${notices}/THIRD-PARTY.txt RVZ_THIRD_PARTY_TEXT)
+string(REPLACE "\r\n" "\n" RVZ_THIRD_PARTY_TEXT "${RVZ_THIRD_PARTY_TEXT}")
+configure_file(windows/LICENSE-Windows.txt.in ${notices}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${notices}/README.txt ${notices}/LICENSE.txt ${notices}/THIRD-PARTY.txt DESTINATION . COMPONENT program)
 
 # The licence texts as Debian ships them, the build machine's own.
 set(licences
@@ -38,8 +45,8 @@ set(CPACK_PACKAGE_FILE_NAME rivivev-uvezi-${PROJECT_VERSION}-win32)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Rivivev Uvezi")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Rivivev Uvezi")
 set(CPACK_STRIP_FILES ON)
-# The installer's licence page shows what the download holds and under which terms.
-set(CPACK_RESOURCE_FILE_LICENSE ${notices}/THIRD-PARTY.txt)
+# The installer's licence page: the project's licence, then the bundled parts'.
+set(CPACK_RESOURCE_FILE_LICENSE ${notices}/LICENSE.txt)
 # Start-menu entries: executable (in bin), then its caption.
 set(CPACK_PACKAGE_EXECUTABLES rivivev-uvezi "Rivivev Uvezi" rivivev-uvezi-demo "Rivivev Uvezi demo")
 set(CPACK_NSIS_PACKAGE_NAME "Rivivev Uvezi")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The DLLs the window programs load at run time on Windows: Qt's libraries,
 # the plugins Qt loads from the folders beside them, and MinGW's runtime,
 # which Qt's libraries link against (our own executables carry theirs).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for Windows with Debian's MinGW-w64 (the posix thread model,
 # for std::thread). The including toolchain file sets RVZ_MINGW_ARCH.
 set(CMAKE_SYSTEM_NAME Windows)

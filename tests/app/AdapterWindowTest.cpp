@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window over the vendor's library as a Windows user starts it: the
 // real loader binds the stand-in DLL beside the test by its ordinals, and
 // the program runs until the test closes its window. Windows only.

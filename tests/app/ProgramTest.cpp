@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the whole program runs and ends with exit code 0.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command line run in-process over the simulated adapter and servo, in
 // virtual time, as a script would run it: its output, exit code, files and

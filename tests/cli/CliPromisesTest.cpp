@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's promises on the paths users take, one row a path: the
 // batch with and without a log, a signal in the middle of a write, limits
 // judged as stored, backups that must not destroy their input, empty paths,

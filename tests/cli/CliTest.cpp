@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line over the simulated adapter: each command's output, exit
 // code and effect on the servo, as a script would see them.
 #include <gtest/gtest.h>
@@ -285,6 +286,7 @@ TEST_P(ConventionTest, Answers)
 
 INSTANTIATE_TEST_SUITE_P(Cli, ConventionTest, ::testing::Values(
     ConventionCase{"Version", {"--version"}, kExitOk, "rivivev-uvezi-cli 1."},
+    ConventionCase{"VersionNamesTheLicence", {"--version"}, kExitOk, "License GPL-3.0-or-later"},
     ConventionCase{"UnknownCommand", {"frobnicate"}, kExitBadArguments, "\"frobnicate\" is not a command; the commands are detect"},
     ConventionCase{"NoCommand", {"--demo"}, kExitBadArguments, "a command is required"},
     ConventionCase{"Help", {"help"}, kExitOk, "Exit codes"},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line through the real libusb against the virtual adapter:
 // the doctor's diagnosis for every failing step that needs no hardware, and
 // one read as a person would run it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's promises as a property over random work, in virtual
 // time: random command lines (make, show, read, write, init, batch; with
 // --set, files, JSON, --backup, --log, --verify) against the simulated

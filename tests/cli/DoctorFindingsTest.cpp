@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The doctor's findings on a made-up system: one row per thing that reaches
 // for the adapter or keeps the user from it, each with the one command that
 // fixes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The adapter session and the register protocol, checked at the wire.
 #include <gtest/gtest.h>
 

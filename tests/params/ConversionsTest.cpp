@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions between the window's values and the parameter record.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number readers and the exact rounding.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file on disk.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The translation table: stored bytes, decoded characters and the lookup.
 #include <gtest/gtest.h>
 

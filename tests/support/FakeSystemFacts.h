@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // System facts made up by a test: a clean Linux system with logind and
 // nothing else reaching for the adapter, unless the test says otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The operations the window and the command line run, each with its three
 // attempts, judged against what the servo really holds: a failure is fine,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Watches for modal dialogs while a test drives the window, records what each
 // one showed and closes it as a user would, so a click that opens a dialog

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A bridge that records every call with its bytes and plays back scripted
 // results, so each exchange can be made to fail exactly where a test wants.

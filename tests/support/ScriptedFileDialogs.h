@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File dialogs answered by the test: each Execute takes the next answer, a
 // path to confirm or nullopt to cancel, and remembers what it proposed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "VirtualAdapter.h"
 
 #include <linux/usbdevice_fs.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A virtual adapter at the kernel's interface: a umockdev testbed holds the
 // sysfs entry and descriptors of a 10c4:ea61 device, and an ioctl handler

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a program against a virtual adapter on a virtual USB bus, so the
 // real rivivev-uvezi can be tried, and its fault paths watched, without
 // hardware. See --help.

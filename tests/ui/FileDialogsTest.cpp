@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file dialogs as the platform's file dialog runs them.
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Applying and switching languages against a small test window.
 #include <QAction>
 #include <QActionGroup>

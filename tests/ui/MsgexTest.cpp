@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result dialog: its words, icon, size and keys.
 #include <QLabel>
 #include <QPushButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's pictures: the designed bitmaps at 1x, sharp ones drawn for a
 // sharper screen, and the window and dialog choosing by their screen. Run at
 // the screen's own scale and again with QT_SCALE_FACTOR=2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spin buttons bound to an edit field.
 #include <QLineEdit>
 #include <QtTest>

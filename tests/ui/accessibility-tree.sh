@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs accessibility_tree.py against the demo on a virtual X screen of its
 # own, with a window manager to give the focus and a private session bus
 # that carries the accessibility bus.

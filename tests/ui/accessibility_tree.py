@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The window as a screen reader and a keyboard user meet it.
 
 Starts the demo with the accessibility bus on (QT_ACCESSIBILITY=1) on an X

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one program (under the emulator, when given) in a folder and checks
 # its exit code and what it printed.
 #   -DEMULATOR=... -DPROGRAM=... -DARGS="a;b" -DWORKING_DIRECTORY=...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Linux USB layer over a fake USB device, and once over real libusb.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB layer through the real libusb and the kernel's usbfs interface,
 // against a virtual adapter: every case runs the session and the protocol
 // as the window does, and every failure must end in a clean false.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Late replies over the simulated adapter, in virtual time: whatever the
 // delay, an operation fails or carries exactly what the servo holds.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's promise as a property over random use, in virtual time:
 // whatever the replies' delays, losses, cuts, silences, unplugs, Ctrl+C and
 // the program's restarts around it, an operation fails or carries exactly

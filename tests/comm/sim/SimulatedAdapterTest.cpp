@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated adapter behaves like an adapter with a servo attached.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge over the vendor's library, against the stand-in library. On
 // Windows the stand-in is a DLL that the real loader binds by ordinal; on
 // Linux its functions are bound directly, so the bridge's own handling is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in for the vendor's USBXpress library, for tests only: the seven
 // operations over the simulated adapter and servo, and a few controls with
