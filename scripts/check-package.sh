@@ -4,8 +4,9 @@
 # machine, runs what it installed and removes it again:
 #   lintian (no error or warning), appstreamcli and desktop-file-validate,
 #   the man pages rendered without a warning, apt-get install, the command
-#   line and the demo window from the installed paths, apt-get purge, and
-#   nothing of the package left behind.
+#   line and the demo window from the installed paths, the window run as root
+#   writing nothing into system folders, apt-get purge, and nothing of the
+#   package left behind.
 # Usage: scripts/check-package.sh [PACKAGE.deb]   (default: builds it first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,6 +49,29 @@ man -w rivivev-uvezi-cli >/dev/null || fail "man rivivev-uvezi-cli finds no page
 status=0
 QT_QPA_PLATFORM=offscreen timeout 5 /usr/bin/rivivev-uvezi-demo || status=$?
 [ "$status" -eq 124 ] || fail "the installed demo window ended with $status instead of running"
+getent group plugdev >/dev/null || fail "the group plugdev, which may open the adapter, does not exist"
+
+echo "== run as root, a language picked"
+# The installed window, run as root on a virtual screen: a language picked
+# from the keyboard is kept in root's own folder, never beside the program.
+scratch=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$contents" "$scratch"' EXIT
+source scripts/virtual-screen.sh
+start_virtual_screen 1024x768 "$scratch"
+touch "$scratch/stamp"
+"${sudo[@]}" env -u XDG_CONFIG_HOME HOME="$scratch/home" DISPLAY="$DISPLAY" /usr/bin/rivivev-uvezi-demo >/dev/null 2>&1 &
+demo=$!
+xdotool search --sync --onlyvisible --name '^Rivivev Uvezi$' >/dev/null
+sleep 1
+for keys in alt+l Up Return alt+F4; do xdotool key "$keys"; sleep 0.5; done
+for _ in $(seq 50); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$demo" 2>/dev/null && fail "the demo window did not close on Alt+F4"
+written=$("${sudo[@]}" find /usr /etc /opt -xdev -newer "$scratch/stamp" -type f -print 2>/dev/null || true)
+[ -z "$written" ] || fail "the installed window wrote into system folders: $written"
+kept="$scratch/home/.config/rivivev-uvezi/rivivev-uvezi-demo.dat"
+"${sudo[@]}" grep -q '^1' "$kept" || fail "the language picked was not kept in $kept"
+echo "kept in the user's folder, nothing under /usr"
 
 echo "== remove"
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get purge -y -qq rivivev-uvezi >/dev/null

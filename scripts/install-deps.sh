@@ -31,7 +31,7 @@ case "${1:-build}" in
   # The Debian package: dpkg-shlibdeps computes its dependencies.
   package) packages=("${build_packages[@]}" dpkg-dev fakeroot file) ;;
   # Checking it as a distribution would, installing it and running what it installed.
-  package-check) packages=(lintian appstream desktop-file-utils man-db xvfb) ;;
+  package-check) packages=(lintian appstream desktop-file-utils man-db xvfb xauth openbox xdotool) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
   *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check" >&2; exit 2 ;;
