@@ -7,6 +7,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh package
 
 build=build-package
+# The same commit builds the same bytes, wherever and whenever it is built:
+# the commit's time stands for the build time (in the archives' dates), and
+# dpkg-buildflags maps the source folder out of the binaries.
+source scripts/source-date.sh
 # Debian's own hardening and optimisation flags, as a Debian build would use;
 # CMake reads no CPPFLAGS, so the preprocessor's (fortify) join the compiler's.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
