@@ -11,6 +11,8 @@ build=build-package
 # the commit's time stands for the build time (in the archives' dates), and
 # dpkg-buildflags maps the source folder out of the binaries.
 source scripts/source-date.sh
+# The archive members' own modes follow the umask.
+umask 022
 # Debian's own hardening and optimisation flags, as a Debian build would use;
 # CMake reads no CPPFLAGS, so the preprocessor's (fortify) join the compiler's.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
