@@ -13,6 +13,10 @@
 #include <fstream>
 #include <iterator>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "Reg.h"
 #include "SystemPaths.h"
 #include "TempDir.h"
@@ -81,6 +85,28 @@ TEST(InstalledProgramTest, IsTheOneInTheBuildsInstallFolder)
     ::setenv("HOME", bindir.parent_path().c_str(), 1);  // the install folder lies in the home
     EXPECT_FALSE(InstalledProgram(bindir / "rivivev-uvezi"));
     ::setenv("HOME", saved.c_str(), 1);
+}
+#else
+// A program in the folder the installer recorded (its bin) is an installed
+// one; the zip, unpacked anywhere else, records nothing.
+TEST(InstalledProgramTest, IsTheOneInTheFolderTheInstallerRecorded)
+{
+    const fs::path folder = fs::temp_directory_path() / "Rivivev Uvezi test install";
+    fs::create_directories(folder / "bin");
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Rivivev Uvezi\\Rivivev Uvezi", 0, nullptr, 0,
+                                KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring value = folder.wstring();
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    EXPECT_TRUE(InstalledProgram(folder / "bin" / "rivivev-uvezi.exe"));
+    EXPECT_FALSE(InstalledProgram(folder / "rivivev-uvezi.exe"));
+    EXPECT_FALSE(InstalledProgram(fs::temp_directory_path() / "portable" / "bin" / "rivivev-uvezi.exe"));
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Rivivev Uvezi");
+    EXPECT_FALSE(InstalledProgram(folder / "bin" / "rivivev-uvezi.exe"));
+    fs::remove_all(folder);
 }
 #endif
 
