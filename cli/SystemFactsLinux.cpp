@@ -252,10 +252,18 @@ public:
         if (error)
             return facts;
         facts.driver = driver.filename().string();
-        // usb-serial drivers make "ttyUSB0" right under the interface.
-        for (const auto& entry : std::filesystem::directory_iterator(interface, error))
-            if (entry.path().filename().string().starts_with("tty"))
-                facts.ports.push_back(entry.path().filename().string());
+        // usb-serial drivers make "ttyUSB0" right under the interface; a
+        // tty class driver (cdc-acm) makes "tty/ttyACM0".
+        for (const auto& entry : std::filesystem::directory_iterator(interface, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name == "tty") {
+                std::error_code unreadable;
+                for (const auto& port : std::filesystem::directory_iterator(entry.path(), unreadable))
+                    facts.ports.push_back(port.path().filename().string());
+            } else if (name.starts_with("tty")) {
+                facts.ports.push_back(name);
+            }
+        }
         std::sort(facts.ports.begin(), facts.ports.end());
         return facts;
     }
