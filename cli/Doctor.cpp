@@ -39,20 +39,25 @@ private:
     Diagnosis& m_d;
 };
 
-// Who to close for a busy adapter: the one command where a holder is known.
+// Who to close for a busy adapter. Another servo tool of ours may be
+// writing to the servo, so it is never to be ended from here; any other
+// holder may be, by the one command where its PID is known.
 std::string CloseHolderAdvice(const SystemFacts& facts, const UsbDeviceInfo& device)
 {
     const std::vector<std::string> holders = facts.ProgramsHolding(device.bus, device.address);
     const std::string general = "Close that program (other servo tools, or another rivivev-uvezi) and retry";
     if (holders.empty())
         return general + ".";
-    // "name (PID 1234)": the number for kill.
     const std::string& first = holders.front();
+    if (first.starts_with("rivivev-uvezi"))
+        return "Let " + first + " finish, or close it from its own window or terminal, and retry: it may be "
+               "writing to the servo, so do not end it from outside.";
+    // "name (PID 1234)": the number for kill.
     const std::size_t at = first.rfind("(PID ");
     if (at == std::string::npos)
         return general + ".";
     const std::string pid = first.substr(at + 5, first.size() - at - 6);
-    return general + "; or end it: kill " + pid;
+    return general + "; or, if it hangs, end it: kill " + pid;
 }
 
 // The USB library's steps, up to a claimed and released interface.

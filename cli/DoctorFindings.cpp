@@ -50,7 +50,9 @@ std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDevic
             facts.UdevRuleInstalled()
                 ? "Apply the installed udev rule to the attached adapter: sudo udevadm trigger --action=change "
                   "--subsystem-match=usb --attr-match=idVendor=10c4"
-                : "Install the udev rule, which tells it so: sudo cmake --install build --component udev"));
+                : "Install the udev rule, which tells it so, and apply it: sudo cmake --install build --component udev "
+                  "&& sudo udevadm control --reload-rules && sudo udevadm trigger --action=change "
+                  "--subsystem-match=usb --attr-match=idVendor=10c4"));
 
     // brltty takes some bridge chips' IDs for braille displays and claims them.
     // A packaged rule is masked by an empty one of the same name in /etc;
@@ -77,13 +79,18 @@ std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDevic
                                        " | sudo tee /sys/bus/usb/drivers/" + serial.driver + "/unbind"));
     }
 
-    // Without logind the uaccess tag gives nothing: only the group opens it.
+    // Without logind the uaccess tag gives nothing: only the rule's group
+    // opens it (where the rule is missing, opening it says to install it).
     const DeviceNodeFacts node = facts.DeviceNode(device.bus, device.address);
-    if (!facts.SeatAccessManaged() && !facts.UserInGroup(kFallbackGroup) && !node.readable)
+    if (!facts.SeatAccessManaged() && facts.UdevRuleInstalled() && !facts.UserInGroup(kFallbackGroup) &&
+        !node.readable) {
+        const std::string group = kFallbackGroup;
+        const std::string join = "sudo usermod -aG " + group + " " + facts.UserName();
         findings.push_back(Warning("no logind hands this seat the adapter, and " + facts.UserName() +
-                                       " is not in the group " + kFallbackGroup + ", which may open it",
-                                   "Join the group, then log out and in again: sudo usermod -aG " +
-                                       std::string(kFallbackGroup) + " " + facts.UserName()));
+                                       " is not in the group " + group + ", which may open it",
+                                   "Join the group, then log out and in again: " +
+                                       (facts.GroupExists(group) ? join : "sudo groupadd --system " + group + " && " + join)));
+    }
     return findings;
 }
 

@@ -67,6 +67,7 @@ public:
     virtual SandboxFacts Sandbox() const = 0;
     // Whether logind hands device access to the user at the seat (uaccess).
     virtual bool SeatAccessManaged() const = 0;
+    virtual bool GroupExists(const std::string& name) const = 0;
 };
 
 // This system's facts.

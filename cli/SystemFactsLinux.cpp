@@ -15,6 +15,7 @@
 #include <iterator>
 
 #include "SystemFacts.h"
+#include "UdevRules.h"
 
 namespace rvz::cli {
 
@@ -54,7 +55,6 @@ std::string ProgramName(const std::filesystem::path& process)
     return command.empty() ? "a program" : std::filesystem::path(command).filename().string();
 }
 
-
 // The device's folder in sysfs, found by its bus and address.
 std::optional<std::filesystem::path> SysfsDevice(std::uint8_t bus, std::uint8_t address)
 {
@@ -63,20 +63,6 @@ std::optional<std::filesystem::path> SysfsDevice(std::uint8_t bus, std::uint8_t 
         if (ReadNumber(entry.path() / "busnum") == bus && ReadNumber(entry.path() / "devnum") == address)
             return entry.path();
     return std::nullopt;
-}
-
-std::string Lowered(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Hex(unsigned value, bool padded)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, padded ? "%04x" : "%x", value);
-    return text;
 }
 
 class LinuxSystemFacts final : public SystemFacts {
@@ -172,7 +158,7 @@ public:
 
     bool UdevRuleInstalled() const override
     {
-        for (const char* folder : kRuleFolders)
+        for (const std::filesystem::path& folder : kUdevRuleFolders)
             if (std::filesystem::exists(std::filesystem::path(folder) / "60-rivivev-uvezi.rules"))
                 return true;
         return false;
@@ -208,35 +194,17 @@ public:
 
     std::vector<std::string> BrlttyRulesClaiming(std::uint16_t vendorId, std::uint16_t productId) const override
     {
-        // brltty names devices in its rules either by PRODUCT ("10c4/ea60/*",
-        // digits without leading zeros) or by the idVendor and idProduct
-        // attributes.
-        const std::string product = Hex(vendorId, false) + "/" + Hex(productId, false) + "/";
-        const std::string vendorAttribute = "\"" + Hex(vendorId, true) + "\"";
-        const std::string productAttribute = "\"" + Hex(productId, true) + "\"";
-        std::vector<std::string> claiming;
-        for (const char* folder : kRuleFolders) {
+        // /lib is /usr/lib on a merged system: its files are read once.
+        std::vector<std::filesystem::path> folders;
+        for (const std::filesystem::path& folder : kUdevRuleFolders) {
             std::error_code error;
-            for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-                if (entry.path().filename().string().find("brltty") == std::string::npos)
-                    continue;
-                std::ifstream rules(entry.path());
-                for (std::string line; std::getline(rules, line);) {
-                    line = Lowered(line);
-                    if (line.starts_with("#"))
-                        continue;
-                    if (line.find(product) != std::string::npos ||
-                        (line.find(vendorAttribute) != std::string::npos && line.find(productAttribute) != std::string::npos)) {
-                        // /lib is /usr/lib on a merged system: one file, once.
-                        const std::string file = std::filesystem::weakly_canonical(entry.path(), error).string();
-                        if (std::find(claiming.begin(), claiming.end(), file) == claiming.end())
-                            claiming.push_back(file);
-                        break;
-                    }
-                }
-            }
+            const bool seen = std::any_of(folders.begin(), folders.end(), [&](const std::filesystem::path& other) {
+                return std::filesystem::equivalent(other, folder, error);
+            });
+            if (!seen)
+                folders.push_back(folder);
         }
-        return claiming;
+        return BrlttyRulesClaimingIn(folders, vendorId, productId);
     }
 
     SerialDriverFacts SerialDriver(std::uint8_t bus, std::uint8_t address) const override
@@ -282,15 +250,22 @@ public:
             facts.kind = SandboxFacts::Kind::Snap;
             facts.name = snap;
         }
-        facts.usbVisible = std::filesystem::exists("/dev/bus/usb");
+        // A sandbox that lets no USB device through shows no /dev/bus/usb
+        // (Flatpak) or refuses to list it (a snap without raw-usb).
+        std::error_code refused;
+        std::filesystem::directory_iterator devices("/dev/bus/usb", refused);
+        facts.usbVisible = !refused;
         return facts;
     }
 
-    bool SeatAccessManaged() const override { return std::filesystem::exists("/run/systemd/seats"); }
+    bool SeatAccessManaged() const override
+    {
+        // systemd makes the folder; only a running logind puts its seats there.
+        std::error_code error;
+        return std::filesystem::directory_iterator("/run/systemd/seats", error) != std::filesystem::directory_iterator();
+    }
 
-private:
-    static constexpr const char* kRuleFolders[] = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
-                                                   "/lib/udev/rules.d"};
+    bool GroupExists(const std::string& name) const override { return ::getgrnam(name.c_str()) != nullptr; }
 };
 
 }  // namespace

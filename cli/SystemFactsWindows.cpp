@@ -59,6 +59,7 @@ public:
     SerialDriverFacts SerialDriver(std::uint8_t, std::uint8_t) const override { return {}; }
     SandboxFacts Sandbox() const override { return {}; }
     bool SeatAccessManaged() const override { return true; }
+    bool GroupExists(const std::string&) const override { return false; }
 };
 
 }  // namespace

@@ -38,8 +38,9 @@ registry_left() {
 # Nothing may reach the host's own menus (entries an earlier Wine left
 # there are not this run's doing).
 host_menus() {
-  find "${XDG_DATA_HOME:-$HOME/.local/share}/applications" "${XDG_DATA_HOME:-$HOME/.local/share}/desktop-directories" \
-    -iname '*rivivev*' -print 2>/dev/null || true
+  local data=${XDG_DATA_HOME:-$HOME/.local/share} config=${XDG_CONFIG_HOME:-$HOME/.config}
+  find "$data/applications" "$data/desktop-directories" "$data/icons" "$config/menus" \
+    \( -iname '*rivivev*' -o -name 'wine-*.menu' \) -print 2>/dev/null || true
 }
 menus_before=$(host_menus)
 

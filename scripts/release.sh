@@ -21,6 +21,12 @@ commit=$(git rev-parse HEAD)
 source scripts/source-date.sh
 umask 022
 out=release/$version
+# A version names one commit: a release of another commit under the same
+# version is refused; the same commit's is made again.
+if [ -f "$out/SOURCE" ] && [ "$(cat "$out/SOURCE")" != "$commit" ]; then
+  echo "release $version was made from $(cat "$out/SOURCE"); raise the version in CMakeLists.txt for $commit" >&2
+  exit 2
+fi
 rm -rf "$out"
 mkdir -p "$out"
 
@@ -32,10 +38,13 @@ trap 'rm -rf "$stamp"' EXIT
 mkdir -p "$stamp/$name"
 echo "$SOURCE_DATE_EPOCH" >"$stamp/$name/.source-date-epoch"
 touch -d "@$SOURCE_DATE_EPOCH" "$stamp/$name/.source-date-epoch" "$stamp/$name"
-git archive --format=tar --prefix="$name/" "$commit" >"$stamp/source.tar"
+# Whatever the user's git settings, the same modes and line ends.
+git -c tar.umask=0022 -c core.autocrlf=false archive --format=tar --prefix="$name/" "$commit" >"$stamp/source.tar"
 tar --append -f "$stamp/source.tar" -C "$stamp" --owner=0 --group=0 --numeric-owner "$name/.source-date-epoch"
 gzip -9n <"$stamp/source.tar" >"$out/$name.tar.gz"
 
+# The package from a fresh build folder, the Windows download from its own.
+rm -rf build-package
 scripts/package.sh >/dev/null
 cp build-package/rivivev-uvezi_"$version"_*.deb "$out/"
 scripts/package-windows.sh >/dev/null

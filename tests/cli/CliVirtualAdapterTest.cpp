@@ -104,8 +104,8 @@ TEST(CliThroughUsbTest, TheDoctorNamesWhatReachesForTheAdapter)
     const std::string text = out.str();
     EXPECT_NE(text.find("[warn] ModemManager runs"), std::string::npos) << text;
     EXPECT_NE(text.find("[fail] interface 0 is in use by another program (servo-tool (PID 4242))\n"
-                        "       Close that program (other servo tools, or another rivivev-uvezi) and retry; or end it: "
-                        "kill 4242\n"),
+                        "       Close that program (other servo tools, or another rivivev-uvezi) and retry; or, if it "
+                        "hangs, end it: kill 4242\n"),
               std::string::npos)
         << text;
 }

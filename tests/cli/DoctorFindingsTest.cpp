@@ -4,10 +4,13 @@
 // fixes it.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 #include "Doctor.h"
 #include "FakeSystemFacts.h"
+#include "TempDir.h"
+#include "UdevRules.h"
 
 namespace rvz::cli {
 namespace {
@@ -60,7 +63,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
                         f.udevProperties.clear();
                         f.udevRule = false;
                     },
-                    "ModemManager runs", "sudo cmake --install build --component udev"},
+                    "ModemManager runs",
+                    "sudo cmake --install build --component udev && sudo udevadm control --reload-rules && "
+                    "sudo udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=10c4"},
         FindingCase{"ModemManagerIgnoring", [](FakeSystemFacts& f) { f.running = {"ModemManager"}; }, "", ""},
         FindingCase{"BrlttyClaims",
                     [](FakeSystemFacts& f) { f.brlttyRules = {"/usr/lib/udev/rules.d/85-brltty.rules"}; },
@@ -80,6 +85,21 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
                         f.node.readable = false;
                     },
                     "ana is not in the group plugdev", "sudo usermod -aG plugdev ana"},
+        FindingCase{"NoLogindNoGroup",
+                    [](FakeSystemFacts& f) {
+                        f.logind = false;
+                        f.node.readable = false;
+                        f.plugdevExists = false;
+                    },
+                    "ana is not in the group plugdev",
+                    "sudo groupadd --system plugdev && sudo usermod -aG plugdev ana"},
+        FindingCase{"NoLogindNoRule",
+                    [](FakeSystemFacts& f) {
+                        f.logind = false;
+                        f.node.readable = false;
+                        f.udevRule = false;
+                    },
+                    "", ""},
         FindingCase{"NoLogindInTheGroup",
                     [](FakeSystemFacts& f) {
                         f.logind = false;
@@ -98,6 +118,38 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
         FindingCase{"SandboxWithUsb",
                     [](FakeSystemFacts& f) { f.sandbox = {SandboxFacts::Kind::Flatpak, "x", true}; }, "", ""}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// brltty's rules as udev reads them: what is switched off, renamed away or
+// commented out claims nothing; the folder read first decides.
+TEST(BrlttyRulesTest, OnlyRulesUdevWouldRunClaimTheAdapter)
+{
+    rvz::test::TempDir dir("brltty-rules-");
+    const std::filesystem::path local = dir.path() / "etc";
+    const std::filesystem::path packaged = dir.path() / "lib";
+    std::filesystem::create_directories(local);
+    std::filesystem::create_directories(packaged);
+    auto write = [](const std::filesystem::path& file, const std::string& text) { std::ofstream(file) << text; };
+    const std::string claim = "ENV{PRODUCT}==\"10C4/EA61/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"sk\"\n";
+    write(packaged / "85-brltty.rules", claim);                       // switched off by an empty one in etc
+    write(local / "85-brltty.rules", "");
+    write(packaged / "90-brltty-device.rules", claim);                // overridden by a harmless one
+    write(local / "90-brltty-device.rules", "# nothing\n");
+    write(local / "91-brltty-old.rules.off", claim);                  // renamed away
+    write(packaged / "92-brltty-comment.rules", "  # " + claim);     // commented out
+    write(packaged / "93-other.rules", claim);                        // not brltty's
+    write(packaged / "94-brltty-attrs.rules",
+          "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"ea61\", GOTO=\"b\"\n");
+    write(packaged / "95-brltty-short.rules", "ENV{PRODUCT}==\"10c4/2/*\"\n");  // 10c4:0002, no leading zeros
+    const std::vector<std::filesystem::path> folders{local, packaged};
+    EXPECT_EQ(BrlttyRulesClaimingIn(folders, 0x10c4, 0xea61),
+              std::vector<std::string>{(packaged / "94-brltty-attrs.rules").string()});
+    EXPECT_EQ(BrlttyRulesClaimingIn(folders, 0x10c4, 0x0002),
+              std::vector<std::string>{(packaged / "95-brltty-short.rules").string()});
+#ifndef _WIN32
+    std::filesystem::create_symlink("/dev/null", local / "94-brltty-attrs.rules");  // masked as the doctor advises
+    EXPECT_TRUE(BrlttyRulesClaimingIn(folders, 0x10c4, 0xea61).empty());
+#endif
+}
 
 }  // namespace
 }  // namespace rvz::cli

@@ -27,6 +27,7 @@ public:
     SerialDriverFacts serial{"1-2:1.0", "", {}};
     SandboxFacts sandbox;
     bool logind = true;
+    bool plugdevExists = true;
 
     std::string OperatingSystem() const override { return "Linux 6.1.0 x86_64"; }
     DeviceNodeFacts DeviceNode(std::uint8_t, std::uint8_t) const override { return node; }
@@ -52,6 +53,7 @@ public:
     SerialDriverFacts SerialDriver(std::uint8_t, std::uint8_t) const override { return serial; }
     SandboxFacts Sandbox() const override { return sandbox; }
     bool SeatAccessManaged() const override { return logind; }
+    bool GroupExists(const std::string& group) const override { return group != "plugdev" || plugdevExists; }
 };
 
 }  // namespace rvz::test
