@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <algorithm>
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <string_view>
 
 #include "SystemPaths.h"
 
@@ -20,25 +24,42 @@ std::filesystem::path UserConfigFolder()
     const char* home = std::getenv("HOME");
     if (home && home[0] == '/')
         return std::filesystem::path(home) / ".config" / "rivivev-uvezi";
+    // Without HOME (a service, a bare environment): the account's own home.
+    if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir && account->pw_dir[0] == '/')
+        return std::filesystem::path(account->pw_dir) / ".config" / "rivivev-uvezi";
     return {};
 }
 
+namespace {
+
+bool Within(const std::filesystem::path& folder, const std::filesystem::path& root)
+{
+    const auto [mismatch, rootEnd] = std::mismatch(folder.begin(), folder.end(), root.begin(), root.end());
+    (void)mismatch;
+    return rootEnd == root.end();
+}
+
+}  // namespace
+
 bool InstalledProgram(const std::filesystem::path& executable)
 {
-    // The build knows where it installs its programs; a copy that runs from
-    // there, outside the user's home, is an installed one.
     std::error_code error;
-    const std::filesystem::path bindir = std::filesystem::weakly_canonical(RVZ_INSTALL_BINDIR, error);
-    if (error || std::filesystem::weakly_canonical(executable, error).parent_path() != bindir || error)
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(executable, error).parent_path();
+    if (error)
+        return false;
+    // The system's own program folders: installed, whatever the build was
+    // configured for and whatever HOME says (root's may be "/").
+    for (const char* system : {"/usr", "/bin", "/sbin", "/opt"})
+        if (Within(folder, std::filesystem::weakly_canonical(system, error)))
+            return true;
+    // The folder the build installs to, unless it lies in the user's own
+    // home (an install into ~/.local is the user's portable copy).
+    if (folder != std::filesystem::weakly_canonical(RVZ_INSTALL_BINDIR, error) || error)
         return false;
     const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') {
-        const std::filesystem::path own = std::filesystem::weakly_canonical(home, error);
-        const auto [mismatch, ownEnd] = std::mismatch(bindir.begin(), bindir.end(), own.begin(), own.end());
-        if (!error && ownEnd == own.end())
-            return false;  // ~/.local/bin and the like: the user's own copy
-        (void)mismatch;
-    }
+    if (home && home[0] == '/' && std::string_view(home) != "/" &&
+        Within(folder, std::filesystem::weakly_canonical(home, error)))
+        return false;
     return true;
 }
 

@@ -77,13 +77,32 @@ TEST(PreferencesPathTest, NamesTheRunningExecutablesFolder)
 TEST(InstalledProgramTest, IsTheOneInTheBuildsInstallFolder)
 {
     const fs::path bindir = RVZ_INSTALL_BINDIR;
-    EXPECT_TRUE(InstalledProgram(bindir / "rivivev-uvezi"));
-    EXPECT_FALSE(InstalledProgram(bindir / "sub" / "rivivev-uvezi"));
-    EXPECT_FALSE(InstalledProgram(fs::temp_directory_path() / "build" / "app" / "rivivev-uvezi"));
     const char* home = std::getenv("HOME");
     const std::string saved = home ? home : "";
-    ::setenv("HOME", bindir.parent_path().c_str(), 1);  // the install folder lies in the home
-    EXPECT_FALSE(InstalledProgram(bindir / "rivivev-uvezi"));
+    struct Row {
+        fs::path executable;
+        const char* home;
+        bool installed;
+    };
+    const fs::path build = fs::temp_directory_path() / "build" / "app" / "rivivev-uvezi";
+    const Row rows[] = {
+        {bindir / "rivivev-uvezi", "/home/ana", true},
+        {bindir / "sub" / "rivivev-uvezi", "/home/ana", bindir.string().starts_with("/usr")},
+        {build, "/home/ana", false},
+        {"/usr/bin/rivivev-uvezi", "/", true},       // root's HOME may be "/"
+        {"/usr/bin/rivivev-uvezi", "/usr", true},    // or anything at all
+        {"/usr/bin/rivivev-uvezi", nullptr, true},
+        {"/opt/rivivev/bin/rivivev-uvezi", "/home/ana", true},
+        {bindir / "rivivev-uvezi", bindir.parent_path().c_str(), bindir.string().starts_with("/usr")},
+    };
+    for (const Row& row : rows) {
+        if (row.home)
+            ::setenv("HOME", row.home, 1);
+        else
+            ::unsetenv("HOME");
+        EXPECT_EQ(InstalledProgram(row.executable), row.installed)
+            << row.executable << " with HOME=" << (row.home ? row.home : "(unset)");
+    }
     ::setenv("HOME", saved.c_str(), 1);
 }
 #else
