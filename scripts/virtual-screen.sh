@@ -11,7 +11,10 @@ start_virtual_screen() {
   [ -s "$folder/display" ] || { echo "Xvfb did not start" >&2; return 1; }
   DISPLAY=":$(cat "$folder/display")"
   export DISPLAY
-  openbox >/dev/null 2>&1 &
+  # The window manager keeps its session and log in the scratch folder.
+  mkdir -p "$folder/wm-home"
+  HOME="$folder/wm-home" XDG_CACHE_HOME="$folder/wm-home/.cache" XDG_CONFIG_HOME="$folder/wm-home/.config" \
+    openbox >/dev/null 2>&1 &
   pids+=($!)
   sleep 0.5
 }

@@ -14,8 +14,12 @@ work=$(mktemp -d)
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
-# A copy, so that a language picked here is kept beside it and not in the build.
+# A copy, so that a language picked here is kept beside it and not in the
+# build; a home of its own for what Qt, D-Bus and AT-SPI keep of the run.
 cp "$demo" "$work/"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+  XDG_DATA_HOME="$work/home/.local/share"
+mkdir -p "$HOME"
 
 source "$(dirname "$0")/../../scripts/virtual-screen.sh"
 start_virtual_screen 1024x768 "$work"
