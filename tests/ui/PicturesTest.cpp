@@ -85,24 +85,6 @@ private slots:
         }
     }
 
-    void scaleFollowsTheScreen_data()
-    {
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<int>("scale");
-        QTest::newRow("1") << 1.0 << 1;
-        QTest::newRow("1.25") << 1.25 << 2;
-        QTest::newRow("2") << 2.0 << 2;
-        QTest::newRow("2.5") << 2.5 << 3;
-        QTest::newRow("beyond") << 9.0 << kMaxPictureScale;
-        QTest::newRow("nonsense") << 0.0 << 1;
-    }
-
-    void scaleFollowsTheScreen()
-    {
-        QFETCH(qreal, ratio);
-        QTEST(PictureScale(ratio), "scale");
-    }
-
     void windowAndDialogDrawForTheirScreen()
     {
         SimulatedAdapter sim(true);
