@@ -68,6 +68,11 @@ public:
     int StopSignal() override { return g_signal; }
     void SetSending(bool sending) override { g_sending = sending ? 1 : 0; }
     std::istream* Input() override { return &std::cin; }
+    std::filesystem::path HistoryFile(bool demo) override
+    {
+        const std::filesystem::path folder = rvz::app::StateFolder();
+        return folder.empty() ? folder : folder / (demo ? "demo-history.jsonl" : "history.jsonl");
+    }
     bool ErrorIsTerminal() override { return rvz::app::StandardErrorIsTerminal(); }
     std::string Now() override
     {

@@ -4,6 +4,7 @@
 // adapter and the console. One implementation per platform.
 
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,5 +43,10 @@ std::vector<int> StopSignals();
 void IgnoreBrokenPipes();
 // The calendar time in UTC.
 std::tm UtcTime(std::time_t time);
+// The folder of this user's state that the program keeps between runs (the
+// history of writes): $XDG_STATE_HOME/rivivev-uvezi or
+// ~/.local/state/rivivev-uvezi; %LOCALAPPDATA%\Rivivev Uvezi on Windows.
+// Empty when the system names none.
+std::filesystem::path StateFolder();
 
 }  // namespace rvz::app

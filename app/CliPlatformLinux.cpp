@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's platform on Linux: libusb, and a POSIX terminal.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <ctime>
 
 #include "AdapterUsbBridge.h"
@@ -40,6 +42,19 @@ bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP}; }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+std::filesystem::path StateFolder()
+{
+    // Relative values are to be ignored, as the XDG specification says.
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/')
+        return std::filesystem::path(xdg) / "rivivev-uvezi";
+    const char* home = std::getenv("HOME");
+    std::string folder = home && home[0] == '/' ? home : "";
+    if (folder.empty())
+        if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir && account->pw_dir[0] == '/')
+            folder = account->pw_dir;
+    return folder.empty() ? std::filesystem::path() : std::filesystem::path(folder) / ".local" / "state" / "rivivev-uvezi";
+}
 
 std::tm UtcTime(std::time_t time)
 {

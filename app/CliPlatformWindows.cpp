@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "CliPlatform.h"
@@ -81,6 +82,12 @@ std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGBREAK}; }
 void IgnoreBrokenPipes() {}
 
 bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+std::filesystem::path StateFolder()
+{
+    const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+    return local && *local ? std::filesystem::path(local) / L"Rivivev Uvezi" : std::filesystem::path();
+}
 
 std::tm UtcTime(std::time_t time)
 {

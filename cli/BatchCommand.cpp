@@ -22,6 +22,7 @@ struct ServoResult {
     bool ok = false;
     nlohmann::json log;
     std::string line;
+    std::optional<Failure> unrecorded;  // the history could not take its line
 };
 
 ServoResult Fails(ServoResult result, const std::string& error)
@@ -45,7 +46,13 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     TServoConfig record;
     if (auto failure = BuildRecord(run, request.file.value_or(before), request.given, record))
         return Fails(std::move(result), failure->message + " (nothing was sent)");
+    if (run.options.dryRun) {
+        result.line += DryRunReport("the batch", ReadFromServo(before), record, false);
+        result.ok = true;
+        return result;
+    }
     const SendOutcome outcome = SendRecord(run, comm, before, record, false);
+    result.unrecorded = RecordInHistory(run, "batch", false, ReadFromServo(before), record, outcome);
     if (outcome.code != kExitOk && outcome.code != run.Stopped())
         return Fails(std::move(result), outcome.message);
     const nlohmann::json written = RecordJson(record, false);
@@ -89,8 +96,11 @@ int RunBatch(RunContext& run)
         if (auto failure = BuildRecord(run, *request.file, request.given, record))
             return run.Fail(*failure);
     }
+    if (!options.dryRun)
+        if (auto failure = CheckHistoryFirst(run))
+            return run.Fail(*failure);
     std::ofstream log;
-    if (options.log)
+    if (options.log && !options.dryRun)
         if (auto refused = OpenTextOutput(*options.log, OutputMode::Append, log))
             return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
 
@@ -105,6 +115,8 @@ int RunBatch(RunContext& run)
         const ServoResult result = Program(run, *comm, servo, request);
         if (!result.ok && !result.log.contains("before") && run.Stopped() != 0)
             break;  // stopped before anything of this servo was read
+        if (options.dryRun)
+            return run.Emit(result.line + (result.ok ? "" : "\n")) ? (result.ok ? kExitOk : kExitFailed) : kExitFileError;
         (result.ok ? done : failed) += 1;
         // The log line first: a servo programmed is never without it.
         if (log.is_open()) {
@@ -118,6 +130,11 @@ int RunBatch(RunContext& run)
         }
         if (!run.Emit(result.line + "\n"))
             return kExitFileError;
+        if (result.unrecorded) {
+            run.Emit(tally());
+            return run.Fail({result.unrecorded->code, result.unrecorded->message + "; the batch stopped after servo " +
+                                                          std::to_string(servo)});
+        }
         if (run.Stopped() != 0 || servo == options.count)
             break;
         run.services.ServoProgrammed();

@@ -5,6 +5,7 @@
 // the conversions and the parameter file), so both speak the same bytes.
 
 #include <chrono>
+#include <filesystem>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -60,6 +61,9 @@ public:
     virtual std::istream* Input() { return nullptr; }
     // What the doctor and the busy message learn of the system.
     virtual const SystemFacts& Facts() { return HostFacts(); }
+    // The history of the writes made (demo: of those made to the simulated
+    // servo, kept apart); empty where the system names no folder for it.
+    virtual std::filesystem::path HistoryFile(bool demo) = 0;
 };
 
 // Runs one command line (without the program name); returns the exit code.

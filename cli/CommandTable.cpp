@@ -40,6 +40,11 @@ void AddRecordInput(CLI::App& command, Options& options, bool withFile)
                      "a warning, instead of refusing them");
 }
 
+void AddDryRun(CLI::App& command, Options& options, const char* what)
+{
+    command.add_flag("--dry-run", options.dryRun, what);
+}
+
 void AddSending(CLI::App& command, Options& options)
 {
     AddRecordInput(command, options, true);
@@ -47,6 +52,8 @@ void AddSending(CLI::App& command, Options& options)
             "first save what the servo holds to this new parameter file, so that 'write FILE' undoes the change");
     AddForce(command, options, "let --backup replace an existing file");
     command.add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
+    AddDryRun(command, options,
+              "read the servo, check everything, print what would change, and send nothing (no backup either)");
 }
 
 void DetectOptions(CLI::App& command, Options& options) { AddJson(command, options); }
@@ -79,6 +86,32 @@ void BatchOptions(CLI::App& command, Options& options)
         ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
     AddPath(command, "--log", options.log,
             "append one JSON line per servo to FILE, with the values written and those it held before");
+    AddDryRun(command, options, "read the first servo, print what would change, send nothing and end");
+}
+
+void DiffOptions(CLI::App& command, Options& options)
+{
+    const char* side = "a parameter file (.svo), JSON as read --json prints it, - for standard input, or servo for "
+                       "the attached servo";
+    command.add_option("a", options.file, side)->required();
+    command.add_option("b", options.other, side)->required();
+    AddJson(command, options);
+}
+
+void HistoryOptions(CLI::App& command, Options& options)
+{
+    command.add_option("--count", options.count, "show the last N writes (default 10)")
+        ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
+    command.add_flag("--json", options.json, "print each write as a JSON line, as the history keeps it");
+}
+
+void UndoOptions(CLI::App& command, Options& options)
+{
+    command.add_option("n", options.back, "the write so many back in the history (default 1, the last; see history)")
+        ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
+    AddForce(command, options, "undo even when the servo does not hold what that write left");
+    command.add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
+    AddDryRun(command, options, "read the servo, print what would change, and send nothing");
 }
 
 void DoctorOptions(CLI::App& command, Options& options)
@@ -101,6 +134,12 @@ const CommandEntry kCommandTable[] = {
      "rivivev-uvezi-cli make --set neutral=1520 --set lower=950 -o servo.svo", MakeOptions, RunMake},
     {"batch", "program servo after servo: plug one in with its adapter, wait, unplug it, plug the next",
      "rivivev-uvezi-cli batch servo.svo --verify --count 20 --log workshop.jsonl", BatchOptions, RunBatch},
+    {"diff", "compare two records as stored: files, JSON, standard input or the servo",
+     "rivivev-uvezi-cli diff servo before.svo", DiffOptions, RunDiff},
+    {"history", "list the last writes made from the command line, with what each changed",
+     "rivivev-uvezi-cli history --count 5", HistoryOptions, RunHistory},
+    {"undo", "put back what the servo held before the last write in the history (or an earlier one)",
+     "rivivev-uvezi-cli undo --verify", UndoOptions, RunUndo},
     {"doctor", "find out step by step why the adapter is not usable", "rivivev-uvezi-cli doctor --report report.txt",
      DoctorOptions, RunDoctor},
 };

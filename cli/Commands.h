@@ -35,7 +35,8 @@ std::string CommandNames();
 std::vector<std::string> OptionNames(std::string_view command);
 
 // The bodies, by job: reading (ReadCommands.cpp), sending (SendCommands.cpp),
-// batch (BatchCommand.cpp), doctor (DoctorCommand.cpp).
+// batch (BatchCommand.cpp), diff (DiffCommand.cpp), history and undo
+// (HistoryCommands.cpp), doctor (DoctorCommand.cpp).
 int RunDetect(RunContext& run);
 int RunRead(RunContext& run);
 int RunShow(RunContext& run);
@@ -43,6 +44,9 @@ int RunMake(RunContext& run);
 int RunWrite(RunContext& run);
 int RunInit(RunContext& run);
 int RunBatch(RunContext& run);
+int RunDiff(RunContext& run);
+int RunHistory(RunContext& run);
+int RunUndo(RunContext& run);
 int RunDoctor(RunContext& run);
 
 }  // namespace rvz::cli

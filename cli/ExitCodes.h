@@ -10,6 +10,7 @@ namespace rvz::cli {
 
 enum ExitCode : int {
     kExitOk = 0,
+    kExitDifferent = 1,  // diff: the two sides differ
     kExitBadArguments = 2,
     kExitNoAdapter = 3,     // none attached, or it cannot be opened
     kExitWrongAdapter = 4,  // it does not identify itself as a servo adapter
@@ -18,6 +19,7 @@ enum ExitCode : int {
     kExitMismatch = 7,      // --verify read back other values
     kExitFileError = 8,     // a parameter file, log or report cannot be used
     kExitBusy = 9,          // another program holds the adapter
+    kExitNotAsLeft = 10,    // undo: the servo does not hold what the write left
     // Stopped by a signal: 128 and the signal's number, as shells report it.
     kExitHangUp = 129,
     kExitInterrupted = 130,
@@ -31,6 +33,7 @@ struct ExitCodeInfo {
 
 inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitOk, "success"},
+    {kExitDifferent, "differences found (diff)"},
     {kExitBadArguments, "bad arguments"},
     {kExitNoAdapter, "no adapter (or it cannot be opened)"},
     {kExitWrongAdapter, "wrong adapter"},
@@ -39,6 +42,7 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitMismatch, "verification mismatch"},
     {kExitFileError, "file or output error"},
     {kExitBusy, "adapter in use by another program"},
+    {kExitNotAsLeft, "the servo does not hold what the write to undo left (undo)"},
     {kExitHangUp, "stopped by SIGHUP"},
     {kExitInterrupted, "interrupted (Ctrl+C)"},
     {kExitTerminated, "stopped by SIGTERM"},

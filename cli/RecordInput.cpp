@@ -47,7 +47,8 @@ TServoConfig WindowStores(const TServoConfig& record, Field field, const std::st
     return BuildConfig(fields, kCliSeparator);
 }
 
-// Why a value given as text is not stored as given, or nullopt; stores it.
+}  // namespace
+
 std::optional<std::string> StoreGiven(TServoConfig& record, const GivenValue& value)
 {
     if (value.registers) {
@@ -69,6 +70,8 @@ std::optional<std::string> StoreGiven(TServoConfig& record, const GivenValue& va
         return head + " is beyond what its register holds and cannot be stored at all";
     }
 }
+
+namespace {
 
 // A pulse limit that the record stores beyond its neutral position, when
 // a value given had a hand in it; the sentence, or nullopt.

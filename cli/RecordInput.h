@@ -40,6 +40,10 @@ std::optional<Failure> ReadRequest(RunContext& run, bool sendsSignal, RecordRequ
 TServoConfig RecordWithValues(const TServoConfig& base, const std::vector<GivenValue>& given, bool lenient,
                               std::vector<std::string>& problems);
 
+// Stores a value given into record, as the window stores it; why it is not
+// stored as given (not a number, beyond its register), or nullopt.
+std::optional<std::string> StoreGiven(TServoConfig& record, const GivenValue& value);
+
 // Whether each value given could be stored as given on some servo: not a
 // number or beyond its register is refused before anything is sent.
 std::optional<Failure> CheckValuesAlone(RunContext& run, const std::vector<GivenValue>& given);

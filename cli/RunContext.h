@@ -5,6 +5,7 @@
 // session. Commands report through it, so every result, warning and error
 // takes the same way out and every lost output is noticed.
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -33,11 +34,14 @@ struct Options {
     bool verify = false;
     bool lenient = false;
     bool force = false;
-    std::string file;  // the file a command reads
+    bool dryRun = false;
+    std::string file;   // the file a command reads
+    std::string other;  // diff's second side
     std::optional<std::string> output;
     std::optional<std::string> backup;
     std::vector<std::string> settings;
     int count = 0;
+    int back = 1;  // undo: the write so many back in the history, 1 the last
     std::optional<std::string> log;
     std::optional<std::string> report;
 };
@@ -78,6 +82,11 @@ public:
     void Instruct(const std::string& text);
     // Writes a result to standard output; false (and an error) when it is lost.
     bool Emit(const std::string& text);
+
+    // The command line as given, without the program's name.
+    const std::vector<std::string>& Arguments() const { return m_arguments; }
+    // The history of this run's kind (demo or real).
+    std::filesystem::path HistoryFile() const { return services.HistoryFile(options.demo); }
 
     // A stopping signal came; its exit code, or 0.
     int Stopped() const;

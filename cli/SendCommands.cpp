@@ -8,6 +8,7 @@
 
 #include "Commands.h"
 #include "ExitCodes.h"
+#include "History.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
 #include "Sending.h"
@@ -46,7 +47,8 @@ std::optional<Failure> CheckArguments(RunContext& run)
 }
 
 // Everything before the first byte is sent: the arguments and files, the
-// link, what the servo holds, the record, and the backup.
+// link, what the servo holds, the record, the history and the backup. A
+// dry run stops short of the history and the backup: it changes nothing.
 std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, Plan& plan)
 {
     if (auto failure = CheckArguments(run))
@@ -58,6 +60,10 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
     if (auto failure = ReadServo(comm, plan.before))
         return failure;
     if (auto failure = BuildRecord(run, plan.request.file.value_or(plan.before), plan.request.given, plan.record))
+        return failure;
+    if (run.options.dryRun)
+        return std::nullopt;
+    if (auto failure = CheckHistoryFirst(run))
         return failure;
     if (run.options.backup)
         if (auto failure = SaveRecord(run, *run.options.backup, AsSavedAfterRead(plan.before)))
@@ -83,11 +89,13 @@ std::string RestoreCommand(RunContext& run, const TServoConfig& before)
 
 // What a write that ended part-way may have left: read back when the servo
 // still answers, otherwise every setting that was being written.
-std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& before, const TServoConfig& record)
+std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& before, const TServoConfig& record,
+                              std::optional<TServoConfig>& found)
 {
     std::string held;
     TServoConfig now;
     if (ReadConfig(comm, now.Bytes)) {
+        found = now;
         for (const SettingInfo& info : kSettings) {
             if (info.field == Field::Signal)
                 continue;
@@ -126,7 +134,7 @@ std::string SignalName(int signal)
     }
 }
 
-std::string Differences(const TServoConfig& written, const Verification& check)
+std::string RegistersKept(const TServoConfig& written, const Verification& check)
 {
     std::string differences;
     char line[48];
@@ -152,22 +160,87 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before,
     if (!sent && block)
         // The servo takes a block whole or not at all, so nothing is torn.
         return {kExitFailed, Failed("the parameter block", sent.failure) +
-                                 "; the servo holds the block whole or not at all"};
-    if (!sent)
-        return {kExitFailed, Failed("the write", sent.failure) + "; " +
-                                 AfterPartialWrite(run, comm, before, record)};
-    if (const int signal = run.services.StopSignal(); signal != 0)
-        return {run.Stopped(), done + "; then stopped by " + SignalName(signal) + ", with the servo holding what was "
-                               "asked" + (run.options.verify ? " (not verified)" : "")};
+                                 "; the servo holds the block whole or not at all", "failed", false, std::nullopt};
+    if (!sent) {
+        SendOutcome failed{kExitFailed, "", "failed", false, std::nullopt};
+        failed.message = Failed("the write", sent.failure) + "; " +
+                         AfterPartialWrite(run, comm, before, record, failed.after);
+        return failed;
+    }
+    SendOutcome written{kExitOk, done, "written", false, record};
+    if (const int signal = run.services.StopSignal(); signal != 0) {
+        written.code = run.Stopped();
+        written.message = done + "; then stopped by " + SignalName(signal) + ", with the servo holding what was asked" +
+                          (run.options.verify ? " (not verified)" : "");
+        return written;
+    }
     if (!run.options.verify)
-        return {kExitOk, done};
+        return written;
     const Verification check = VerifyConfig(comm, record.Bytes);
-    if (!check.read)
-        return {kExitFailed, done + ", but the read-back failed: " + Reason(check.read.failure)};
-    if (!check.differing.empty())
-        return {kExitMismatch, done + ", but the servo kept other values (" + Differences(record, check) +
-                                   "); write again or replace the servo"};
-    return {kExitOk, done + " and verified" + (block ? " (the neutral signal cannot be read back)" : "")};
+    if (!check.read) {
+        written.code = kExitFailed;
+        written.message = done + ", but the read-back failed: " + Reason(check.read.failure);
+        return written;
+    }
+    written.after->Bytes = check.held;
+    if (!check.differing.empty()) {
+        written.code = kExitMismatch;
+        written.message = done + ", but the servo kept other values (" + RegistersKept(record, check) +
+                          "); write again or replace the servo";
+        written.result = "kept other values";
+        return written;
+    }
+    written.verified = true;
+    written.result = "written and verified";
+    written.message = done + " and verified" + (block ? " (the neutral signal cannot be read back)" : "");
+    return written;
+}
+
+std::optional<Failure> CheckHistoryFirst(RunContext& run)
+{
+    if (auto problem = CheckHistory(run.HistoryFile()))
+        return Failure{kExitFileError, "the history of writes \"" + run.HistoryFile().string() + "\" " +
+                                           "cannot be written, so nothing was sent: " + *problem};
+    return std::nullopt;
+}
+
+KnownRecord KnownServo(RunContext& run, const TServoConfig& read)
+{
+    std::vector<HistoryEntry> entries;
+    int skipped = 0;
+    ReadHistory(run.HistoryFile(), entries, skipped);
+    return KnownBefore(entries, read);
+}
+
+std::optional<Failure> RecordInHistory(RunContext& run, const std::string& command, bool block,
+                                       const KnownRecord& before, const TServoConfig& record,
+                                       const SendOutcome& outcome)
+{
+    HistoryEntry entry;
+    entry.time = run.services.Now();
+    entry.command = command;
+    entry.arguments = run.Arguments();
+    entry.block = block;
+    entry.before = before;
+    entry.written = block ? WholeRecord(record) : ReadFromServo(record);
+    if (outcome.after)
+        entry.after = ReadFromServo(*outcome.after);
+    entry.result = outcome.result;
+    entry.verified = outcome.verified;
+    if (auto problem = AppendHistory(run.HistoryFile(), entry))
+        return Failure{kExitFileError, "the history of writes \"" + run.HistoryFile().string() + "\": " + *problem +
+                                           "; undo will not know of this write"};
+    return std::nullopt;
+}
+
+std::string DryRunReport(const std::string& command, const KnownRecord& before, const TServoConfig& record,
+                         bool block)
+{
+    const KnownRecord sent = block ? WholeRecord(record) : ReadFromServo(record);
+    const Differences differences = Compare(before, sent);
+    if (differences.Equal() && differences.onlyTo.empty())
+        return "dry run, nothing was sent: the servo holds what " + command + " would write\n";
+    return "dry run, nothing was sent; " + command + " would change:\n" + DifferencesText(before, sent, differences);
 }
 
 namespace {
@@ -178,10 +251,20 @@ int Send(RunContext& run, bool block)
     Plan plan;
     if (auto failure = Prepare(run, *comm, block, plan))
         return run.Fail(*failure);
+    const char* command = block ? "init" : "write";
+    const KnownRecord before = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
+    if (run.options.dryRun)
+        return run.Emit(DryRunReport(command, before, plan.record, block)) ? kExitOk : kExitFileError;
     const SendOutcome outcome = SendRecord(run, *comm, plan.before, plan.record, block);
-    if (outcome.code != kExitOk)
+    const auto unrecorded = RecordInHistory(run, command, block, before, plan.record, outcome);
+    if (outcome.code != kExitOk) {
+        if (unrecorded)
+            run.Warn(unrecorded->message);
         return run.Fail({outcome.code, outcome.message});
-    return run.Emit(outcome.message + "\n") ? kExitOk : kExitFileError;
+    }
+    if (!run.Emit(outcome.message + "\n"))
+        return kExitFileError;
+    return unrecorded ? run.Fail(*unrecorded) : kExitOk;
 }
 
 }  // namespace

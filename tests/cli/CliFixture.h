@@ -31,6 +31,7 @@ public:
     std::size_t signalAtCommand = 0;
     int signalThen = 2;
     std::istringstream input;
+    std::filesystem::path history;
 
     UsbBridge& Bridge(bool) override { return sim; }
     UsbHost* Usb(bool) override { return nullptr; }
@@ -52,10 +53,12 @@ public:
     void ServoProgrammed() override { ++programmed; }
     std::string Now() override { return "2026-12-08T10:00:00Z"; }
     std::istream* Input() override { return &input; }
+    std::filesystem::path HistoryFile(bool) override { return history; }
 };
 
 class CliFixture : public ::testing::Test {
 public:
+    CliFixture() { services.history = temp.path() / "history.jsonl"; }
     int Run(std::vector<std::string> arguments)
     {
         out.str({});

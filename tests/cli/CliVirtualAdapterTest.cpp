@@ -12,6 +12,7 @@
 #include "ExitCodes.h"
 #include "FakeSystemFacts.h"
 #include "LibusbHost.h"
+#include "TempDir.h"
 #include "VirtualAdapter.h"
 
 namespace rvz::cli {
@@ -29,6 +30,8 @@ public:
     void Pause(std::chrono::milliseconds) override {}
     int StopSignal() override { return 0; }
     std::string Now() override { return "now"; }
+    rvz::test::TempDir temp{"rvz-cli-usb-"};
+    std::filesystem::path HistoryFile(bool) override { return temp.path() / "history.jsonl"; }
     const SystemFacts* facts = nullptr;
     const SystemFacts& Facts() override { return facts ? *facts : HostFacts(); }
 };

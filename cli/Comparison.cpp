@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Comparison.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ServoOperations.h"
+
+namespace rvz::cli {
+
+namespace {
+
+std::string Hex(std::uint8_t byte)
+{
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
+
+std::string RegisterName(std::size_t reg)
+{
+    char text[4];
+    std::snprintf(text, sizeof text, "%02zX", reg);
+    return text;
+}
+
+// A shown value as JSON: the lock as its letter, the others as numbers.
+nlohmann::json ValueJson(const TServoConfig& record, Field field)
+{
+    const std::string shown = ShownValue(record, field);
+    return field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+}
+
+}  // namespace
+
+std::vector<std::size_t> RegistersOf(Field field)
+{
+    switch (field) {
+    case Field::DeadBand:
+        return {1};
+    case Field::Lock:
+        return {6};
+    case Field::Lower:
+        return {7};
+    case Field::Upper:
+        return {8};
+    case Field::Neutral:
+        return {9, 10};
+    case Field::Signal:
+        return {14, 15};
+    }
+    return {};
+}
+
+bool KnownRecord::Knows(Field field) const
+{
+    const std::vector<std::size_t> registers = RegistersOf(field);
+    return std::all_of(registers.begin(), registers.end(), [&](std::size_t reg) { return known[reg]; });
+}
+
+KnownRecord ReadFromServo(const TServoConfig& read)
+{
+    KnownRecord servo{read, {}};
+    for (std::size_t reg : kConfigRegisters)
+        servo.known.set(reg);
+    return servo;
+}
+
+KnownRecord WholeRecord(const TServoConfig& record)
+{
+    KnownRecord whole{record, {}};
+    whole.known.set();
+    return whole;
+}
+
+Differences Compare(const KnownRecord& from, const KnownRecord& to)
+{
+    Differences differences;
+    for (const SettingInfo& info : kSettings) {
+        if (from.Knows(info.field) && to.Knows(info.field)) {
+            if (ShownValue(from.record, info.field) != ShownValue(to.record, info.field))
+                differences.settings.push_back(info.field);
+        } else if (to.Knows(info.field)) {
+            differences.onlyTo.push_back(info.field);
+        }
+    }
+    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
+        if (from.known[reg] && to.known[reg] && from.record.Bytes[reg] != to.record.Bytes[reg])
+            differences.registers.push_back(reg);
+    return differences;
+}
+
+std::string DifferencesText(const KnownRecord& from, const KnownRecord& to, const Differences& differences)
+{
+    std::string text;
+    for (Field field : differences.settings)
+        text += std::string(SettingName(field)) + ": " + ShownValue(from.record, field) + " -> " +
+                ShownValue(to.record, field) + "\n";
+    for (Field field : differences.onlyTo)
+        text += std::string(SettingName(field)) + ": ? -> " + ShownValue(to.record, field) + "\n";
+    if (!differences.registers.empty()) {
+        text += "registers:";
+        for (std::size_t reg : differences.registers)
+            text += " " + RegisterName(reg) + " " + Hex(from.record.Bytes[reg]) + " -> " + Hex(to.record.Bytes[reg]) +
+                    (reg == differences.registers.back() ? "" : ",");
+        text += "\n";
+    }
+    return text.empty() ? "no differences\n" : text;
+}
+
+nlohmann::json DifferencesJson(const KnownRecord& from, const KnownRecord& to, const Differences& differences)
+{
+    nlohmann::json settings = nlohmann::json::object();
+    for (Field field : differences.settings)
+        settings[SettingName(field)] = {{"from", ValueJson(from.record, field)}, {"to", ValueJson(to.record, field)}};
+    for (Field field : differences.onlyTo)
+        settings[SettingName(field)] = {{"from", nullptr}, {"to", ValueJson(to.record, field)}};
+    nlohmann::json registers = nlohmann::json::object();
+    for (std::size_t reg : differences.registers)
+        registers[RegisterName(reg)] = {{"from", Hex(from.record.Bytes[reg])}, {"to", Hex(to.record.Bytes[reg])}};
+    return {{"equal", differences.Equal()}, {"settings", settings}, {"registers", registers}};
+}
+
+}  // namespace rvz::cli

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// diff: two records compared as stored, each a parameter file, JSON as
+// read --json prints it, standard input, or the servo (read once).
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+#include "Commands.h"
+#include "Comparison.h"
+#include "ExitCodes.h"
+#include "OutputFiles.h"
+#include "RecordInput.h"
+
+namespace rvz::cli {
+
+namespace {
+
+inline constexpr const char* kServoSide = "servo";
+
+// JSON rather than a parameter record: named so, or text that opens with
+// a brace and is not a record's 16 bytes.
+bool LooksLikeJson(const std::string& name, const std::string& text)
+{
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (lower.ends_with(".json"))
+        return true;
+    const auto first = text.find_first_not_of(" \t\r\n");
+    return text.size() != TServoConfig::kSize && first != std::string::npos && text[first] == '{';
+}
+
+// JSON's values and registers, stored as write would store them; the
+// registers given byte for byte, as they are.
+std::optional<Failure> FromJson(const std::string& text, const std::string& where, KnownRecord& side)
+{
+    std::vector<GivenValue> given;
+    if (auto problem = ValuesFromJson(text, where, given))
+        return Failure{kExitBadArguments, where + ": " + *problem};
+    for (const GivenValue& value : given) {
+        const std::vector<std::size_t> registers = RegistersOf(value.field);
+        if (value.registers) {
+            for (std::size_t reg : registers)
+                side.record.Bytes[reg] = value.registers->Bytes[reg];
+        } else if (auto problem = StoreGiven(side.record, value)) {
+            return Failure{kExitBadArguments, where + ": " + *problem};
+        }
+        for (std::size_t reg : registers)
+            side.known.set(reg);
+    }
+    return std::nullopt;
+}
+
+class DiffSides {
+public:
+    explicit DiffSides(RunContext& run) : m_run(run) {}
+
+    std::optional<Failure> Load(const std::string& name, KnownRecord& side)
+    {
+        if (name == kServoSide)
+            return Servo(side);
+        const std::string where = name == kStandardStream ? "standard input" : "\"" + name + "\"";
+        std::string text;
+        if (name == kStandardStream) {
+            std::istream* in = m_run.services.Input();
+            if (in)
+                text.assign(std::istreambuf_iterator<char>(*in), std::istreambuf_iterator<char>());
+        } else if (!ReadTextInput(name, text)) {
+            return Failure{kExitFileError, where + " cannot be read (a missing file, a folder or a device?)"};
+        }
+        if (LooksLikeJson(name, text))
+            return FromJson(text, where, side);
+        if (text.size() < TServoConfig::kSize)
+            return Failure{kExitFileError, where + " holds " + std::to_string(text.size()) +
+                                               " bytes; a parameter record is 16"};
+        if (text.size() > TServoConfig::kSize)
+            m_run.Warn(where + " is " + std::to_string(text.size()) + " bytes long; only its first 16 are a parameter "
+                                                                      "record");
+        TServoConfig record;
+        std::copy_n(text.begin(), TServoConfig::kSize, record.Bytes.begin());
+        side = WholeRecord(record);
+        return std::nullopt;
+    }
+
+private:
+    // The servo is read once, however often it is named.
+    std::optional<Failure> Servo(KnownRecord& side)
+    {
+        if (!m_servo) {
+            const auto comm = m_run.OpenSession();
+            if (auto failure = m_run.Connect(*comm, true))
+                return failure;
+            TServoConfig read;
+            if (auto failure = ReadServo(*comm, read))
+                return failure;
+            m_servo = ReadFromServo(read);
+        }
+        side = *m_servo;
+        return std::nullopt;
+    }
+
+    RunContext& m_run;
+    std::optional<KnownRecord> m_servo;
+};
+
+}  // namespace
+
+int RunDiff(RunContext& run)
+{
+    const Options& options = run.options;
+    if (options.file == kStandardStream && options.other == kStandardStream)
+        return run.Fail({kExitBadArguments, "standard input (-) can stand for one of the two sides only"});
+    DiffSides sides(run);
+    KnownRecord from;
+    KnownRecord to;
+    if (auto failure = sides.Load(options.file, from))
+        return run.Fail(*failure);
+    if (auto failure = sides.Load(options.other, to))
+        return run.Fail(*failure);
+    if ((from.known & to.known).none())
+        return run.Fail({kExitBadArguments, "the two sides name no setting in common, so there is nothing to compare"});
+    Differences differences = Compare(from, to);
+    // A setting only one side knows (the servo's neutral signal) is not compared.
+    differences.onlyTo.clear();
+    const std::string text =
+        options.json ? DifferencesJson(from, to, differences).dump() + "\n" : DifferencesText(from, to, differences);
+    if (!run.Emit(text))
+        return kExitFileError;
+    return differences.Equal() ? kExitOk : kExitDifferent;
+}
+
+}  // namespace rvz::cli

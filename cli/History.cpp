@@ -1,0 +1,255 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "History.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "HistoryLock.h"
+#include "ServoOperations.h"
+
+namespace rvz::cli {
+
+namespace {
+
+std::filesystem::path LockPath(const std::filesystem::path& file)
+{
+    std::filesystem::path lock = file;
+    lock += ".lock";
+    return lock;
+}
+
+// The known values and registers, as read --json prints a record.
+nlohmann::json KnownJson(const KnownRecord& known)
+{
+    nlohmann::json values = nlohmann::json::object();
+    for (const SettingInfo& info : kSettings)
+        if (known.Knows(info.field)) {
+            const std::string shown = ShownValue(known.record, info.field);
+            values[info.name] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+        }
+    nlohmann::json registers = nlohmann::json::object();
+    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
+        if (known.known[reg]) {
+            char key[4];
+            char value[4];
+            std::snprintf(key, sizeof key, "%02zX", reg);
+            std::snprintf(value, sizeof value, "%02X", known.record.Bytes[reg]);
+            registers[key] = value;
+        }
+    return {{"values", values}, {"registers", registers}};
+}
+
+// The registers of such JSON; the values are only for people to read.
+std::optional<KnownRecord> KnownFromJson(const nlohmann::json& json)
+{
+    if (!json.is_object() || !json.contains("registers") || !json["registers"].is_object())
+        return std::nullopt;
+    KnownRecord known;
+    for (const auto& [key, value] : json["registers"].items()) {
+        unsigned reg = 0;
+        unsigned byte = 0;
+        char rest = 0;
+        if (key.size() != 2 || std::sscanf(key.c_str(), "%2x%c", &reg, &rest) != 1 || reg >= TServoConfig::kSize ||
+            !value.is_string() || value.get<std::string>().size() != 2 ||
+            std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
+            return std::nullopt;
+        known.record.Bytes[reg] = static_cast<std::uint8_t>(byte);
+        known.known.set(reg);
+    }
+    return known;
+}
+
+bool KnowsSettings(const KnownRecord& known)
+{
+    return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) { return known.known[reg]; });
+}
+
+// The registers of the servo's settings are known and agree.
+bool SameSettings(const KnownRecord& a, const TServoConfig& b)
+{
+    return KnowsSettings(a) && std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(),
+                                           [&](std::size_t reg) { return a.record.Bytes[reg] == b.Bytes[reg]; });
+}
+
+// Trims to the newest whole lines within three quarters of limit, by a new
+// file put in the old one's place: a crash leaves one or the other.
+std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_t limit)
+{
+    std::ifstream in(file, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    std::size_t start = text.size() > limit / 4 * 3 ? text.size() - limit / 4 * 3 : 0;
+    if (start > 0) {
+        const std::size_t lineEnd = text.find('\n', start - 1);
+        start = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    }
+    std::filesystem::path fresh = file;
+    fresh += ".new";
+    {
+        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+        out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
+        out.flush();
+        if (!out)
+            return std::string("its trimmed copy could not be written");
+    }
+    std::error_code error;
+    std::filesystem::rename(fresh, file, error);
+    if (error) {
+        std::filesystem::remove(fresh, error);
+        return "its trimmed copy could not be put in place (" + error.message() + ")";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+nlohmann::json EntryJson(const HistoryEntry& entry)
+{
+    return {{"time", entry.time},
+            {"command", entry.command},
+            {"arguments", entry.arguments},
+            {"how", entry.block ? "block" : "registers"},
+            {"before", KnownJson(entry.before)},
+            {"written", KnownJson(entry.written)},
+            {"after", entry.after ? KnownJson(*entry.after) : nlohmann::json(nullptr)},
+            {"result", entry.result},
+            {"verified", entry.verified}};
+}
+
+std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
+{
+    const auto text = [&](const char* key) {
+        return line.contains(key) && line[key].is_string() ? std::optional(line[key].get<std::string>()) : std::nullopt;
+    };
+    if (!line.is_object() || !text("time") || !text("command") || !text("how") || !text("result") ||
+        !line.contains("arguments") || !line["arguments"].is_array() || !line.contains("verified") ||
+        !line["verified"].is_boolean() || !line.contains("after"))
+        return std::nullopt;
+    HistoryEntry entry;
+    entry.time = *text("time");
+    entry.command = *text("command");
+    entry.result = *text("result");
+    entry.block = *text("how") == "block";
+    entry.verified = line["verified"].get<bool>();
+    for (const nlohmann::json& argument : line["arguments"]) {
+        if (!argument.is_string())
+            return std::nullopt;
+        entry.arguments.push_back(argument.get<std::string>());
+    }
+    const auto before = KnownFromJson(line.value("before", nlohmann::json()));
+    const auto written = KnownFromJson(line.value("written", nlohmann::json()));
+    if (!before || !written)
+        return std::nullopt;
+    entry.before = *before;
+    entry.written = *written;
+    if (!line["after"].is_null()) {
+        entry.after = KnownFromJson(line["after"]);
+        if (!entry.after)
+            return std::nullopt;
+    }
+    return entry;
+}
+
+KnownRecord KnownBefore(const std::vector<HistoryEntry>& entries, const TServoConfig& read)
+{
+    KnownRecord known = ReadFromServo(read);
+    TServoConfig expected = read;
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        // A write that failed, or that left something else, breaks the chain:
+        // the servo read now may be another.
+        if (!entry->after || !SameSettings(*entry->after, expected))
+            break;
+        if (entry->block) {
+            if (!entry->written.known.all())
+                break;
+            for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
+                if (!known.known[reg])
+                    known.record.Bytes[reg] = entry->written.record.Bytes[reg];
+            known.known.set();
+            return known;
+        }
+        // A write leaves the block's other registers as they were before it.
+        if (!KnowsSettings(entry->before))
+            break;
+        expected = entry->before.record;
+    }
+    return known;
+}
+
+std::optional<std::string> CheckHistory(const std::filesystem::path& file)
+{
+    if (file.empty())
+        return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (error)
+        return "its folder \"" + file.parent_path().string() + "\" cannot be made (" + error.message() + ")";
+    std::string why;
+    const auto lock = TakeHistoryLock(LockPath(file), why);
+    if (!lock)
+        return "its lock cannot be taken (" + why + ")";
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    if (!out)
+        return std::string("it cannot be opened for appending");
+    return std::nullopt;
+}
+
+std::optional<std::string> AppendHistory(const std::filesystem::path& file, const HistoryEntry& entry,
+                                         std::uintmax_t limit)
+{
+    if (auto problem = CheckHistory(file))
+        return problem;
+    std::string why;
+    const auto lock = TakeHistoryLock(LockPath(file), why);
+    if (!lock)
+        return "its lock cannot be taken (" + why + ")";
+    std::string line = EntryJson(entry).dump() + "\n";
+    {
+        // A line that a crash left without its end is ended first.
+        std::ifstream in(file, std::ios::binary | std::ios::ate);
+        if (in && in.tellg() > 0) {
+            in.seekg(-1, std::ios::end);
+            if (in.get() != '\n')
+                line.insert(0, "\n");
+        }
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    out << line;
+    out.flush();
+    if (!out)
+        return std::string("the line could not be written (is the disk full?)");
+    out.close();
+    std::error_code error;
+    if (std::filesystem::file_size(file, error) > limit && !error)
+        return Trim(file, limit);
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,
+                                       int& skipped)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(file, error))
+        return std::nullopt;
+    std::string why;
+    const auto lock = TakeHistoryLock(LockPath(file), why);
+    if (!lock)
+        return "its lock cannot be taken (" + why + ")";
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::string("it cannot be read");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty())
+            continue;
+        const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        if (auto entry = EntryFromJson(parsed))
+            entries.push_back(std::move(*entry));
+        else
+            ++skipped;
+    }
+    return std::nullopt;
+}
+
+}  // namespace rvz::cli

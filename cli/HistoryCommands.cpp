@@ -1,0 +1,155 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// history and undo: the writes made from the command line, and each one
+// put back. An undo reads the servo first and goes ahead only when it holds
+// what that write left; it is itself a write in the history.
+#include "Commands.h"
+#include "ExitCodes.h"
+#include "History.h"
+#include "RecordInput.h"
+#include "Sending.h"
+
+namespace rvz::cli {
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& words)
+{
+    std::string line;
+    for (const std::string& word : words)
+        line += (line.empty() ? "" : " ") + word;
+    return line;
+}
+
+std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& entries)
+{
+    int skipped = 0;
+    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped))
+        return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" " + *problem};
+    if (skipped > 0)
+        run.Warn("the history \"" + run.HistoryFile().string() + "\" has " + std::to_string(skipped) +
+                 " line(s) that are not entries (left torn, or edited); they are passed over");
+    return std::nullopt;
+}
+
+// "#2 2026-12-09T10:00:00Z write --set upper=2000 (written and verified)"
+std::string Heading(const HistoryEntry& entry, std::size_t back)
+{
+    return "#" + std::to_string(back) + "  " + entry.time + "  " + Joined(entry.arguments) + "  (" + entry.result +
+           ")";
+}
+
+// What the servo's settings should hold for the undo to go ahead: what
+// the write left, or when that is not known, what it sent.
+KnownRecord LeftBy(const HistoryEntry& entry) { return entry.after.value_or(ReadFromServo(entry.written.record)); }
+
+bool HoldsSettings(const KnownRecord& expected, const TServoConfig& servo)
+{
+    for (std::size_t reg : kConfigRegisters)
+        if (!expected.known[reg] || expected.record.Bytes[reg] != servo.Bytes[reg])
+            return false;
+    return true;
+}
+
+}  // namespace
+
+int RunHistory(RunContext& run)
+{
+    std::vector<HistoryEntry> entries;
+    if (auto failure = LoadHistory(run, entries))
+        return run.Fail(*failure);
+    const std::size_t shown = std::min<std::size_t>(entries.size(), run.options.count > 0 ? run.options.count : 10);
+    std::string text;
+    if (entries.empty() && !run.options.json)
+        text = "no writes yet (the history is kept in \"" + run.HistoryFile().string() + "\")\n";
+    for (std::size_t i = entries.size() - shown; i < entries.size(); ++i) {
+        const HistoryEntry& entry = entries[i];
+        const std::size_t back = entries.size() - i;
+        if (run.options.json) {
+            nlohmann::json line = EntryJson(entry);
+            line["number"] = back;
+            text += line.dump() + "\n";
+            continue;
+        }
+        Differences changes = Compare(entry.before, entry.written);
+        std::string lines = DifferencesText(entry.before, entry.written, changes);
+        if (changes.Equal() && changes.onlyTo.empty())
+            lines = "no change\n";
+        text += Heading(entry, back) + "\n";
+        for (std::size_t start = 0; start < lines.size();) {
+            const std::size_t end = lines.find('\n', start);
+            text += "    " + lines.substr(start, end - start + 1);
+            start = end + 1;
+        }
+    }
+    return run.Emit(text) ? kExitOk : kExitFileError;
+}
+
+int RunUndo(RunContext& run)
+{
+    std::vector<HistoryEntry> entries;
+    if (auto failure = LoadHistory(run, entries))
+        return run.Fail(*failure);
+    const std::size_t back = static_cast<std::size_t>(run.options.back);
+    if (entries.empty())
+        return run.Fail({kExitBadArguments, "the history holds no write to undo (\"" + run.HistoryFile().string() + "\")"});
+    if (back > entries.size())
+        return run.Fail({kExitBadArguments, "the history holds " + std::to_string(entries.size()) +
+                                                " write(s); there is no #" + std::to_string(back) + " (see history)"});
+    const HistoryEntry& entry = entries[entries.size() - back];
+    const std::string which = "#" + std::to_string(back) + " (" + entry.time + ", " + Joined(entry.arguments) + ")";
+    for (std::size_t reg : kConfigRegisters)
+        if (!entry.before.known[reg])
+            return run.Fail({kExitFileError, "the history's line of " + which + " lacks what the servo held before"});
+
+    const auto comm = run.OpenSession();
+    if (auto failure = run.Connect(*comm, true))
+        return run.Fail(*failure);
+    TServoConfig now;
+    if (auto failure = ReadServo(*comm, now))
+        return run.Fail(*failure);
+    const KnownRecord expected = LeftBy(entry);
+    if (!HoldsSettings(expected, now)) {
+        const KnownRecord servo = ReadFromServo(now);
+        const std::string found = DifferencesText(expected, servo, Compare(expected, servo));
+        if (!run.options.force)
+            return run.Fail({kExitNotAsLeft, "the servo does not hold what " + which + " left (another servo, or "
+                                             "changed since), so nothing was sent; what that write left -> what the "
+                                             "servo holds now:\n" + found + "give --force to put back what it held before all "
+                                             "the same"});
+        run.Warn("the servo does not hold what " + which + " left; --force puts back what it held before all the same");
+    }
+
+    // A block comes back as a block when the history knows all it replaced;
+    // otherwise, and for a write, the six registers of the settings.
+    const bool block = entry.block && entry.before.known.all();
+    TServoConfig record = now;
+    for (std::size_t reg : kConfigRegisters)
+        record.Bytes[reg] = entry.before.record.Bytes[reg];
+    if (block)
+        record = entry.before.record;
+    else if (entry.block)
+        run.Warn("what register 0, registers 02 to 05 and 0B to 0F and the neutral signal held before " + which +
+                 " is not known (they cannot be read, and no block sent before it is on record), so they stay as it "
+                 "left them; the settings are put back register by register");
+    const KnownRecord before = block ? KnownServo(run, now) : ReadFromServo(now);
+    if (run.options.dryRun)
+        return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
+    if (!block && HoldsSettings(ReadFromServo(record), now))
+        return run.Emit("the servo holds what it held before " + which + " already; nothing was sent\n")
+                   ? kExitOk
+                   : kExitFileError;
+    if (auto failure = CheckHistoryFirst(run))
+        return run.Fail(*failure);
+    const SendOutcome outcome = SendRecord(run, *comm, now, record, block);
+    const auto unrecorded = RecordInHistory(run, "undo", block, before, record, outcome);
+    if (outcome.code != kExitOk) {
+        if (unrecorded)
+            run.Warn(unrecorded->message);
+        return run.Fail({outcome.code, "undoing " + which + ": " + outcome.message});
+    }
+    if (!run.Emit("undid " + which + ": " + outcome.message + "\n"))
+        return kExitFileError;
+    return unrecorded ? run.Fail(*unrecorded) : kExitOk;
+}
+
+}  // namespace rvz::cli
