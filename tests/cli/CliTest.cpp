@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 
 #include "CliFixture.h"
 #include "Commands.h"
+#include "History.h"
 
 namespace rvz::cli {
 namespace {
@@ -299,6 +301,111 @@ INSTANTIATE_TEST_SUITE_P(Cli, ConventionTest, ::testing::Values(
     ConventionCase{"InitVerify", {"init", "--set", "signal=1500", "--verify"}, kExitOk, "parameter block sent and verified"},
     ConventionCase{"MakeToStandardOutput", {"make", "-o", "-"}, kExitOk, "\x23"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// diff: records compared as stored, whatever names them. "@name" is a file
+// of the test's own folder: a.svo is what the servo holds, typed.json says
+// upper=2000 (stored as the file's 1997), other.json upper=2100.
+struct DiffCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* says;  // on standard output for 0 and 1, standard error otherwise
+};
+
+class DiffTest : public CliTest, public ::testing::WithParamInterface<DiffCase> {};
+
+TEST_P(DiffTest, ComparesAsStored)
+{
+    ASSERT_EQ(Run({"read", "-o", File("a.svo")}), kExitOk);
+    for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
+             {"typed.json", R"({"values": {"upper": 2000}})"}, {"other.json", R"({"values": {"upper": 2100}})"},
+             {"bad.json", R"({"values": {"upper": "x"}})"}, {"signal.json", R"({"values": {"signal": 1500}})"},
+             {"short.svo", "abc"}})
+        std::ofstream(File(name), std::ios::binary) << text;
+    std::vector<std::string> arguments{"diff"};
+    for (const std::string& word : GetParam().arguments)
+        arguments.push_back(word[0] == '@' ? File(word.c_str() + 1) : word);
+    services.input.str("{\"values\": {\"lock\": \"Y\"}}");
+    EXPECT_EQ(Run(arguments), GetParam().exitCode) << err.str();
+    const std::string said = GetParam().exitCode <= kExitDifferent ? out.str() : err.str();
+    EXPECT_NE(said.find(GetParam().says), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
+    DiffCase{"ServoAgainstItsFile", {"servo", "@a.svo"}, kExitOk, "no differences"},
+    DiffCase{"TypedValueAsStored", {"@a.svo", "@typed.json"}, kExitOk, "no differences"},
+    DiffCase{"OtherValue", {"@a.svo", "@other.json"}, kExitDifferent, "upper: 1997 -> 2099\nregisters: 08 9C -> A4\n"},
+    DiffCase{"Json", {"@other.json", "servo", "--json"}, kExitDifferent,
+             R"({"equal":false,"registers":{"08":{"from":"A4","to":"9C"}},"settings":{"upper":{"from":2099,"to":1997}}})"},
+    DiffCase{"StandardInput", {"-", "servo"}, kExitOk, "no differences"},
+    DiffCase{"BothStandardInput", {"-", "-"}, kExitBadArguments, "one of the two sides only"},
+    DiffCase{"NotANumber", {"@a.svo", "@bad.json"}, kExitBadArguments, "upper=x is not a whole number"},
+    DiffCase{"NothingInCommon", {"servo", "@signal.json"}, kExitBadArguments, "no setting in common"},
+    DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
+    DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// An init's undo puts the whole block back when the history knows it, and
+// otherwise only the settings, saying what stays.
+TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
+{
+    ASSERT_EQ(Run({"init", "--set", "signal=1520", "--set", "lock=N"}), kExitOk) << err.str();
+    const auto first = services.sim.ServoRegisters();
+    ASSERT_EQ(Run({"init", "--set", "signal=1480", "--set", "neutral=1600"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"undo", "--verify"}), kExitOk) << err.str();
+    EXPECT_EQ(services.sim.ServoRegisters(), first);
+    std::filesystem::remove(services.history);
+    ASSERT_EQ(Run({"init", "--set", "signal=1700", "--set", "lock=Y"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"undo"}), kExitOk) << err.str();
+    EXPECT_NE(err.str().find("the neutral signal held before #1"), std::string::npos) << err.str();
+    EXPECT_EQ(Register(6) & 1, 0);
+    EXPECT_EQ((Register(14) << 8) | Register(15), 1700);
+    ASSERT_EQ(Run({"history", "--count", "2"}), kExitOk);
+    EXPECT_NE(out.str().find("#1  2026-12-08T10:00:00Z  undo  (written)\n    lock: Y -> N\n"), std::string::npos) << out.str();
+}
+
+// The history file: appends from several programs at once never mix, a
+// line a crash left torn spoils no other, and the oldest lines go past the
+// limit.
+TEST(HistoryFileTest, AppendsWholeLinesAndDropsTheOldest)
+{
+    rvz::test::TempDir temp{"rvz-history-"};
+    const std::filesystem::path file = temp.path() / "state" / "history.jsonl";
+    HistoryEntry entry;
+    entry.command = "write";
+    entry.before = ReadFromServo(TServoConfig{});
+    entry.written = entry.before;
+    ASSERT_EQ(CheckHistory(file), std::nullopt);
+    std::ofstream(file, std::ios::binary) << "{\"time\": \"torn";
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 4; ++writer)
+        writers.emplace_back([&, writer] {
+            for (int i = 0; i < 25; ++i) {
+                HistoryEntry mine = entry;
+                mine.time = std::to_string(writer * 100 + i);
+                EXPECT_EQ(AppendHistory(file, mine), std::nullopt);
+            }
+        });
+    for (std::thread& writer : writers)
+        writer.join();
+    std::vector<HistoryEntry> entries;
+    int skipped = 0;
+    ASSERT_EQ(ReadHistory(file, entries, skipped), std::nullopt);
+    EXPECT_EQ(entries.size(), 100u);
+    EXPECT_EQ(skipped, 1);
+
+    const std::uintmax_t limit = 20 * EntryJson(entry).dump().size();
+    for (int i = 0; i < 60; ++i) {
+        entry.time = "late " + std::to_string(i);
+        ASSERT_EQ(AppendHistory(file, entry, limit), std::nullopt);
+        ASSERT_LE(std::filesystem::file_size(file), limit);
+    }
+    entries.clear();
+    ASSERT_EQ(ReadHistory(file, entries, skipped), std::nullopt);
+    EXPECT_GE(entries.size(), 14u);
+    EXPECT_EQ(entries.back().time, "late 59");
+    EXPECT_EQ(entries.front().time, "late " + std::to_string(60 - entries.size()));
+}
 
 // Every result that cannot be written is an error, and a file that is not a
 // parameter file is not overwritten unless asked.

@@ -18,8 +18,10 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "CliFixture.h"
+#include "History.h"
 #include "RecordInput.h"
 #include "ServoOperations.h"
 
@@ -51,12 +53,14 @@ public:
         services.sim.UseClock(services.clock);
         services.sim.KeepCommands(false);
         // The bench: a programmed servo goes with its adapter, and a fresh
-        // one comes; what each held when it went is kept for the log's check.
+        // one comes; what each programmed one held when it went is kept for
+        // the log's check (one pulled out by a fault before it was programmed
+        // is no servo of the batch).
         services.onPause = [this] {
             if (services.programmed > replaced && services.sim.IsPluggedIn()) {
+                m_replacedServos.push_back(services.sim.ServoRegisters());
                 services.sim.Unplug();
             } else if (!services.sim.IsPluggedIn()) {
-                m_replacedServos.push_back(services.sim.ServoRegisters());
                 services.sim.ReplaceServo();
                 ++replaced;
                 services.sim.Plug();
@@ -70,11 +74,18 @@ public:
         std::vector<std::string> arguments = DrawCommand();
         Arrange();
         const Registers before = services.sim.ServoRegisters();
+        // Now and then a history begins afresh, so that reading it stays cheap.
+        if (++m_steps % 40 == 0)
+            std::filesystem::remove(services.history);
+        const std::vector<HistoryEntry> history = History();
         m_described = Join(arguments);
         m_replacedServos.clear();
         const int code = Run(arguments);
-        ++m_outcomes[arguments[0] + " " + std::to_string(code)];
+        const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
+        ++m_outcomes[arguments[0] + (dry ? " --dry-run " : " ") + std::to_string(code)];
         m_described += " -> " + std::to_string(code) + ": " + out.str() + err.str();
+        if (std::string broken = JudgeHistory(arguments, code, before, history); !broken.empty())
+            return broken;
         return Judge(arguments, code, before);
     }
 
@@ -128,8 +139,10 @@ private:
     {
         std::vector<std::string> arguments;
         const std::string command = Pick(std::vector<std::string>{"make", "show", "read", "read", "write", "write",
-                                                                  "write", "init", "batch"});
+                                                                  "write", "init", "batch", "undo", "undo", "diff"});
         arguments.push_back(command);
+        if (command == "undo" || command == "diff")
+            return DrawHistoryCommand(arguments);
         const bool sends = command == "write" || command == "init" || command == "batch";
         if (sends && Chance(0.3) && !m_files.empty()) {
             const std::string& file = Pick(m_files);
@@ -152,11 +165,99 @@ private:
             arguments.insert(arguments.end(), {"-o", NewFile(".svo")});
         if (command == "show")
             arguments.push_back(m_files.empty() ? File("none.svo") : Pick(m_files));
+        if (sends && Chance(0.15))
+            arguments.push_back("--dry-run");
         if (command == "read" && arguments.size() == 1 && Chance(0.5)) {
             arguments.push_back("--json");
             m_jsonFromRead = true;
         }
         return arguments;
+    }
+
+    std::vector<std::string> DrawHistoryCommand(std::vector<std::string> arguments)
+    {
+        if (arguments[0] == "diff") {
+            const std::string side = m_files.empty() || Chance(0.2) ? "servo" : Pick(m_files);
+            arguments.insert(arguments.end(), {"servo", side});
+            return arguments;
+        }
+        if (Chance(0.4))
+            arguments.push_back(std::to_string(Between(1, 4)));
+        for (const char* flag : {"--verify", "--force", "--dry-run"})
+            if (Chance(0.2))
+                arguments.push_back(flag);
+        return arguments;
+    }
+
+    std::vector<HistoryEntry> History() const
+    {
+        std::vector<HistoryEntry> entries;
+        int skipped = 0;
+        ReadHistory(services.history, entries, skipped);
+        return entries;
+    }
+
+    // The history's promises: a line for each write that may have changed
+    // a servo, once its outcome is known and saying it; none for a dry run
+    // or a refusal; an undo that sends only to a servo that holds what the
+    // write left, and that leaves what the servo held before it.
+    std::string JudgeHistory(const std::vector<std::string>& arguments, int code, const Registers& before,
+                             const std::vector<HistoryEntry>& earlier)
+    {
+        const std::string& command = arguments[0];
+        const std::vector<HistoryEntry> entries = History();
+        const Registers now = services.sim.ServoRegisters();
+        const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
+        const std::size_t added = entries.size() - earlier.size();
+        if (entries.size() < earlier.size())
+            return "the history lost lines";
+        if (added > 0 && (dry || (command != "write" && command != "init" && command != "batch" && command != "undo")))
+            return "a line in the history for a command that sends nothing";
+        if (dry && now != before)
+            return "a dry run changed the servo";
+        if ((command == "write" || command == "init" || command == "undo") && !SameConfig(now, before) && added != 1)
+            return "the servo changed without its one line in the history";
+        if (command == "batch" && !dry) {
+            std::size_t written = 0;
+            std::ifstream log(File("log.jsonl"));
+            for (std::string line; std::getline(log, line);)
+                written += nlohmann::json::parse(line).contains("values") ? 1 : 0;
+            if (added < written)
+                return "a batch servo written without its line in the history";
+        }
+        if (added == 1 && command != "batch") {
+            const HistoryEntry& line = entries.back();
+            for (std::size_t reg : kConfigRegisters)
+                if (line.before.record.Bytes[reg] != before[reg])
+                    return "the history's line does not hold what the servo held before";
+            if (code == kExitOk && (!line.result.starts_with("written") || !line.after))
+                return "a write that succeeded is on record as " + line.result;
+            if (code == kExitOk && !SameConfig(line.after->record.Bytes, now))
+                return "the history's line does not hold what the write left";
+            const std::string said = out.str() + err.str();
+            const bool sendFailed = said.find("the write failed") != std::string::npos ||
+                                    said.find("the parameter block failed") != std::string::npos;
+            if (sendFailed && line.result != "failed")
+                return "a failed write is on record as " + line.result;
+        }
+        if (command != "undo" || dry)
+            return {};
+        std::size_t back = 1;
+        if (arguments.size() > 1 && std::isdigit(static_cast<unsigned char>(arguments[1][0])))
+            back = std::stoul(arguments[1]);
+        const bool forced = std::find(arguments.begin(), arguments.end(), "--force") != arguments.end();
+        if (back > earlier.size())
+            return code == kExitBadArguments && now == before ? "" : "an undo of a write the history does not hold";
+        const HistoryEntry& undone = earlier[earlier.size() - back];
+        const KnownRecord left = undone.after.value_or(ReadFromServo(undone.written.record));
+        const bool asLeft = SameConfig(left.record.Bytes, before);
+        if (code == kExitNotAsLeft && (asLeft || now != before))
+            return "an undo refused a servo that held what the write left, or changed it";
+        if (code == kExitOk && !asLeft && !forced)
+            return "an undo sent to a servo that did not hold what the write left";
+        if (code == kExitOk && !SameConfig(now, undone.before.record.Bytes))
+            return "an undo succeeded without putting back what the servo held before";
+        return {};
     }
 
     std::string NewFile(const char* extension)
@@ -220,7 +321,13 @@ private:
             if ((arguments[i] == "-o" || arguments[i] == "--backup") && std::filesystem::exists(arguments[i + 1]))
                 m_files.push_back(arguments[i + 1]);
 
-        if (command == "write" || command == "init") {
+        // A link that fails is the session's to judge; valid files are never refused.
+        if (command == "diff" && (code == kExitBadArguments || code == kExitFileError))
+            return "diff refused valid files";
+        if (command == "diff" && code <= kExitDifferent && (code == kExitOk) != DiffSaysEqual(arguments[2], before))
+            return "diff said equal for records that differ as stored, or the other way round";
+        const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
+        if ((command == "write" || command == "init") && !dry) {
             const Registers asked = Asked(arguments, before);
             const bool unchanged = SameConfig(now, before);
             if (code == kExitOk && !SameConfig(now, asked))
@@ -243,9 +350,34 @@ private:
                 else if (arguments[i] == "--backup" && !unchanged && !BackupHolds(arguments[i + 1], before))
                     return "the backup does not hold what the servo held";
         }
-        if (command == "batch")
+        if (command == "batch" && !dry)
             return JudgeBatch(code);
         return {};
+    }
+
+    // Whether the servo's registers equal the file's, byte for byte, where both know them.
+    bool DiffSaysEqual(const std::string& file, const Registers& servo)
+    {
+        if (file == "servo")
+            return true;
+        std::ifstream in(file, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        TServoConfig other;
+        std::set<std::size_t> known;
+        if (file.ends_with(".json")) {
+            const nlohmann::json json = nlohmann::json::parse(text);
+            for (const auto& [key, value] : json["registers"].items()) {
+                const std::size_t reg = std::stoul(key, nullptr, 16);
+                other.Bytes[reg] = static_cast<std::uint8_t>(std::stoul(value.get<std::string>(), nullptr, 16));
+                known.insert(reg);
+            }
+        } else {
+            std::copy_n(text.begin(), std::min<std::size_t>(text.size(), 16), other.Bytes.begin());
+            known.insert(kConfigRegisters.begin(), kConfigRegisters.end());
+        }
+        return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
+            return !known.count(reg) || other.Bytes[reg] == servo[reg];
+        });
     }
 
     bool BackupHolds(const std::string& file, const Registers& servo)
@@ -280,7 +412,7 @@ private:
                     char key[4];
                     std::snprintf(key, sizeof key, "%02zX", reg);
                     if (line["registers"][key] != hex)
-                        return "servo " + std::to_string(index + 1) + " does not hold what its line says";
+                        return "servo " + std::to_string(index + 1) + " does not hold what its line says: " + line.dump() + " servos " + std::to_string(servos.size());
                 }
             }
         }
@@ -290,6 +422,7 @@ private:
     }
 
     std::mt19937_64 m_random;
+    std::uint64_t m_steps = 0;
     std::vector<std::string> m_files;
     int m_named = 0;
     bool m_jsonFromRead = false;
