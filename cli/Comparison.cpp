@@ -12,7 +12,16 @@ namespace rvz::cli {
 
 namespace {
 
-std::string Hex(std::uint8_t byte)
+// A shown value as JSON: the lock as its letter, the others as numbers.
+nlohmann::json ValueJson(const TServoConfig& record, Field field)
+{
+    const std::string shown = ShownValue(record, field);
+    return field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+}
+
+}  // namespace
+
+std::string HexByte(std::uint8_t byte)
 {
     char text[4];
     std::snprintf(text, sizeof text, "%02X", byte);
@@ -26,14 +35,12 @@ std::string RegisterName(std::size_t reg)
     return text;
 }
 
-// A shown value as JSON: the lock as its letter, the others as numbers.
-nlohmann::json ValueJson(const TServoConfig& record, Field field)
+bool SameSettings(const KnownRecord& known, const TServoConfig& servo)
 {
-    const std::string shown = ShownValue(record, field);
-    return field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+    return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
+        return known.known[reg] && known.record.Bytes[reg] == servo.Bytes[reg];
+    });
 }
-
-}  // namespace
 
 std::vector<std::size_t> RegistersOf(Field field)
 {
@@ -103,7 +110,7 @@ std::string DifferencesText(const KnownRecord& from, const KnownRecord& to, cons
     if (!differences.registers.empty()) {
         text += "registers:";
         for (std::size_t reg : differences.registers)
-            text += " " + RegisterName(reg) + " " + Hex(from.record.Bytes[reg]) + " -> " + Hex(to.record.Bytes[reg]) +
+            text += " " + RegisterName(reg) + " " + HexByte(from.record.Bytes[reg]) + " -> " + HexByte(to.record.Bytes[reg]) +
                     (reg == differences.registers.back() ? "" : ",");
         text += "\n";
     }
@@ -119,7 +126,7 @@ nlohmann::json DifferencesJson(const KnownRecord& from, const KnownRecord& to, c
         settings[SettingName(field)] = {{"from", nullptr}, {"to", ValueJson(to.record, field)}};
     nlohmann::json registers = nlohmann::json::object();
     for (std::size_t reg : differences.registers)
-        registers[RegisterName(reg)] = {{"from", Hex(from.record.Bytes[reg])}, {"to", Hex(to.record.Bytes[reg])}};
+        registers[RegisterName(reg)] = {{"from", HexByte(from.record.Bytes[reg])}, {"to", HexByte(to.record.Bytes[reg])}};
     return {{"equal", differences.Equal()}, {"settings", settings}, {"registers", registers}};
 }
 

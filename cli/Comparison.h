@@ -31,6 +31,13 @@ KnownRecord ReadFromServo(const TServoConfig& read);
 // A parameter file's record: every register.
 KnownRecord WholeRecord(const TServoConfig& record);
 
+// Whether the six registers of the servo's settings are known and hold what servo's do.
+bool SameSettings(const KnownRecord& known, const TServoConfig& servo);
+
+// "08", and a byte as "9C".
+std::string RegisterName(std::size_t reg);
+std::string HexByte(std::uint8_t byte);
+
 // The registers each setting occupies.
 std::vector<std::size_t> RegistersOf(Field field);
 

@@ -31,13 +31,8 @@ nlohmann::json KnownJson(const KnownRecord& known)
         }
     nlohmann::json registers = nlohmann::json::object();
     for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
-        if (known.known[reg]) {
-            char key[4];
-            char value[4];
-            std::snprintf(key, sizeof key, "%02zX", reg);
-            std::snprintf(value, sizeof value, "%02X", known.record.Bytes[reg]);
-            registers[key] = value;
-        }
+        if (known.known[reg])
+            registers[RegisterName(reg)] = HexByte(known.record.Bytes[reg]);
     return {{"values", values}, {"registers", registers}};
 }
 
@@ -66,12 +61,7 @@ bool KnowsSettings(const KnownRecord& known)
     return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) { return known.known[reg]; });
 }
 
-// The registers of the servo's settings are known and agree.
-bool SameSettings(const KnownRecord& a, const TServoConfig& b)
-{
-    return KnowsSettings(a) && std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(),
-                                           [&](std::size_t reg) { return a.record.Bytes[reg] == b.Bytes[reg]; });
-}
+
 
 // Trims to the newest whole lines within three quarters of limit, by a new
 // file put in the old one's place: a crash leaves one or the other.

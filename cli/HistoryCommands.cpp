@@ -42,14 +42,6 @@ std::string Heading(const HistoryEntry& entry, std::size_t back)
 // the write left, or when that is not known, what it sent.
 KnownRecord LeftBy(const HistoryEntry& entry) { return entry.after.value_or(ReadFromServo(entry.written.record)); }
 
-bool HoldsSettings(const KnownRecord& expected, const TServoConfig& servo)
-{
-    for (std::size_t reg : kConfigRegisters)
-        if (!expected.known[reg] || expected.record.Bytes[reg] != servo.Bytes[reg])
-            return false;
-    return true;
-}
-
 }  // namespace
 
 int RunHistory(RunContext& run)
@@ -108,7 +100,7 @@ int RunUndo(RunContext& run)
     if (auto failure = ReadServo(*comm, now))
         return run.Fail(*failure);
     const KnownRecord expected = LeftBy(entry);
-    if (!HoldsSettings(expected, now)) {
+    if (!SameSettings(expected, now)) {
         const KnownRecord servo = ReadFromServo(now);
         const std::string found = DifferencesText(expected, servo, Compare(expected, servo));
         if (!run.options.force)
@@ -134,7 +126,7 @@ int RunUndo(RunContext& run)
     const KnownRecord before = block ? KnownServo(run, now) : ReadFromServo(now);
     if (run.options.dryRun)
         return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
-    if (!block && HoldsSettings(ReadFromServo(record), now))
+    if (!block && SameSettings(ReadFromServo(record), now))
         return run.Emit("the servo holds what it held before " + which + " already; nothing was sent\n")
                    ? kExitOk
                    : kExitFileError;
