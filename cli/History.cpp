@@ -2,6 +2,7 @@
 #include "History.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -36,6 +37,38 @@ nlohmann::json KnownJson(const KnownRecord& known)
     return {{"values", values}, {"registers", registers}};
 }
 
+// Exactly two hex digits, as the history writes them.
+std::optional<std::uint8_t> TwoHexDigits(const std::string& text)
+{
+    if (text.size() != 2 || !std::isxdigit(static_cast<unsigned char>(text[0])) ||
+        !std::isxdigit(static_cast<unsigned char>(text[1])))
+        return std::nullopt;
+    return static_cast<std::uint8_t>(std::stoul(text, nullptr, 16));
+}
+
+// Why the history's file, or the folder it belongs in, cannot be used as
+// one (a folder, a pipe, a device, a folder that is a file); nullopt when
+// it is a regular file or may become one.
+std::optional<std::string> NotAHistoryFile(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(file, error);
+    if (status.type() == std::filesystem::file_type::regular)
+        return std::nullopt;
+    if (status.type() != std::filesystem::file_type::not_found)
+        return std::string("is not a regular file (a folder, a pipe or a device?)");
+    for (std::filesystem::path folder = file.parent_path(); !folder.empty(); folder = folder.parent_path()) {
+        const auto above = std::filesystem::status(folder, error);
+        if (above.type() == std::filesystem::file_type::directory)
+            return std::nullopt;
+        if (above.type() != std::filesystem::file_type::not_found)
+            return "cannot be made: \"" + folder.string() + "\" is not a folder";
+        if (folder == folder.parent_path())
+            break;
+    }
+    return std::nullopt;
+}
+
 // The registers of such JSON; the values are only for people to read.
 std::optional<KnownRecord> KnownFromJson(const nlohmann::json& json)
 {
@@ -43,15 +76,12 @@ std::optional<KnownRecord> KnownFromJson(const nlohmann::json& json)
         return std::nullopt;
     KnownRecord known;
     for (const auto& [key, value] : json["registers"].items()) {
-        unsigned reg = 0;
-        unsigned byte = 0;
-        char rest = 0;
-        if (key.size() != 2 || std::sscanf(key.c_str(), "%2x%c", &reg, &rest) != 1 || reg >= TServoConfig::kSize ||
-            !value.is_string() || value.get<std::string>().size() != 2 ||
-            std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
+        const auto reg = TwoHexDigits(key);
+        const auto byte = value.is_string() ? TwoHexDigits(value.get<std::string>()) : std::nullopt;
+        if (!reg || !byte || *reg >= TServoConfig::kSize)
             return std::nullopt;
-        known.record.Bytes[reg] = static_cast<std::uint8_t>(byte);
-        known.known.set(reg);
+        known.record.Bytes[*reg] = *byte;
+        known.known.set(*reg);
     }
     return known;
 }
@@ -172,6 +202,8 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file)
 {
     if (file.empty())
         return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
+    if (auto refused = NotAHistoryFile(file))
+        return "it " + *refused;
     std::error_code error;
     std::filesystem::create_directories(file.parent_path(), error);
     if (error)
@@ -220,6 +252,8 @@ std::optional<std::string> AppendHistory(const std::filesystem::path& file, cons
 std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,
                                        int& skipped)
 {
+    if (auto refused = NotAHistoryFile(file))
+        return refused;
     std::error_code error;
     if (!std::filesystem::exists(file, error))
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -80,6 +81,8 @@ std::optional<std::string> ReadRegisters(const nlohmann::json& registers, TServo
         if (span == std::end(kRegisterSpans))
             return "register \"" + key + "\" is none of 01, 06, 07, 08, 09, 0A, 0E, 0F";
         if (!value.is_string() || value.get<std::string>().size() != 2 ||
+            !std::isxdigit(static_cast<unsigned char>(value.get<std::string>()[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(value.get<std::string>()[1])) ||
             std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
             return "register " + key + " is " + value.dump() + ", not two hex digits";
         const std::size_t reg = std::stoul(key, nullptr, 16);

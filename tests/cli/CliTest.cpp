@@ -320,7 +320,7 @@ TEST_P(DiffTest, ComparesAsStored)
     for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
              {"typed.json", R"({"values": {"upper": 2000}})"}, {"other.json", R"({"values": {"upper": 2100}})"},
              {"bad.json", R"({"values": {"upper": "x"}})"}, {"signal.json", R"({"values": {"signal": 1500}})"},
-             {"short.svo", "abc"}})
+             {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"}})
         std::ofstream(File(name), std::ios::binary) << text;
     std::vector<std::string> arguments{"diff"};
     for (const std::string& word : GetParam().arguments)
@@ -341,6 +341,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"BothStandardInput", {"-", "-"}, kExitBadArguments, "one of the two sides only"},
     DiffCase{"NotANumber", {"@a.svo", "@bad.json"}, kExitBadArguments, "upper=x is not a whole number"},
     DiffCase{"NothingInCommon", {"servo", "@signal.json"}, kExitBadArguments, "no setting in common"},
+    DiffCase{"RegisterWithASign", {"servo", "@sign.json"}, kExitBadArguments, "register 01 is \"-1\", not two hex digits"},
     DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -375,8 +376,22 @@ TEST(HistoryFileTest, AppendsWholeLinesAndDropsTheOldest)
     entry.command = "write";
     entry.before = ReadFromServo(TServoConfig{});
     entry.written = entry.before;
+    std::vector<HistoryEntry> entries;
+    int skipped = 0;
+    // A folder, or a file where its folder should be, is no history.
+    std::filesystem::create_directories(file);
+    EXPECT_NE(CheckHistory(file), std::nullopt);
+    EXPECT_NE(ReadHistory(file, entries, skipped), std::nullopt);
+    std::filesystem::remove(file);
+    std::ofstream(file) << "";
+    EXPECT_NE(CheckHistory(file / "below"), std::nullopt);
+    EXPECT_NE(ReadHistory(file / "deeper" / "below", entries, skipped), std::nullopt);
+    std::filesystem::remove(file);
     ASSERT_EQ(CheckHistory(file), std::nullopt);
-    std::ofstream(file, std::ios::binary) << "{\"time\": \"torn";
+    // A line that a crash left torn, and one whose register carries a sign.
+    std::string signed_ = EntryJson(entry).dump();
+    signed_.replace(signed_.find("\"01\":\"00\""), 9, "\"01\":\"-1\"");
+    std::ofstream(file, std::ios::binary) << signed_ << "\n{\"time\": \"torn";
     std::vector<std::thread> writers;
     for (int writer = 0; writer < 4; ++writer)
         writers.emplace_back([&, writer] {
@@ -388,11 +403,9 @@ TEST(HistoryFileTest, AppendsWholeLinesAndDropsTheOldest)
         });
     for (std::thread& writer : writers)
         writer.join();
-    std::vector<HistoryEntry> entries;
-    int skipped = 0;
     ASSERT_EQ(ReadHistory(file, entries, skipped), std::nullopt);
     EXPECT_EQ(entries.size(), 100u);
-    EXPECT_EQ(skipped, 1);
+    EXPECT_EQ(skipped, 2);
 
     const std::uintmax_t limit = 20 * EntryJson(entry).dump().size();
     for (int i = 0; i < 60; ++i) {
