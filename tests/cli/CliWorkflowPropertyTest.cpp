@@ -437,7 +437,7 @@ public:
 TEST_F(Workflow, RandomCommandLinesKeepTheirPromises)
 {
     const std::uint64_t seed = FromEnvironment("RVZ_CLI_PROPERTY_SEED", 20261209);
-    const std::uint64_t steps = FromEnvironment("RVZ_CLI_PROPERTY_STEPS", 3000);
+    const std::uint64_t steps = FromEnvironment("RVZ_CLI_PROPERTY_STEPS", 2000);
     std::printf("seed %llu, %llu command lines (RVZ_CLI_PROPERTY_SEED and RVZ_CLI_PROPERTY_STEPS change them)\n",
                 static_cast<unsigned long long>(seed), static_cast<unsigned long long>(steps));
     Start(seed);
