@@ -45,7 +45,7 @@ void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 std::filesystem::path StateFolder()
 {
-    // Relative values are to be ignored, as the XDG specification says.
+    // A relative folder is no state folder: it would follow the working folder.
     if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && xdg[0] == '/')
         return std::filesystem::path(xdg) / "rivivev-uvezi";
     const char* home = std::getenv("HOME");
