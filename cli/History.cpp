@@ -100,7 +100,9 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
     std::ifstream in(file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
-    std::size_t start = text.size() > limit / 4 * 3 ? text.size() - limit / 4 * 3 : 0;
+    // Bounded by the text, so it fits a size_t even where that is 32 bits.
+    const auto keep = static_cast<std::size_t>(std::min<std::uintmax_t>(limit / 4 * 3, text.size()));
+    std::size_t start = text.size() - keep;
     if (start > 0) {
         const std::size_t lineEnd = text.find('\n', start - 1);
         start = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
