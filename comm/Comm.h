@@ -65,8 +65,9 @@ public:
 
     // Closes the session with a device that turned out not to be a servo
     // adapter, so that its own driver gets it back at once, and opens none
-    // again until the count finds no adapter attached.
-    void RejectAdapter();
+    // again until the count finds no adapter attached. why stays the last
+    // failure: the checks on the way may have cleared the one that counts.
+    void RejectAdapter(LinkFailure why);
 
     // Reads buffer.size() bytes. Returns the count received (possibly fewer),
     // 0 on any failure and without a session, in which case nothing is called.

@@ -90,10 +90,11 @@ void TComm::CloseAdapter()
     Release();
 }
 
-void TComm::RejectAdapter()
+void TComm::RejectAdapter(LinkFailure why)
 {
     CloseAdapter();
     m_rejected = true;
+    m_lastFailure = why;
 }
 
 ReplyLedger::Arrival TComm::Account(std::size_t received)

@@ -13,10 +13,12 @@ OperationResult Outcome(bool ok, const TComm& comm) { return {ok, ok ? LinkFailu
 
 namespace {
 
-AdapterIdentity AskIdentity(TComm& comm, IdentificationBytes& identification)
+AdapterIdentity AskIdentity(TComm& comm, IdentificationBytes& identification, LinkFailure& unanswered)
 {
-    if (!WithAttempts(comm, [&] { return comm.QueryAdapterInfo(identification); }))
+    if (!WithAttempts(comm, [&] { return comm.QueryAdapterInfo(identification); })) {
+        unanswered = comm.LastFailure();
         return AdapterIdentity::NoAnswer;
+    }
     return identification[protocol::kIdentificationKeyIndex] == protocol::kIdentificationKey
                ? AdapterIdentity::Ours
                : AdapterIdentity::OtherKind;
@@ -26,7 +28,8 @@ AdapterIdentity AskIdentity(TComm& comm, IdentificationBytes& identification)
 
 AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification)
 {
-    AdapterIdentity identity = AskIdentity(comm, identification);
+    LinkFailure unanswered = LinkFailure::None;  // why the last ask went unanswered
+    AdapterIdentity identity = AskIdentity(comm, identification, unanswered);
     // A device pulled out while it was asked is neither asked again nor
     // rejected: the count has closed its session.
     const auto gone = [&] { return identity != AdapterIdentity::Ours && !comm.OpenAdapter(); };
@@ -36,13 +39,15 @@ AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification
     // the identification: it is asked once more on a quiet link before a
     // device is called a wrong one.
     if (identity != AdapterIdentity::Ours && comm.QuietenLink())
-        identity = AskIdentity(comm, identification);
+        identity = AskIdentity(comm, identification, unanswered);
+    else if (identity == AdapterIdentity::NoAnswer && comm.LastFailure() != LinkFailure::None)
+        unanswered = comm.LastFailure();  // the link never went quiet
     if (gone())
         return identity;
     if (identity == AdapterIdentity::Ours)
         comm.NoteIdentified();
     else
-        comm.RejectAdapter();
+        comm.RejectAdapter(identity == AdapterIdentity::OtherKind ? LinkFailure::NotOurs : unanswered);
     return identity;
 }
 

@@ -71,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
                         s.SetIdentification(id);
                     },
                     {"write", "--set", "neutral=1500"}, kExitWrongAdapter, "not a servo adapter"},
+        AdapterCase{"SilentAdapter", [](SimulatedAdapter& s) { s.DropReplies(6); }, {"read"}, kExitWrongAdapter,
+                    "does not answer its identification (no reply came back in time)"},
         AdapterCase{"DetectWithoutServo", [](SimulatedAdapter& s) { s.SetServoSilent(true); }, {"detect"}, kExitNoServo,
                     "no servo answers"},
         AdapterCase{"DetectsAll", [](SimulatedAdapter&) {}, {"detect"}, kExitOk, "a servo answers"},

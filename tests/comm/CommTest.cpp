@@ -579,7 +579,7 @@ INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
     FailureCase{"AdapterGone", [](ScriptedBridge& b) { b.countResults = {0, bridge_status::kDeviceNotFound}; },
                 [](TComm& c) { return c.OpenAdapter() && c.OpenAdapter(); }, LinkFailure::AdapterGone},
     FailureCase{"NotOurs", [](ScriptedBridge&) {},
-                [](TComm& c) { c.OpenAdapter(); c.RejectAdapter(); return c.OpenAdapter(); }, LinkFailure::NotOurs},
+                [](TComm& c) { c.OpenAdapter(); c.RejectAdapter(LinkFailure::NotOurs); return c.OpenAdapter(); }, LinkFailure::NotOurs},
     FailureCase{"NoSession", [](ScriptedBridge&) {}, ReadConfig, LinkFailure::NoAdapter},
     FailureCase{"NoReply", [](ScriptedBridge&) {}, OpenThenRead, LinkFailure::NoReply, 1},
     FailureCase{"CutOff", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02}}}; }, OpenThenRead,
