@@ -120,7 +120,7 @@ int RunBatch(RunContext& run)
         (result.ok ? done : failed) += 1;
         // The log line first: a servo programmed is never without it.
         if (log.is_open()) {
-            log << result.log.dump() << "\n";
+            log << JsonText(result.log) << "\n";
             log.flush();
             if (!log) {
                 run.Emit(tally());

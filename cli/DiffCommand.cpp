@@ -122,7 +122,7 @@ int RunDiff(RunContext& run)
     // A setting only one side knows (the servo's neutral signal) is not compared.
     differences.onlyTo.clear();
     const std::string text =
-        options.json ? DifferencesJson(from, to, differences).dump() + "\n" : DifferencesText(from, to, differences);
+        options.json ? JsonText(DifferencesJson(from, to, differences)) + "\n" : DifferencesText(from, to, differences);
     if (!run.Emit(text))
         return kExitFileError;
     return differences.Equal() ? kExitOk : kExitDifferent;

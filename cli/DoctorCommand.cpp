@@ -80,8 +80,7 @@ int RunDoctor(RunContext& run)
                              {"ok", step.ok},
                              {"warning", step.warning},
                              {"advice", step.ok && !step.warning ? "" : step.advice}});
-        if (!run.Emit(nlohmann::json{{"version", kVersion}, {"steps", steps}, {"exitCode", diagnosis.exitCode}}.dump() +
-                      "\n"))
+        if (!run.Emit(JsonText({{"version", kVersion}, {"steps", steps}, {"exitCode", diagnosis.exitCode}}) + "\n"))
             return kExitFileError;
     } else if (!run.Emit(DescribeDiagnosis(diagnosis))) {
         return kExitFileError;

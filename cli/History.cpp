@@ -229,7 +229,7 @@ std::optional<std::string> AppendHistory(const std::filesystem::path& file, cons
     const auto lock = TakeHistoryLock(LockPath(file), why);
     if (!lock)
         return "its lock cannot be taken (" + why + ")";
-    std::string line = EntryJson(entry).dump() + "\n";
+    std::string line = JsonText(EntryJson(entry)) + "\n";
     {
         // A line that a crash left without its end is ended first.
         std::ifstream in(file, std::ios::binary | std::ios::ate);

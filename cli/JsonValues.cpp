@@ -153,6 +153,11 @@ std::optional<std::string> ValuesFromJson(const std::string& text, const std::st
     return std::nullopt;
 }
 
+std::string JsonText(const nlohmann::json& json)
+{
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
 {
     // The shown texts are plain decimal numbers; JSON reads them as numbers.

@@ -14,7 +14,7 @@ namespace {
 bool Print(RunContext& run, const TServoConfig& record, bool withSignal)
 {
     if (run.options.json)
-        return run.Emit(RecordJson(record, withSignal).dump() + "\n");
+        return run.Emit(JsonText(RecordJson(record, withSignal)) + "\n");
     return run.Emit(DescribeRecord(record, withSignal));
 }
 
@@ -41,7 +41,7 @@ int RunDetect(RunContext& run)
         const nlohmann::json result = {
             {"adapter", adapter}, {"identification", link.identification ? nlohmann::json(identification) : nullptr},
             {"servo", servo}, {"reason", failure ? nlohmann::json(Reason(link.failure)) : nullptr}};
-        return run.Emit(result.dump() + "\n") ? (failure ? failure->code : kExitOk) : kExitFileError;
+        return run.Emit(JsonText(result) + "\n") ? (failure ? failure->code : kExitOk) : kExitFileError;
     }
     std::string text;
     if (!ours)

@@ -76,6 +76,10 @@ bool Gives(const std::vector<GivenValue>& given, Field field);
 std::string DescribeRecord(const TServoConfig& record, bool withSignal);
 // {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
+// JSON as text on one line. Text that is not UTF-8 (a file name in
+// another encoding) shows U+FFFD where its bytes were, instead of
+// stopping the program after a write has gone out.
+std::string JsonText(const nlohmann::json& json);
 // A value of the record as the window shows it ("Y" or "N" for the lock).
 std::string ShownValue(const TServoConfig& record, Field field);
 
