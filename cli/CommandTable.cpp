@@ -111,6 +111,9 @@ void UndoOptions(CLI::App& command, Options& options)
         ->check(CLI::Range(1, 1000000).description("a whole number from 1 to 1000000"));
     AddForce(command, options, "undo even when the servo does not hold what that write left");
     command.add_flag("--verify", options.verify, "read the registers back and compare them byte for byte");
+    command.add_flag("--same-servo", options.sameServo,
+                     "the servo is the one that init and the blocks before it went to, unchanged by other tools: "
+                     "an init's undo then puts back the whole block, register 0 and the neutral signal included");
     AddDryRun(command, options, "read the servo, print what would change, and send nothing");
 }
 

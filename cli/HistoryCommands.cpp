@@ -59,7 +59,7 @@ int RunHistory(RunContext& run)
         if (run.options.json) {
             nlohmann::json line = EntryJson(entry);
             line["number"] = back;
-            text += line.dump() + "\n";
+            text += JsonText(line) + "\n";
             continue;
         }
         Differences changes = Compare(entry.before, entry.written);
@@ -111,9 +111,13 @@ int RunUndo(RunContext& run)
         run.Warn("the servo does not hold what " + which + " left; --force puts back what it held before all the same");
     }
 
-    // A block comes back as a block when the history knows all it replaced;
-    // otherwise, and for a write, the six registers of the settings.
-    const bool block = entry.block && entry.before.known.all();
+    // A block comes back as a block when the history knows all it replaced.
+    // It knows them only from blocks sent earlier, and a servo cannot tell
+    // them, so another servo with the same settings would be given the
+    // first one's: the user must say it is the same servo. Otherwise, and
+    // for a write, the six registers of the settings come back.
+    const bool known = entry.block && entry.before.known.all();
+    const bool block = known && run.options.sameServo;
     TServoConfig record = now;
     for (std::size_t reg : kConfigRegisters)
         record.Bytes[reg] = entry.before.record.Bytes[reg];
@@ -121,8 +125,13 @@ int RunUndo(RunContext& run)
         record = entry.before.record;
     else if (entry.block)
         run.Warn("what register 0, registers 02 to 05 and 0B to 0F and the neutral signal held before " + which +
-                 " is not known (they cannot be read, and no block sent before it is on record), so they stay as it "
-                 "left them; the settings are put back register by register");
+                 (known ? " is known only from the blocks sent before it, and holds only if this is the servo they "
+                          "went to (a servo cannot tell them)"
+                        : " is not known (they cannot be read, and no block sent before it is on record)") +
+                 ", so they stay as it left them; the settings are put back register by register" +
+                 (known ? "; if this is that servo, unchanged by other tools since, give --same-servo to put back "
+                          "the whole block"
+                        : ""));
     const KnownRecord before = block ? KnownServo(run, now) : ReadFromServo(now);
     if (run.options.dryRun)
         return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;

@@ -35,6 +35,7 @@ struct Options {
     bool lenient = false;
     bool force = false;
     bool dryRun = false;
+    bool sameServo = false;  // undo: the servo is the one the blocks on record went to
     std::string file;   // the file a command reads
     std::string other;  // diff's second side
     std::optional<std::string> output;

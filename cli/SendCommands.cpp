@@ -238,9 +238,17 @@ std::string DryRunReport(const std::string& command, const KnownRecord& before, 
 {
     const KnownRecord sent = block ? WholeRecord(record) : ReadFromServo(record);
     const Differences differences = Compare(before, sent);
-    if (differences.Equal() && differences.onlyTo.empty())
+    // The registers a servo cannot tell (the signal's two have their line).
+    std::string untold;
+    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
+        if (block && !before.known[reg] && reg != 14 && reg != 15)
+            untold += (untold.empty() ? "" : ", ") + RegisterName(reg) + " " + HexByte(record.Bytes[reg]);
+    if (!untold.empty())
+        untold = "registers a servo cannot tell, sent as: " + untold + "\n";
+    if (differences.Equal() && differences.onlyTo.empty() && untold.empty())
         return "dry run, nothing was sent: the servo holds what " + command + " would write\n";
-    return "dry run, nothing was sent; " + command + " would change:\n" + DifferencesText(before, sent, differences);
+    return "dry run, nothing was sent; " + command + " would change:\n" + DifferencesText(before, sent, differences) +
+           untold;
 }
 
 namespace {
@@ -252,9 +260,9 @@ int Send(RunContext& run, bool block)
     if (auto failure = Prepare(run, *comm, block, plan))
         return run.Fail(*failure);
     const char* command = block ? "init" : "write";
+    if (run.options.dryRun)  // as read: what the history knows holds only for the servo its blocks went to
+        return run.Emit(DryRunReport(command, ReadFromServo(plan.before), plan.record, block)) ? kExitOk : kExitFileError;
     const KnownRecord before = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
-    if (run.options.dryRun)
-        return run.Emit(DryRunReport(command, before, plan.record, block)) ? kExitOk : kExitFileError;
     const SendOutcome outcome = SendRecord(run, *comm, plan.before, plan.record, block);
     const auto unrecorded = RecordInHistory(run, command, block, before, plan.record, outcome);
     if (outcome.code != kExitOk) {

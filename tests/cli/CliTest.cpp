@@ -348,14 +348,19 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// An init's undo puts the whole block back when the history knows it, and
-// otherwise only the settings, saying what stays.
+// An init's undo puts the whole block back when the history knows it and
+// the user says it is the same servo, and otherwise only the settings,
+// saying what stays.
 TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
 {
     ASSERT_EQ(Run({"init", "--set", "signal=1520", "--set", "lock=N"}), kExitOk) << err.str();
     const auto first = services.sim.ServoRegisters();
     ASSERT_EQ(Run({"init", "--set", "signal=1480", "--set", "neutral=1600"}), kExitOk) << err.str();
-    ASSERT_EQ(Run({"undo", "--verify"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"undo", "--dry-run"}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "dry run, nothing was sent; undo would change:\nneutral: 1600 -> 1500\n"
+                         "registers: 09 00 -> 80, 0A 10 -> 0D\n") << out.str();
+    EXPECT_NE(err.str().find("give --same-servo to put back the whole block"), std::string::npos) << err.str();
+    ASSERT_EQ(Run({"undo", "--verify", "--same-servo"}), kExitOk) << err.str();
     EXPECT_EQ(services.sim.ServoRegisters(), first);
     std::filesystem::remove(services.history);
     ASSERT_EQ(Run({"init", "--set", "signal=1700", "--set", "lock=Y"}), kExitOk) << err.str();
@@ -365,6 +370,18 @@ TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
     EXPECT_EQ((Register(14) << 8) | Register(15), 1700);
     ASSERT_EQ(Run({"history", "--count", "2"}), kExitOk);
     EXPECT_NE(out.str().find("#1  2026-12-08T10:00:00Z  undo  (written)\n    lock: Y -> N\n"), std::string::npos) << out.str();
+}
+
+// A file name in another encoding than UTF-8 is kept in the history, its
+// stray bytes shown as U+FFFD, after the write it named went out.
+TEST_F(CliTest, AnArgumentNotInUtf8IsRecorded)
+{
+    ASSERT_EQ(Run({"write", "--set", "upper=2100", "--backup", File("b\xE9.svo")}), kExitOk) << err.str();
+    std::vector<HistoryEntry> entries;
+    int skipped = 0;
+    ASSERT_EQ(ReadHistory(services.history, entries, skipped), std::nullopt);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_NE(entries[0].arguments.back().find("b\xEF\xBF\xBD.svo"), std::string::npos);
 }
 
 // The history file: appends from several programs at once never mix, a
