@@ -9,6 +9,7 @@
 
 #include "HistoryLock.h"
 #include "ServoOperations.h"
+#include "ServoValues.h"
 
 namespace rvz::cli {
 
@@ -269,7 +270,7 @@ std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::v
     for (std::string line; std::getline(in, line);) {
         if (line.empty())
             continue;
-        const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        const nlohmann::json parsed = ParseShallowJson(line);
         if (auto entry = EntryFromJson(parsed))
             entries.push_back(std::move(*entry));
         else

@@ -47,21 +47,34 @@ std::optional<std::string> ValueText(const nlohmann::json& value)
     return std::nullopt;
 }
 
-// Parses JSON, noting the first key that stands twice in one object.
-nlohmann::json ParseNotingTwice(const std::string& text, std::string& twice)
+}  // namespace
+
+nlohmann::json ParseShallowJson(const std::string& text, std::string* twice)
 {
     std::vector<std::set<std::string>> open;
-    return nlohmann::json::parse(text, [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+    bool deep = false;
+    nlohmann::json document = nlohmann::json::parse(text, [&](int depth, nlohmann::json::parse_event_t event,
+                                                               nlohmann::json& parsed) {
+        // What lies deeper is dropped as it comes, so it is never built.
+        if (depth > kJsonDepth)
+            return !(deep = true);
+        if (!twice)
+            return true;
         if (event == nlohmann::json::parse_event_t::object_start)
             open.emplace_back();
         else if (event == nlohmann::json::parse_event_t::object_end && !open.empty())
             open.pop_back();
         else if (event == nlohmann::json::parse_event_t::key && !open.empty() &&
-                 !open.back().insert(parsed.get<std::string>()).second && twice.empty())
-            twice = parsed.get<std::string>();
+                 !open.back().insert(parsed.get<std::string>()).second && twice->empty())
+            *twice = parsed.get<std::string>();
         return true;
     }, false);
+    if (deep)
+        return nlohmann::json(nlohmann::json::value_t::discarded);
+    return document;
 }
+
+namespace {
 
 // The "registers" object as bytes of a record, and which values they give
 // whole. Why not, or nullopt.
@@ -107,7 +120,7 @@ std::optional<std::string> ValuesFromJson(const std::string& text, const std::st
                                           std::vector<GivenValue>& given)
 {
     std::string twice;
-    const nlohmann::json document = ParseNotingTwice(text, twice);
+    const nlohmann::json document = ParseShallowJson(text, &twice);
     const bool hasValues = document.is_object() && document.contains("values");
     const bool hasRegisters = document.is_object() && document.contains("registers");
     if (document.is_discarded() || !document.is_object() || (!hasValues && !hasRegisters) ||

@@ -76,6 +76,12 @@ bool Gives(const std::vector<GivenValue>& given, Field field);
 std::string DescribeRecord(const TServoConfig& record, bool withSignal);
 // {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
 nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
+// JSON as this tool reads it: discarded when it is not JSON or nests
+// deeper than kJsonDepth (a deeper nest would exhaust the stack when
+// copied), and with the first key that stands twice in one object noted
+// in twice, when given.
+inline constexpr int kJsonDepth = 16;
+nlohmann::json ParseShallowJson(const std::string& text, std::string* twice = nullptr);
 // JSON as text on one line. Text that is not UTF-8 (a file name in
 // another encoding) shows U+FFFD where its bytes were, instead of
 // stopping the program after a write has gone out.

@@ -319,10 +319,15 @@ class DiffTest : public CliTest, public ::testing::WithParamInterface<DiffCase> 
 TEST_P(DiffTest, ComparesAsStored)
 {
     ASSERT_EQ(Run({"read", "-o", File("a.svo")}), kExitOk);
-    for (const auto& [name, text] : std::vector<std::pair<const char*, const char*>>{
+    std::string nest;  // {"a": {"a": ... 1 } }, deeper than a stack copies
+    for (int level = 0; level < 20000; ++level)
+        nest += "{\"a\":";
+    nest += "1" + std::string(20000, '}');
+    for (const auto& [name, text] : std::vector<std::pair<const char*, std::string>>{
              {"typed.json", R"({"values": {"upper": 2000}})"}, {"other.json", R"({"values": {"upper": 2100}})"},
              {"bad.json", R"({"values": {"upper": "x"}})"}, {"signal.json", R"({"values": {"signal": 1500}})"},
-             {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"}})
+             {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"},
+             {"deep.json", "{\"values\": " + nest + "}"}})
         std::ofstream(File(name), std::ios::binary) << text;
     std::vector<std::string> arguments{"diff"};
     for (const std::string& word : GetParam().arguments)
@@ -344,6 +349,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"NotANumber", {"@a.svo", "@bad.json"}, kExitBadArguments, "upper=x is not a whole number"},
     DiffCase{"NothingInCommon", {"servo", "@signal.json"}, kExitBadArguments, "no setting in common"},
     DiffCase{"RegisterWithASign", {"servo", "@sign.json"}, kExitBadArguments, "register 01 is \"-1\", not two hex digits"},
+    DiffCase{"DeepNest", {"@deep.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
     DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
     [](const auto& row) { return std::string(row.param.name); });
