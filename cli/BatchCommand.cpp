@@ -96,12 +96,12 @@ int RunBatch(RunContext& run)
         if (auto failure = BuildRecord(run, *request.file, request.given, record))
             return run.Fail(*failure);
     }
-    if (!options.dryRun)
-        if (auto failure = CheckHistoryFirst(run))
-            return run.Fail(*failure);
+    if (auto failure = CheckHistoryFirst(run))
+        return run.Fail(*failure);
     std::ofstream log;
-    if (options.log && !options.dryRun)
-        if (auto refused = OpenTextOutput(*options.log, OutputMode::Append, log))
+    if (options.log)
+        if (auto refused = options.dryRun ? CheckCanWrite(*options.log)
+                                          : OpenTextOutput(*options.log, OutputMode::Append, log))
             return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
 
     const auto comm = run.OpenSession();

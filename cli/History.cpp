@@ -215,8 +215,12 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file)
     const auto lock = TakeHistoryLock(LockPath(file), why);
     if (!lock)
         return "its lock cannot be taken (" + why + ")";
-    std::ofstream out(file, std::ios::binary | std::ios::app);
-    if (!out)
+    // A check leaves no file behind: a dry run asks it too.
+    const bool existed = std::filesystem::exists(file, error);
+    const bool opened = std::ofstream(file, std::ios::binary | std::ios::app).is_open();
+    if (!existed)
+        std::filesystem::remove(file, error);
+    if (!opened)
         return std::string("it cannot be opened for appending");
     return std::nullopt;
 }

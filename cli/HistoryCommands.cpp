@@ -133,14 +133,14 @@ int RunUndo(RunContext& run)
                           "the whole block"
                         : ""));
     const KnownRecord before = block ? KnownServo(run, now) : ReadFromServo(now);
-    if (run.options.dryRun)
-        return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
     if (!block && SameSettings(ReadFromServo(record), now))
         return run.Emit("the servo holds what it held before " + which + " already; nothing was sent\n")
                    ? kExitOk
                    : kExitFileError;
     if (auto failure = CheckHistoryFirst(run))
         return run.Fail(*failure);
+    if (run.options.dryRun)
+        return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
     const SendOutcome outcome = SendRecord(run, *comm, now, record, block);
     const auto unrecorded = RecordInHistory(run, "undo", block, before, record, outcome);
     if (outcome.code != kExitOk) {

@@ -42,6 +42,21 @@ std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mo
     return std::nullopt;
 }
 
+std::optional<std::string> CheckCanWrite(const std::string& path)
+{
+    const auto where = PathFromUtf8(path);
+    if (auto refused = NotARegularFile(where))
+        return refused;
+    std::error_code error;
+    const bool existed = std::filesystem::exists(where, error);
+    const bool opened = std::ofstream(where, std::ios::app).is_open();
+    if (!existed)
+        std::filesystem::remove(where, error);
+    if (!opened)
+        return std::string("cannot be written; choose another path");
+    return std::nullopt;
+}
+
 bool ReadTextInput(const std::string& path, std::string& text)
 {
     const auto where = PathFromUtf8(path);

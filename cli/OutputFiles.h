@@ -19,6 +19,11 @@ enum class OutputMode { Append, Replace };
 // "cannot be written"), or nullopt.
 std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mode, std::ofstream& file);
 
+// Whether a file could be written at path, as a dry run asks, changing
+// nothing that is there: an existing file is opened to append and closed,
+// and a new one is made and removed again. Why not, or nullopt.
+std::optional<std::string> CheckCanWrite(const std::string& path);
+
 // Reads a regular file whole; false when it is not one or cannot be read.
 bool ReadTextInput(const std::string& path, std::string& text);
 

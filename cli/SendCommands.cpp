@@ -48,7 +48,7 @@ std::optional<Failure> CheckArguments(RunContext& run)
 
 // Everything before the first byte is sent: the arguments and files, the
 // link, what the servo holds, the record, the history and the backup. A
-// dry run stops short of the history and the backup: it changes nothing.
+// dry run checks that the backup could be written, and writes none.
 std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, Plan& plan)
 {
     if (auto failure = CheckArguments(run))
@@ -61,11 +61,12 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
         return failure;
     if (auto failure = BuildRecord(run, plan.request.file.value_or(plan.before), plan.request.given, plan.record))
         return failure;
-    if (run.options.dryRun)
-        return std::nullopt;
     if (auto failure = CheckHistoryFirst(run))
         return failure;
-    if (run.options.backup)
+    if (run.options.backup && run.options.dryRun)
+        if (auto refused = CheckCanWrite(*run.options.backup))
+            return Failure{kExitFileError, "no backup, so nothing was sent: \"" + *run.options.backup + "\" " + *refused};
+    if (run.options.backup && !run.options.dryRun)
         if (auto failure = SaveRecord(run, *run.options.backup, AsSavedAfterRead(plan.before)))
             return Failure{failure->code, "no backup, so nothing was sent: " + failure->message};
     return std::nullopt;

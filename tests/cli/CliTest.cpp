@@ -301,7 +301,12 @@ INSTANTIATE_TEST_SUITE_P(Cli, ConventionTest, ::testing::Values(
     ConventionCase{"DetectJson", {"detect", "--json"}, kExitOk, "\"servo\":true"},
     ConventionCase{"DoctorJson", {"doctor", "--json"}, kExitOk, "\"version\":\"1."},
     ConventionCase{"InitVerify", {"init", "--set", "signal=1500", "--verify"}, kExitOk, "parameter block sent and verified"},
-    ConventionCase{"MakeToStandardOutput", {"make", "-o", "-"}, kExitOk, "\x23"}),
+    ConventionCase{"MakeToStandardOutput", {"make", "-o", "-"}, kExitOk, "\x23"},
+    // A dry run fails as the real run would, before it says what would change.
+    ConventionCase{"DryRunWithoutBackupFolder", {"write", "--set", "upper=2100", "--backup", "no-such/b.svo", "--dry-run"},
+                   kExitFileError, "no backup, so nothing was sent: \"no-such/b.svo\" cannot be written"},
+    ConventionCase{"DryRunWithoutLogFolder", {"batch", "--set", "upper=2100", "--log", "no-such/l.jsonl", "--dry-run"},
+                   kExitFileError, "the log \"no-such/l.jsonl\" cannot be written"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // diff: records compared as stored, whatever names them. "@name" is a file
