@@ -90,7 +90,11 @@ bool RunContext::Emit(const std::string& text)
     if (m_out)
         return true;
     m_outputLost = true;
-    Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)"});
+    // What was lost may be a write's result: the servo has changed all the
+    // same, so it is said where it can still be read.
+    const std::string lost = text.substr(0, text.find('\n'));
+    Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)" +
+                              (lost.empty() || lost.size() > 200 ? std::string() : "; it was to say: " + lost)});
     return false;
 }
 

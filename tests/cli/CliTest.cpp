@@ -458,6 +458,8 @@ TEST_F(CliTest, NothingIsLost)
     full.setstate(std::ios::badbit);
     EXPECT_EQ(RunCli({"read"}, services, full, err), kExitFileError);
     EXPECT_NE(err.str().find("standard output could not be written"), std::string::npos) << err.str();
+    EXPECT_EQ(RunCli({"write", "--set", "upper=2100"}, services, full, err), kExitFileError);
+    EXPECT_NE(err.str().find("; it was to say: written\n"), std::string::npos) << err.str();
 
     const std::string notes = File("notes.txt");
     { std::ofstream(notes) << std::string(63, 'n'); }
