@@ -29,23 +29,29 @@ bool LooksLikeJson(const std::string& name, const std::string& text)
     return text.size() != TServoConfig::kSize && first != std::string::npos && text[first] == '{';
 }
 
-// JSON's values and registers, stored as write would store them; the
-// registers given byte for byte, as they are.
-std::optional<Failure> FromJson(const std::string& text, const std::string& where, KnownRecord& side)
+// One side as loaded. JSON's values are stored once the other side is
+// known: as write stores them, on top of what that side holds, so that the
+// bits of a register no value names are not made up.
+struct Side {
+    KnownRecord known;
+    std::optional<std::vector<GivenValue>> given;
+    std::string where;
+};
+
+// JSON's values stored on base; the registers given byte for byte, as they are.
+std::optional<Failure> StoreJson(Side& side, const TServoConfig& base)
 {
-    std::vector<GivenValue> given;
-    if (auto problem = ValuesFromJson(text, where, given))
-        return Failure{kExitBadArguments, where + ": " + *problem};
-    for (const GivenValue& value : given) {
+    side.known.record = base;
+    for (const GivenValue& value : *side.given) {
         const std::vector<std::size_t> registers = RegistersOf(value.field);
         if (value.registers) {
             for (std::size_t reg : registers)
-                side.record.Bytes[reg] = value.registers->Bytes[reg];
-        } else if (auto problem = StoreGiven(side.record, value)) {
-            return Failure{kExitBadArguments, where + ": " + *problem};
+                side.known.record.Bytes[reg] = value.registers->Bytes[reg];
+        } else if (auto problem = StoreGiven(side.known.record, value)) {
+            return Failure{kExitBadArguments, side.where + ": " + *problem};
         }
         for (std::size_t reg : registers)
-            side.known.set(reg);
+            side.known.known.set(reg);
     }
     return std::nullopt;
 }
@@ -54,10 +60,11 @@ class DiffSides {
 public:
     explicit DiffSides(RunContext& run) : m_run(run) {}
 
-    std::optional<Failure> Load(const std::string& name, KnownRecord& side)
+    std::optional<Failure> Load(const std::string& name, Side& loaded)
     {
         if (name == kServoSide)
-            return Servo(side);
+            return Servo(loaded.known);
+        KnownRecord& side = loaded.known;
         const std::string where = name == kStandardStream ? "standard input" : "\"" + name + "\"";
         std::string text;
         if (name == kStandardStream) {
@@ -67,8 +74,13 @@ public:
         } else if (!ReadTextInput(name, text)) {
             return Failure{kExitFileError, where + " cannot be read (a missing file, a folder or a device?)"};
         }
-        if (LooksLikeJson(name, text))
-            return FromJson(text, where, side);
+        if (LooksLikeJson(name, text)) {
+            loaded.where = where;
+            loaded.given.emplace();
+            if (auto problem = ValuesFromJson(text, where, *loaded.given))
+                return Failure{kExitBadArguments, where + ": " + *problem};
+            return std::nullopt;
+        }
         if (text.size() < TServoConfig::kSize)
             return Failure{kExitFileError, where + " holds " + std::to_string(text.size()) +
                                                " bytes; a parameter record is 16"};
@@ -110,12 +122,21 @@ int RunDiff(RunContext& run)
     if (options.file == kStandardStream && options.other == kStandardStream)
         return run.Fail({kExitBadArguments, "standard input (-) can stand for one of the two sides only"});
     DiffSides sides(run);
-    KnownRecord from;
-    KnownRecord to;
-    if (auto failure = sides.Load(options.file, from))
+    Side a;
+    Side b;
+    if (auto failure = sides.Load(options.file, a))
         return run.Fail(*failure);
-    if (auto failure = sides.Load(options.other, to))
+    if (auto failure = sides.Load(options.other, b))
         return run.Fail(*failure);
+    const TServoConfig none{};
+    if (a.given)
+        if (auto failure = StoreJson(a, b.given ? none : b.known.record))
+            return run.Fail(*failure);
+    if (b.given)
+        if (auto failure = StoreJson(b, a.given ? none : a.known.record))
+            return run.Fail(*failure);
+    const KnownRecord& from = a.known;
+    const KnownRecord& to = b.known;
     if ((from.known & to.known).none())
         return run.Fail({kExitBadArguments, "the two sides name no setting in common, so there is nothing to compare"});
     Differences differences = Compare(from, to);

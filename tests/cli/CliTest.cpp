@@ -332,8 +332,13 @@ TEST_P(DiffTest, ComparesAsStored)
              {"typed.json", R"({"values": {"upper": 2000}})"}, {"other.json", R"({"values": {"upper": 2100}})"},
              {"bad.json", R"({"values": {"upper": "x"}})"}, {"signal.json", R"({"values": {"signal": 1500}})"},
              {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"},
-             {"deep.json", "{\"values\": " + nest + "}"}})
+             {"deep.json", "{\"values\": " + nest + "}"},
+             {"values.json", R"({"values": {"neutral": 1500, "deadband": 6, "lock": "Y"}})"}})
         std::ofstream(File(name), std::ios::binary) << text;
+    // The servo's record with bits set that no value names.
+    auto odd = services.sim.ServoRegisters();
+    odd[1] = 0xE3, odd[6] = 0xFF, odd[10] = 0x2D;
+    std::ofstream(File("odd.svo"), std::ios::binary).write(reinterpret_cast<const char*>(odd.data()), 16);
     std::vector<std::string> arguments{"diff"};
     for (const std::string& word : GetParam().arguments)
         arguments.push_back(word[0] == '@' ? File(word.c_str() + 1) : word);
@@ -354,6 +359,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"NotANumber", {"@a.svo", "@bad.json"}, kExitBadArguments, "upper=x is not a whole number"},
     DiffCase{"NothingInCommon", {"servo", "@signal.json"}, kExitBadArguments, "no setting in common"},
     DiffCase{"RegisterWithASign", {"servo", "@sign.json"}, kExitBadArguments, "register 01 is \"-1\", not two hex digits"},
+    DiffCase{"ValuesOnTopOfTheOtherSide", {"@values.json", "@odd.svo"}, kExitOk, "no differences"},
     DiffCase{"DeepNest", {"@deep.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
     DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
