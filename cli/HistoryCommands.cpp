@@ -2,6 +2,8 @@
 // history and undo: the writes made from the command line, and each one
 // put back. An undo reads the servo first and goes ahead only when it holds
 // what that write left; it is itself a write in the history.
+#include <cstdio>
+
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "History.h"
@@ -12,11 +14,29 @@ namespace rvz::cli {
 
 namespace {
 
+// Text of the history as a terminal may show it: a control character (an
+// edited line's escape sequence or line break) as \xNN, so that no line
+// printed can pass for another.
+std::string Shown(const std::string& text)
+{
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            shown += static_cast<char>(c);
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+        shown += escaped;
+    }
+    return shown;
+}
+
 std::string Joined(const std::vector<std::string>& words)
 {
     std::string line;
     for (const std::string& word : words)
-        line += (line.empty() ? "" : " ") + word;
+        line += (line.empty() ? "" : " ") + Shown(word);
     return line;
 }
 
@@ -34,8 +54,8 @@ std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& e
 // "#2 2026-12-09T10:00:00Z write --set upper=2000 (written and verified)"
 std::string Heading(const HistoryEntry& entry, std::size_t back)
 {
-    return "#" + std::to_string(back) + "  " + entry.time + "  " + Joined(entry.arguments) + "  (" + entry.result +
-           ")";
+    return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + "  (" +
+           Shown(entry.result) + ")";
 }
 
 // What the servo's settings should hold for the undo to go ahead: what
@@ -88,7 +108,8 @@ int RunUndo(RunContext& run)
         return run.Fail({kExitBadArguments, "the history holds " + std::to_string(entries.size()) +
                                                 " write(s); there is no #" + std::to_string(back) + " (see history)"});
     const HistoryEntry& entry = entries[entries.size() - back];
-    const std::string which = "#" + std::to_string(back) + " (" + entry.time + ", " + Joined(entry.arguments) + ")";
+    const std::string which =
+        "#" + std::to_string(back) + " (" + Shown(entry.time) + ", " + Joined(entry.arguments) + ")";
     for (std::size_t reg : kConfigRegisters)
         if (!entry.before.known[reg])
             return run.Fail({kExitFileError, "the history's line of " + which + " lacks what the servo held before"});

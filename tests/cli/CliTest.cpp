@@ -390,8 +390,9 @@ TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
 }
 
 // A file name in another encoding than UTF-8 is kept in the history, its
-// stray bytes shown as U+FFFD, after the write it named went out.
-TEST_F(CliTest, AnArgumentNotInUtf8IsRecorded)
+// stray bytes shown as U+FFFD, after the write it named went out; an
+// edited line's control characters are shown escaped, never carried out.
+TEST_F(CliTest, HistoryTextIsKeptAndShownSafely)
 {
     ASSERT_EQ(Run({"write", "--set", "upper=2100", "--backup", File("b\xE9.svo")}), kExitOk) << err.str();
     std::vector<HistoryEntry> entries;
@@ -399,6 +400,10 @@ TEST_F(CliTest, AnArgumentNotInUtf8IsRecorded)
     ASSERT_EQ(ReadHistory(services.history, entries, skipped), std::nullopt);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_NE(entries[0].arguments.back().find("b\xEF\xBF\xBD.svo"), std::string::npos);
+    entries[0].time = "\x1B[2K\nforged";
+    ASSERT_EQ(AppendHistory(services.history, entries[0]), std::nullopt);
+    ASSERT_EQ(Run({"history"}), kExitOk);
+    EXPECT_NE(out.str().find("#1  \\x1B[2K\\x0Aforged  write"), std::string::npos) << out.str();
 }
 
 // The history file: appends from several programs at once never mix, a
