@@ -36,6 +36,11 @@ std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mo
     const auto where = PathFromUtf8(path);
     if (auto refused = NotARegularFile(where))
         return refused;
+    // A trace or a log is longer than a record from its first line on, so
+    // 16 bytes are a parameter file, named by a slip.
+    std::error_code error;
+    if (mode == OutputMode::Append && std::filesystem::file_size(where, error) == kParamFileSize && !error)
+        return std::string("is a parameter file (16 bytes); nothing is appended to one");
     file.open(where, mode == OutputMode::Append ? std::ios::app : std::ios::trunc);
     if (!file)
         return std::string("cannot be written; choose another path");

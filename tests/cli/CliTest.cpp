@@ -479,6 +479,9 @@ TEST_F(CliTest, NothingIsLost)
     EXPECT_EQ(std::filesystem::file_size(notes), 63u);
     EXPECT_EQ(Run({"make", "-o", notes, "--force"}), kExitOk);
     EXPECT_EQ(std::filesystem::file_size(notes), 16u);
+    EXPECT_EQ(Run({"--trace", notes, "read"}), kExitFileError);
+    EXPECT_NE(err.str().find("is a parameter file (16 bytes); nothing is appended to one"), std::string::npos) << err.str();
+    EXPECT_EQ(std::filesystem::file_size(notes), 16u);
 
     { std::ofstream(notes, std::ios::app) << "tail"; }
     EXPECT_EQ(Run({"show", notes}), kExitOk);
