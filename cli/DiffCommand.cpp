@@ -43,14 +43,9 @@ std::optional<Failure> StoreJson(Side& side, const TServoConfig& base)
 {
     side.known.record = base;
     for (const GivenValue& value : *side.given) {
-        const std::vector<std::size_t> registers = RegistersOf(value.field);
-        if (value.registers) {
-            for (std::size_t reg : registers)
-                side.known.record.Bytes[reg] = value.registers->Bytes[reg];
-        } else if (auto problem = StoreGiven(side.known.record, value)) {
+        if (auto problem = StoreGiven(side.known.record, value))
             return Failure{kExitBadArguments, side.where + ": " + *problem};
-        }
-        for (std::size_t reg : registers)
+        for (std::size_t reg : RegistersOf(value.field))
             side.known.known.set(reg);
     }
     return std::nullopt;
@@ -128,13 +123,18 @@ int RunDiff(RunContext& run)
         return run.Fail(*failure);
     if (auto failure = sides.Load(options.other, b))
         return run.Fail(*failure);
+    // Two JSON sides are each stored alone first, then on top of the other.
     const TServoConfig none{};
-    if (a.given)
-        if (auto failure = StoreJson(a, b.given ? none : b.known.record))
-            return run.Fail(*failure);
-    if (b.given)
-        if (auto failure = StoreJson(b, a.given ? none : a.known.record))
-            return run.Fail(*failure);
+    for (int round = 0; round < (a.given && b.given ? 2 : 1); ++round) {
+        const TServoConfig aBase = b.given && round == 0 ? none : b.known.record;
+        const TServoConfig bBase = a.given && round == 0 ? none : a.known.record;
+        if (a.given)
+            if (auto failure = StoreJson(a, aBase))
+                return run.Fail(*failure);
+        if (b.given)
+            if (auto failure = StoreJson(b, bBase))
+                return run.Fail(*failure);
+    }
     const KnownRecord& from = a.known;
     const KnownRecord& to = b.known;
     if ((from.known & to.known).none())

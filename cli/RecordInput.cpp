@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iterator>
 
+#include "Comparison.h"
 #include "ExitCodes.h"
 #include "NumberText.h"
 #include "OutputFiles.h"
@@ -51,8 +52,9 @@ TServoConfig WindowStores(const TServoConfig& record, Field field, const std::st
 
 std::optional<std::string> StoreGiven(TServoConfig& record, const GivenValue& value)
 {
-    if (value.registers) {
-        CopyField(record, *value.registers, value.field);
+    if (value.registers) {  // byte for byte, bits of no setting included: a copy is exact
+        for (std::size_t reg : RegistersOf(value.field))
+            record.Bytes[reg] = value.registers->Bytes[reg];
         return std::nullopt;
     }
     const std::string text = value.field == Field::Lock ? (value.text == "Y" ? "1" : "0") : value.text;

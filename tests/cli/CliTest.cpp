@@ -100,6 +100,11 @@ TEST_F(CliTest, WriteAndVerifyChangeTheServo)
     EXPECT_EQ(Run({"write", "--set", "lower=900"}), kExitOk);
     EXPECT_EQ(Run({"write", "--set", "lower=900", "--verify"}), kExitMismatch);
     EXPECT_NE(err.str().find("register 07 wrote 46 read 4E"), std::string::npos) << err.str();
+
+    // Registers given in JSON go out byte for byte, bits of no setting included.
+    services.input.str(R"({"registers": {"06": "FF"}})");
+    EXPECT_EQ(Run({"write", "--json", "-", "--verify"}), kExitOk) << err.str();
+    EXPECT_EQ(Register(6), 0xFF);
 }
 
 // Values the window would not store as given are refused, naming the
@@ -333,7 +338,8 @@ TEST_P(DiffTest, ComparesAsStored)
              {"bad.json", R"({"values": {"upper": "x"}})"}, {"signal.json", R"({"values": {"signal": 1500}})"},
              {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"},
              {"deep.json", "{\"values\": " + nest + "}"},
-             {"values.json", R"({"values": {"neutral": 1500, "deadband": 6, "lock": "Y"}})"}})
+             {"values.json", R"({"values": {"neutral": 1500, "deadband": 6, "lock": "Y"}})"},
+             {"odd.json", R"({"registers": {"01": "E3", "06": "FF", "09": "80", "0A": "2D"}})"}})
         std::ofstream(File(name), std::ios::binary) << text;
     // The servo's record with bits set that no value names.
     auto odd = services.sim.ServoRegisters();
@@ -360,6 +366,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"NothingInCommon", {"servo", "@signal.json"}, kExitBadArguments, "no setting in common"},
     DiffCase{"RegisterWithASign", {"servo", "@sign.json"}, kExitBadArguments, "register 01 is \"-1\", not two hex digits"},
     DiffCase{"ValuesOnTopOfTheOtherSide", {"@values.json", "@odd.svo"}, kExitOk, "no differences"},
+    DiffCase{"ValuesOnTopOfOtherJson", {"@odd.json", "@values.json"}, kExitOk, "no differences"},
     DiffCase{"DeepNest", {"@deep.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
     DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
