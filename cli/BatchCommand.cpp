@@ -100,7 +100,7 @@ int RunBatch(RunContext& run)
         return run.Fail(*failure);
     std::ofstream log;
     if (options.log)
-        if (auto refused = options.dryRun ? CheckCanWrite(*options.log)
+        if (auto refused = options.dryRun ? CheckCanWrite(*options.log, OutputMode::Append)
                                           : OpenTextOutput(*options.log, OutputMode::Append, log))
             return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
 

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "HistoryLock.h"
+#include "OutputFiles.h"
 #include "ServoOperations.h"
 #include "ServoValues.h"
 
@@ -201,13 +202,22 @@ KnownRecord KnownBefore(const std::vector<HistoryEntry>& entries, const TServoCo
     return known;
 }
 
-std::optional<std::string> CheckHistory(const std::filesystem::path& file)
+std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun)
 {
     if (file.empty())
         return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
     if (auto refused = NotAHistoryFile(file))
         return "it " + *refused;
     std::error_code error;
+    if (dryRun) {  // nothing is made: the nearest folder there is must take a new file
+        std::filesystem::path folder = file.parent_path();
+        while (!std::filesystem::exists(folder, error) && folder != folder.parent_path())
+            folder = folder.parent_path();
+        const bool there = std::filesystem::exists(file, error);
+        if (auto refused = CheckCanWrite(there ? file : folder / "history", OutputMode::Append))
+            return "it " + *refused;
+        return std::nullopt;
+    }
     std::filesystem::create_directories(file.parent_path(), error);
     if (error)
         return "its folder \"" + file.parent_path().string() + "\" cannot be made (" + error.message() + ")";
@@ -215,12 +225,7 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file)
     const auto lock = TakeHistoryLock(LockPath(file), why);
     if (!lock)
         return "its lock cannot be taken (" + why + ")";
-    // A check leaves no file behind: a dry run asks it too.
-    const bool existed = std::filesystem::exists(file, error);
-    const bool opened = std::ofstream(file, std::ios::binary | std::ios::app).is_open();
-    if (!existed)
-        std::filesystem::remove(file, error);
-    if (!opened)
+    if (CheckCanWrite(file, OutputMode::Append))
         return std::string("it cannot be opened for appending");
     return std::nullopt;
 }

@@ -46,7 +46,7 @@ KnownRecord KnownBefore(const std::vector<HistoryEntry>& entries, const TServoCo
 
 // Whether a line can be appended: the folder made, the lock taken, the file
 // opened. Why not, or nullopt. Run before anything is sent.
-std::optional<std::string> CheckHistory(const std::filesystem::path& file);
+std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun = false);
 // Appends one line. Why it failed, or nullopt.
 std::optional<std::string> AppendHistory(const std::filesystem::path& file, const HistoryEntry& entry,
                                          std::uintmax_t limit = kHistoryLimit);

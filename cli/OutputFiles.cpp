@@ -27,6 +27,18 @@ std::optional<std::string> NotARegularFile(const std::filesystem::path& path)
     return std::filesystem::is_directory(status) ? "is a folder" : "is not a regular file (a pipe or a device?)";
 }
 
+// A trace or a log is longer than a record from its first line on, so
+// 16 bytes are a parameter file, named by a slip.
+std::optional<std::string> AppendRefused(const std::filesystem::path& where, OutputMode mode)
+{
+    std::error_code error;
+    if (mode == OutputMode::Append && std::filesystem::file_size(where, error) == kParamFileSize && !error)
+        return std::string("is a parameter file (16 bytes); nothing is appended to one");
+    return std::nullopt;
+}
+
+std::optional<std::string> Unwritable() { return std::string("cannot be written; choose another path"); }
+
 }  // namespace
 
 std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mode, std::ofstream& file)
@@ -36,30 +48,39 @@ std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mo
     const auto where = PathFromUtf8(path);
     if (auto refused = NotARegularFile(where))
         return refused;
-    // A trace or a log is longer than a record from its first line on, so
-    // 16 bytes are a parameter file, named by a slip.
-    std::error_code error;
-    if (mode == OutputMode::Append && std::filesystem::file_size(where, error) == kParamFileSize && !error)
-        return std::string("is a parameter file (16 bytes); nothing is appended to one");
+    if (auto refused = AppendRefused(where, mode))
+        return refused;
     file.open(where, mode == OutputMode::Append ? std::ios::app : std::ios::trunc);
     if (!file)
-        return std::string("cannot be written; choose another path");
+        return Unwritable();
     return std::nullopt;
 }
 
-std::optional<std::string> CheckCanWrite(const std::string& path)
+std::optional<std::string> CheckCanWrite(const std::filesystem::path& where, OutputMode mode)
 {
-    const auto where = PathFromUtf8(path);
     if (auto refused = NotARegularFile(where))
         return refused;
+    if (auto refused = AppendRefused(where, mode))
+        return refused;
     std::error_code error;
-    const bool existed = std::filesystem::exists(where, error);
-    const bool opened = std::ofstream(where, std::ios::app).is_open();
-    if (!existed)
-        std::filesystem::remove(where, error);
-    if (!opened)
-        return std::string("cannot be written; choose another path");
-    return std::nullopt;
+    if (mode == OutputMode::Append && std::filesystem::exists(where, error))
+        return std::ofstream(where, std::ios::app).is_open() ? std::nullopt : Unwritable();
+    std::filesystem::path probe;
+    std::random_device random;
+    do {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.probe", static_cast<unsigned>(random()));
+        probe = where;
+        probe += suffix;
+    } while (std::filesystem::exists(std::filesystem::symlink_status(probe, error)));
+    const bool made = std::ofstream(probe, std::ios::app).is_open();
+    std::filesystem::remove(probe, error);
+    return made ? std::nullopt : Unwritable();
+}
+
+std::optional<std::string> CheckCanWrite(const std::string& path, OutputMode mode)
+{
+    return CheckCanWrite(PathFromUtf8(path), mode);
 }
 
 bool ReadTextInput(const std::string& path, std::string& text)

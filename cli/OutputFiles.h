@@ -5,6 +5,7 @@
 // but a regular file (a FIFO, a device, a folder) is refused before it is
 // opened, so nothing blocks on it and nothing is lost into it.
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -20,9 +21,12 @@ enum class OutputMode { Append, Replace };
 std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mode, std::ofstream& file);
 
 // Whether a file could be written at path, as a dry run asks, changing
-// nothing that is there: an existing file is opened to append and closed,
-// and a new one is made and removed again. Why not, or nullopt.
-std::optional<std::string> CheckCanWrite(const std::string& path);
+// nothing that is there: an existing file that would be appended to is
+// opened to append and closed; otherwise a file of a name of its own is
+// made beside it and removed again (so a link that leads nowhere stays as
+// it is). Appending is refused to a parameter file. Why not, or nullopt.
+std::optional<std::string> CheckCanWrite(const std::string& path, OutputMode mode);
+std::optional<std::string> CheckCanWrite(const std::filesystem::path& where, OutputMode mode);
 
 // Reads a regular file whole; false when it is not one or cannot be read.
 bool ReadTextInput(const std::string& path, std::string& text);

@@ -64,7 +64,7 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
     if (auto failure = CheckHistoryFirst(run))
         return failure;
     if (run.options.backup && run.options.dryRun)
-        if (auto refused = CheckCanWrite(*run.options.backup))
+        if (auto refused = CheckCanWrite(*run.options.backup, OutputMode::Replace))
             return Failure{kExitFileError, "no backup, so nothing was sent: \"" + *run.options.backup + "\" " + *refused};
     if (run.options.backup && !run.options.dryRun)
         if (auto failure = SaveRecord(run, *run.options.backup, AsSavedAfterRead(plan.before)))
@@ -199,7 +199,7 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before,
 
 std::optional<Failure> CheckHistoryFirst(RunContext& run)
 {
-    if (auto problem = CheckHistory(run.HistoryFile()))
+    if (auto problem = CheckHistory(run.HistoryFile(), run.options.dryRun))
         return Failure{kExitFileError, "the history of writes \"" + run.HistoryFile().string() + "\" " +
                                            "cannot be written, so nothing was sent: " + *problem};
     return std::nullopt;

@@ -396,6 +396,29 @@ TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
     EXPECT_NE(out.str().find("#1  2026-12-08T10:00:00Z  undo  (written)\n    lock: Y -> N\n"), std::string::npos) << out.str();
 }
 
+// A dry run makes no folder, lock, history, backup or log, and a backup's
+// link that leads nowhere stays a link to nowhere.
+TEST_F(CliTest, DryRunLeavesNothingBehind)
+{
+    services.history = std::filesystem::path(File("fresh")) / "state" / "history.jsonl";
+    std::vector<std::string> backup{"--backup", File("b.svo")};
+#ifndef _WIN32
+    std::filesystem::create_symlink(File("nowhere.svo"), File("b.svo"));
+#endif
+    ASSERT_EQ(Run({"write", "--set", "upper=2100", backup[0], backup[1], "--dry-run"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"init", "--set", "signal=1500", "--dry-run"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"batch", "--set", "upper=2100", "--log", File("l.jsonl"), "--dry-run"}), kExitOk) << err.str();
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(File("."))))
+        left.push_back(entry.path().filename().string());
+#ifndef _WIN32
+    EXPECT_EQ(left, std::vector<std::string>{"b.svo"});
+    EXPECT_TRUE(std::filesystem::is_symlink(File("b.svo")));
+#else
+    EXPECT_TRUE(left.empty());
+#endif
+}
+
 // A file name in another encoding than UTF-8 is kept in the history, its
 // stray bytes shown as U+FFFD, after the write it named went out; an
 // edited line's control characters are shown escaped, never carried out.
