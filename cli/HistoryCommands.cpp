@@ -14,20 +14,43 @@ namespace rvz::cli {
 
 namespace {
 
+// The UTF-8 length of a control character at text[at] that a terminal
+// would carry out or lay out (C0, DEL, C1, line and paragraph separators,
+// bidirectional overrides and isolates), or 0.
+std::size_t ControlAt(const std::string& text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned first = byte(at);
+    if (first < 0x20 || first == 0x7F)
+        return 1;
+    if (first == 0xC2 && byte(at + 1) >= 0x80 && byte(at + 1) <= 0x9F)
+        return 2;
+    const unsigned second = byte(at + 1);
+    const unsigned third = byte(at + 2);
+    if (first == 0xE2 && second == 0x80 && third >= 0xA8 && third <= 0xAE)  // U+2028 to U+202E
+        return 3;
+    if (first == 0xE2 && second == 0x81 && third >= 0xA6 && third <= 0xA9)  // U+2066 to U+2069
+        return 3;
+    return 0;
+}
+
 // Text of the history as a terminal may show it: a control character (an
-// edited line's escape sequence or line break) as \xNN, so that no line
-// printed can pass for another.
+// edited line's escape sequence, line break or text direction) as \xNN
+// bytes, so that no line printed can pass for another.
 std::string Shown(const std::string& text)
 {
     std::string shown;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c != 0x7F) {
-            shown += static_cast<char>(c);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t control = ControlAt(text, at);
+        if (control == 0) {
+            shown += text[at++];
             continue;
         }
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-        shown += escaped;
+        for (const std::size_t end = at + control; at < end; ++at) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[at]));
+            shown += escaped;
+        }
     }
     return shown;
 }
@@ -155,7 +178,7 @@ int RunUndo(RunContext& run)
                         : ""));
     const KnownRecord before = block ? KnownServo(run, now) : ReadFromServo(now);
     if (!block && SameSettings(ReadFromServo(record), now))
-        return run.Emit("the servo holds what it held before " + which + " already; nothing was sent\n")
+        return run.Emit("the servo holds the settings it held before " + which + " already; nothing was sent\n")
                    ? kExitOk
                    : kExitFileError;
     if (auto failure = CheckHistoryFirst(run))

@@ -94,7 +94,7 @@ bool RunContext::Emit(const std::string& text)
     // same, so it is said where it can still be read.
     const std::string lost = text.substr(0, text.find('\n'));
     Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)" +
-                              (lost.empty() || lost.size() > 200 ? std::string() : "; it was to say: " + lost)});
+                              (lost.empty() ? std::string() : "; it was to say: " + lost)});
     return false;
 }
 

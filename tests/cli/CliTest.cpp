@@ -430,10 +430,10 @@ TEST_F(CliTest, HistoryTextIsKeptAndShownSafely)
     ASSERT_EQ(ReadHistory(services.history, entries, skipped), std::nullopt);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_NE(entries[0].arguments.back().find("b\xEF\xBF\xBD.svo"), std::string::npos);
-    entries[0].time = "\x1B[2K\nforged";
+    entries[0].time = "\x1B[2K\nforged\xC2\x9B\xE2\x80\xAE";
     ASSERT_EQ(AppendHistory(services.history, entries[0]), std::nullopt);
     ASSERT_EQ(Run({"history"}), kExitOk);
-    EXPECT_NE(out.str().find("#1  \\x1B[2K\\x0Aforged  write"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("#1  \\x1B[2K\\x0Aforged\\xC2\\x9B\\xE2\\x80\\xAE  write"), std::string::npos) << out.str();
 }
 
 // The history file: appends from several programs at once never mix, a
