@@ -39,6 +39,21 @@ std::optional<std::string> AppendRefused(const std::filesystem::path& where, Out
 
 std::optional<std::string> Unwritable() { return std::string("cannot be written; choose another path"); }
 
+// where.XXXXXXXX.kind, a name nothing has (not even a link to nowhere).
+std::filesystem::path UnusedNameBeside(const std::filesystem::path& where, const char* kind)
+{
+    std::random_device random;
+    std::error_code error;
+    std::filesystem::path name;
+    do {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%08x.%s", static_cast<unsigned>(random()), kind);
+        name = where;
+        name += suffix;
+    } while (std::filesystem::exists(std::filesystem::symlink_status(name, error)));
+    return name;
+}
+
 }  // namespace
 
 std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mode, std::ofstream& file)
@@ -65,14 +80,7 @@ std::optional<std::string> CheckCanWrite(const std::filesystem::path& where, Out
     std::error_code error;
     if (mode == OutputMode::Append && std::filesystem::exists(where, error))
         return std::ofstream(where, std::ios::app).is_open() ? std::nullopt : Unwritable();
-    std::filesystem::path probe;
-    std::random_device random;
-    do {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".%08x.probe", static_cast<unsigned>(random()));
-        probe = where;
-        probe += suffix;
-    } while (std::filesystem::exists(std::filesystem::symlink_status(probe, error)));
+    const std::filesystem::path probe = UnusedNameBeside(where, "probe");
     const bool made = std::ofstream(probe, std::ios::app).is_open();
     std::filesystem::remove(probe, error);
     return made ? std::nullopt : Unwritable();
@@ -127,14 +135,7 @@ std::optional<std::string> SaveParamFile(const std::string& path, const TServoCo
     const auto where = PathFromUtf8(path);
     // A name of its own beside the target, so the rename stays in one file system.
     std::error_code error;
-    std::filesystem::path temporary;
-    std::random_device random;
-    do {
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-        temporary = where;
-        temporary += suffix;
-    } while (std::filesystem::exists(temporary, error));
+    const std::filesystem::path temporary = UnusedNameBeside(where, "part");
     const ParamFileResult written = WriteParamFile(temporary, record);
     if (!written) {
         std::filesystem::remove(temporary, error);
