@@ -225,8 +225,8 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool 
     const auto lock = TakeHistoryLock(LockPath(file), why);
     if (!lock)
         return "its lock cannot be taken (" + why + ")";
-    if (CheckCanWrite(file, OutputMode::Append))
-        return std::string("it cannot be opened for appending");
+    if (auto refused = CheckCanWrite(file, OutputMode::Append))
+        return "it " + *refused;
     return std::nullopt;
 }
 

@@ -21,12 +21,12 @@ std::size_t ControlAt(const std::string& text, std::size_t at)
 {
     const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
     const unsigned first = byte(at);
-    if (first < 0x20 || first == 0x7F)
-        return 1;
-    if (first == 0xC2 && byte(at + 1) >= 0x80 && byte(at + 1) <= 0x9F)
-        return 2;
     const unsigned second = byte(at + 1);
     const unsigned third = byte(at + 2);
+    if (first < 0x20 || first == 0x7F)
+        return 1;
+    if (first == 0xC2 && second >= 0x80 && second <= 0x9F)  // C1
+        return 2;
     if (first == 0xE2 && second == 0x80 && third >= 0xA8 && third <= 0xAE)  // U+2028 to U+202E
         return 3;
     if (first == 0xE2 && second == 0x81 && third >= 0xA6 && third <= 0xA9)  // U+2066 to U+2069

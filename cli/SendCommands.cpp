@@ -4,6 +4,7 @@
 // checked and the backup kept before the first byte goes out; once it has,
 // a signal lets the operation finish, and a write that ends part-way says
 // what the servo may now hold and how to put it back.
+#include <algorithm>
 #include <cstdio>
 
 #include "Commands.h"
@@ -63,12 +64,13 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
         return failure;
     if (auto failure = CheckHistoryFirst(run))
         return failure;
-    if (run.options.backup && run.options.dryRun)
-        if (auto refused = CheckCanWrite(*run.options.backup, OutputMode::Replace))
-            return Failure{kExitFileError, "no backup, so nothing was sent: \"" + *run.options.backup + "\" " + *refused};
-    if (run.options.backup && !run.options.dryRun)
+    if (!run.options.backup)
+        return std::nullopt;
+    if (!run.options.dryRun)
         if (auto failure = SaveRecord(run, *run.options.backup, AsSavedAfterRead(plan.before)))
             return Failure{failure->code, "no backup, so nothing was sent: " + failure->message};
+    if (auto refused = CheckCanWrite(*run.options.backup, OutputMode::Replace))
+        return Failure{kExitFileError, "no backup, so nothing was sent: \"" + *run.options.backup + "\" " + *refused};
     return std::nullopt;
 }
 
@@ -241,8 +243,9 @@ std::string DryRunReport(const std::string& command, const KnownRecord& before, 
     const Differences differences = Compare(before, sent);
     // The registers a servo cannot tell (the signal's two have their line).
     std::string untold;
-    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
-        if (block && !before.known[reg] && reg != 14 && reg != 15)
+    const std::vector<std::size_t> signal = RegistersOf(Field::Signal);
+    for (std::size_t reg = 0; block && reg < TServoConfig::kSize; ++reg)
+        if (!before.known[reg] && std::find(signal.begin(), signal.end(), reg) == signal.end())
             untold += (untold.empty() ? "" : ", ") + RegisterName(reg) + " " + HexByte(record.Bytes[reg]);
     if (!untold.empty())
         untold = "registers a servo cannot tell, sent as: " + untold + "\n";

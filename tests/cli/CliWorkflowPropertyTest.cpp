@@ -80,16 +80,29 @@ public:
         const std::vector<HistoryEntry> history = History();
         m_described = Join(arguments);
         m_replacedServos.clear();
+        const auto folder = Folder();
         const int code = Run(arguments);
         const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
         ++m_outcomes[arguments[0] + (dry ? " --dry-run " : " ") + std::to_string(code)];
         m_described += " -> " + std::to_string(code) + ": " + out.str() + err.str();
         if (std::string broken = JudgeHistory(arguments, code, before, history); !broken.empty())
             return broken;
+        if (dry && Folder() != folder)
+            return "a dry run made, changed or removed a file";
         return Judge(arguments, code, before);
     }
 
     const std::string& Described() const { return m_described; }
+
+    // The test's folder, where the history, logs, backups and files are: each name with its size.
+    std::map<std::string, std::uintmax_t> Folder() const
+    {
+        std::map<std::string, std::uintmax_t> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
+            files[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size(error) : 0;
+        return files;
+    }
 
 private:
     int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
@@ -313,7 +326,7 @@ private:
         const std::string said = out.str() + err.str();
         const Registers now = services.sim.ServoRegisters();
         for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
-            if (entry.path().extension() == ".part")
+            if (entry.path().extension() == ".part" || entry.path().extension() == ".probe")
                 return "a half-written file was left: " + entry.path().string();
         if (command == "make" && code == kExitOk && std::filesystem::file_size(arguments.back()) != 16)
             return "make wrote something else than a record";
