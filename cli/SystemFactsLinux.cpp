@@ -65,6 +65,16 @@ std::optional<std::filesystem::path> SysfsDevice(std::uint8_t bus, std::uint8_t 
     return std::nullopt;
 }
 
+// Whether an open file is the device node: the same file, or a character
+// device of the same number (a node made in another mount, a container's;
+// number 0 is none, as a test bed's node reads).
+bool SameDevice(const struct stat& node, const struct stat& file)
+{
+    if (node.st_dev == file.st_dev && node.st_ino == file.st_ino)
+        return true;
+    return S_ISCHR(node.st_mode) && S_ISCHR(file.st_mode) && node.st_rdev != 0 && node.st_rdev == file.st_rdev;
+}
+
 class LinuxSystemFacts final : public SystemFacts {
 public:
     std::string OperatingSystem() const override
@@ -107,11 +117,14 @@ public:
     std::vector<std::string> ProgramsHolding(std::uint8_t bus, std::uint8_t address) const override
     {
         // Whoever holds the device has its node open: look through the open
-        // files of every process we may see. The node is matched by its
-        // tail, so that a node under a test bed's root is found too.
+        // files of every process we may see, and take those that are this
+        // very node. A path says nothing of that: a test bed's node, or a
+        // node in another mount, may end in the same name.
         char node[32];
         std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", bus, address);
-        const std::string tail = node;
+        struct stat device {};
+        if (::stat(node, &device) != 0)
+            return {};
         const std::string self = std::to_string(::getpid());
         std::vector<std::string> holders;
         std::error_code error;
@@ -121,9 +134,9 @@ public:
                 continue;
             std::error_code unreadable;
             for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", unreadable)) {
-                std::error_code gone;
-                const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
-                if (gone || !target.ends_with(tail))
+                // stat follows the link to the file the process has open.
+                struct stat file {};
+                if (::stat(fd.path().c_str(), &file) != 0 || !SameDevice(device, file))
                     continue;
                 holders.push_back(ProgramName(process.path()) + " (PID " + pid + ")");
                 break;

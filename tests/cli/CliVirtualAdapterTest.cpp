@@ -3,7 +3,12 @@
 // the doctor's diagnosis for every failing step that needs no hardware, and
 // one read as a person would run it.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -36,6 +41,57 @@ public:
     const SystemFacts& Facts() override { return facts ? *facts : HostFacts(); }
 };
 
+// Another program, under the name given, that holds a file open until it
+// is ended (it ends with this process too): the adapter's node, or a file
+// of the same name elsewhere, as another test bed's program holds its own.
+class OtherProgram {
+public:
+    OtherProgram(const char* name, const std::filesystem::path& file)
+    {
+        int input[2];
+        int output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+        // Nothing else of this process: an adapter it has open stays its own.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        std::string script = "exec 3<\"$0\" && echo held && read line";
+        std::string path = file.string();
+        std::string program = name;
+        char* argv[] = {program.data(), const_cast<char*>("-c"), script.data(), path.data(), nullptr};
+        char* environment[] = {nullptr};  // not under the test bed's preload: the file is opened as named
+        if (posix_spawn(&m_pid, "/bin/sh", &actions, nullptr, argv, environment) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(input[0]);
+        ::close(output[1]);
+        m_input = input[1];
+        char said[5] = {};
+        m_holds = m_pid > 0 && ::read(output[0], said, 4) == 4 && std::string(said) == "held";
+        ::close(output[0]);
+    }
+    ~OtherProgram()
+    {
+        ::close(m_input);  // its read ends, and so does it
+        int status = 0;
+        if (m_pid > 0)
+            ::waitpid(m_pid, &status, 0);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    bool Holds() const { return m_holds; }
+    std::string Pid() const { return std::to_string(m_pid); }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    bool m_holds = false;
+};
+
 struct DoctorCase {
     const char* name;
     std::function<void(VirtualUsbBus&)> arrange;
@@ -49,6 +105,13 @@ class DoctorTest : public ::testing::TestWithParam<DoctorCase> {};
 TEST_P(DoctorTest, NamesTheFirstFailingStep)
 {
     RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    // A program under the command line's name holds a node of the same name
+    // in another test bed all along: it has nothing to do with this adapter.
+    rvz::test::TempDir otherBed("rvz-other-bed-");
+    std::filesystem::create_directories(otherBed.path() / "dev/bus/usb/001");
+    std::ofstream(otherBed.path() / "dev/bus/usb/001/002").close();
+    const OtherProgram other("rivivev-uvezi-cli", otherBed.path() / "dev/bus/usb/001/002");
+    ASSERT_TRUE(other.Holds());
     VirtualUsbBus bus;
     GetParam().arrange(bus);
     UsbServices services;
@@ -69,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorTest,
         DoctorCase{"KernelDriverBound", [](VirtualUsbBus& bus) { bus.Plug(2).SetBehaviour({.kernelDriverBound = true}); },
                    kExitOk, "[ok]   a servo answers", "[ok]   a kernel driver holds interface 0"},
         DoctorCase{"InterfaceHeld", [](VirtualUsbBus& bus) { bus.Plug(2).SetBehaviour({.interfaceBusy = true}); },
-                   kExitBusy, "[fail] interface 0 is in use by another program", "Close that program"},
+                   kExitBusy, "[fail] interface 0 is in use by another program",
+                   "[fail] interface 0 is in use by another program\n       Close that program (other servo tools, or "
+                   "another rivivev-uvezi) and retry.\n"},
         DoctorCase{"OtherKind",
                    [](VirtualUsbBus& bus) {
                        bus.Plug(2).WithServo([](SimulatedAdapter& servo) {
