@@ -7,11 +7,13 @@
 
 #include <fstream>
 
+#include "AdapterUsbBridge.h"
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
 #include "Sending.h"
+#include "SystemFacts.h"
 
 namespace rvz::cli {
 
@@ -64,6 +66,15 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     return result;
 }
 
+// " (name (PID n))" of the programs that hold the adapter; empty when unknown.
+std::string Holders(RunContext& run)
+{
+    UsbHost* usb = run.services.Usb(run.options.demo);
+    const std::vector<UsbDeviceInfo> adapters = usb ? AttachedAdapters(*usb) : std::vector<UsbDeviceInfo>{};
+    return adapters.empty() ? std::string()
+                            : HoldersInParentheses(run.services.Facts(), adapters.front().bus, adapters.front().address);
+}
+
 // Polls until condition holds; false when a signal came first.
 template <typename Condition>
 bool WaitUntil(RunContext& run, Condition&& condition)
@@ -105,12 +116,24 @@ int RunBatch(RunContext& run)
             return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
 
     const auto comm = run.OpenSession();
+    // An adapter another program holds is waited for like one not plugged
+    // in yet, but said to be busy, with its holder, once while it stays so.
+    bool saidBusy = false;
+    auto servoAnswers = [&] {
+        const Connection link = Connect(*comm, true);
+        const bool busy = link.stage == LinkStage::NoSession && link.failure == LinkFailure::Busy;
+        if (busy && !saidBusy)
+            run.Instruct(Reason(link.failure) + Holders(run) +
+                         ": close it, or wait until it ends; the batch goes on once it is free");
+        saidBusy = busy;
+        return link.stage == LinkStage::ServoAnswers;
+    };
     int done = 0;
     int failed = 0;
     auto tally = [&] { return "done: " + std::to_string(done) + ", failed: " + std::to_string(failed) + "\n"; };
     for (int servo = 1; options.count <= 0 || servo <= options.count; ++servo) {
         run.Instruct("waiting for servo " + std::to_string(servo) + ": plug it in with its adapter (Ctrl+C ends the batch)");
-        if (!WaitUntil(run, [&] { return Connect(*comm, true).stage == LinkStage::ServoAnswers; }))
+        if (!WaitUntil(run, servoAnswers))
             break;
         const ServoResult result = Program(run, *comm, servo, request);
         if (!result.ok && !result.log.contains("before") && run.Stopped() != 0)

@@ -32,8 +32,16 @@ public:
     AdapterUsbBridge bridge{usb};
     UsbBridge& Bridge(bool) override { return bridge; }
     UsbHost* Usb(bool) override { return &usb; }
-    void Pause(std::chrono::milliseconds) override {}
-    int StopSignal() override { return 0; }
+    std::function<void()> onPause;  // what happens while a batch waits
+    int pauses = 0;
+    void Pause(std::chrono::milliseconds) override
+    {
+        ++pauses;
+        if (onPause)
+            onPause();
+    }
+    // A batch that never ends is stopped as by Ctrl+C.
+    int StopSignal() override { return pauses > 50 ? 2 : 0; }
     std::string Now() override { return "now"; }
     rvz::test::TempDir temp{"rvz-cli-usb-"};
     std::filesystem::path HistoryFile(bool) override { return temp.path() / "history.jsonl"; }
@@ -239,6 +247,36 @@ TEST(CliThroughUsbTest, AnAdapterHeldElsewhereIsBusyUntilItIsLetGo)
     EXPECT_EQ(adapter.ClaimedInterfaces(), 1);
     err.str("");
     EXPECT_EQ(RunCli({"read"}, services, out, err), kExitOk) << err.str();
+}
+
+// A batch that finds the adapter held waits for it as for one not yet
+// plugged in: it says once, whatever the polls, that it is busy and who has
+// its node open, and programs the servo once it is free.
+TEST(CliThroughUsbTest, ABatchWaitsForAnAdapterHeldElsewhere)
+{
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    VirtualUsbBus bus;
+    bus.Plug(2);
+    LibusbHost otherProgram;
+    ASSERT_TRUE(otherProgram.Start());
+    auto held = otherProgram.Open(AttachedAdapters(otherProgram).at(0));
+    ASSERT_TRUE(held);
+    ASSERT_EQ(held->ClaimInterface(0), UsbResult::Ok);
+    const OtherProgram holder("servo-tool", bus.RootDir() + "/dev/bus/usb/001/002");
+    ASSERT_TRUE(holder.Holds());
+
+    UsbServices services;
+    services.onPause = [&] {
+        if (services.pauses == 3)
+            held.reset();
+    };
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCli({"batch", "--set", "upper=2000", "--count", "1"}, services, out, err), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "servo 1: written\ndone: 1, failed: 0\n");
+    EXPECT_EQ(err.str(), "waiting for servo 1: plug it in with its adapter (Ctrl+C ends the batch)\n"
+                         "the adapter is in use by another program (servo-tool (PID " + holder.Pid() +
+                             ")): close it, or wait until it ends; the batch goes on once it is free\n");
 }
 
 }  // namespace
