@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace rvz {
 
@@ -75,6 +76,13 @@ public:
     // Sets the read and write time-outs, in milliseconds, for every later
     // read and write. The caller ignores the status.
     virtual BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) = 0;
+
+    // Not one of the library's operations: a name for the adapter behind an
+    // open handle that every program on this machine gives it while it stays
+    // plugged in, so that a program finds what the last session on it left
+    // (see SessionRecords.h). Empty where nothing carries over from one
+    // program to the next, as with an adapter that lives in the program.
+    virtual std::string SessionKey(BridgeHandle /*handle*/) const { return {}; }
 };
 
 }  // namespace rvz

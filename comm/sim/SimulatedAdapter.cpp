@@ -72,21 +72,26 @@ BridgeStatus SimulatedAdapter::Read(BridgeHandle handle, std::span<std::uint8_t>
         return kInvalidHandle;
     // Like a real read: it returns once the wanted bytes are there, or at
     // its time-out with whatever arrived by then.
-    const LinkTime deadline = Now() + m_readTimeout;
+    const Micros deadline = NowMicros() + m_readTimeout;
     std::uint32_t count = 0;
     while (count < destination.size() && !m_pending.empty()) {
-        const LinkTime arrivesAt = m_pending.front().arrivesAt;
+        const Micros arrivesAt = m_pending.front().arrivesAt;
         if (arrivesAt > deadline)
             break;
-        if (m_clock && arrivesAt > Now())
-            m_clock->SleepFor(arrivesAt - Now());
+        SleepUntil(arrivesAt);
         destination[count++] = m_pending.front().value;
         m_pending.pop_front();
     }
-    if (m_clock && count < destination.size())
-        m_clock->SleepFor(deadline - Now());
+    if (count < destination.size())
+        SleepUntil(deadline);
     *received = count;
     return kBridgeSuccess;
+}
+
+void SimulatedAdapter::SleepUntil(Micros moment)
+{
+    if (m_clock && moment > NowMicros())
+        m_clock->SleepFor(std::chrono::ceil<LinkTime>(moment - NowMicros()));
 }
 
 BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::uint8_t> source,
@@ -102,6 +107,7 @@ BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::u
         return kDeviceNotFound;
     }
     *written = static_cast<std::uint32_t>(source.size());
+    m_commandArrives = NowMicros() + (m_clock ? LineTime(source.size()) : Micros{0});
     if (m_repliesToDrop > 0) {
         --m_repliesToDrop;
         return kBridgeSuccess;
@@ -122,7 +128,7 @@ BridgeStatus SimulatedAdapter::FlushBuffers(BridgeHandle handle, std::uint8_t, s
 void SimulatedAdapter::DropArrived()
 {
     // Only what has arrived can go; a reply still on its way comes later.
-    while (!m_pending.empty() && m_pending.front().arrivesAt <= Now())
+    while (!m_pending.empty() && m_pending.front().arrivesAt <= NowMicros())
         m_pending.pop_front();
 }
 
@@ -132,19 +138,35 @@ BridgeStatus SimulatedAdapter::SetTimeouts(std::uint32_t readTimeoutMs, std::uin
     return kBridgeSuccess;
 }
 
-template <typename Iterator>
-void SimulatedAdapter::Reply(Iterator first, Iterator last)
+void SimulatedAdapter::Reply(const std::vector<std::uint8_t>& bytes)
 {
-    LinkTime arrivesAt = Now();
-    if (m_clock)
-        arrivesAt += m_replyDelay;
-    if (m_clock && m_replyJitter.count() > 0)
-        arrivesAt += LinkTime{std::uniform_int_distribution<LinkTime::rep>(0, m_replyJitter.count())(m_random)};
-    // One serial line: a reply never overtakes the one before it.
+    if (!m_clock) {
+        for (std::uint8_t byte : bytes)
+            m_pending.push_back({byte, Micros{0}});
+        return;
+    }
+    Micros startsAt = m_commandArrives + m_replyDelay;
+    if (m_replyJitter.count() > 0)
+        startsAt += LinkTime{std::uniform_int_distribution<LinkTime::rep>(0, m_replyJitter.count())(m_random)};
+    // One serial line: a reply starts only once the one ahead of it is through.
     if (!m_pending.empty())
-        arrivesAt = std::max(arrivesAt, m_pending.back().arrivesAt);
-    for (; first != last; ++first)
-        m_pending.push_back({*first, arrivesAt});
+        startsAt = std::max(startsAt, m_pending.back().arrivesAt);
+    Micros arrivesAt = startsAt;
+    for (std::uint8_t byte : bytes) {
+        arrivesAt += m_byteTime;
+        m_pending.push_back({byte, arrivesAt});
+    }
+}
+
+void SimulatedAdapter::AdapterReplyAtOnce(const std::vector<std::uint8_t>& bytes)
+{
+    // Ahead of the servo's bytes still on their way.
+    const auto ahead = std::find_if(m_pending.begin(), m_pending.end(),
+                                    [&](const PendingByte& pending) { return pending.arrivesAt > NowMicros(); });
+    std::vector<PendingByte> queued;
+    for (std::uint8_t byte : bytes)
+        queued.push_back({byte, NowMicros()});
+    m_pending.insert(ahead, queued.begin(), queued.end());
 }
 
 void SimulatedAdapter::ReplyStatus(bool positive, std::uint8_t data)
@@ -162,7 +184,7 @@ void SimulatedAdapter::ServoReply(std::vector<std::uint8_t> bytes)
         --m_repliesToCut;
         bytes.pop_back();
     }
-    Reply(bytes.begin(), bytes.end());
+    Reply(bytes);
 }
 
 void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
@@ -170,17 +192,10 @@ void SimulatedAdapter::Answer(std::span<const std::uint8_t> command)
     if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify && command[1] == kSubCommand) {
         std::vector<std::uint8_t> reply{kReplyMarker, kPositiveStatus};
         reply.insert(reply.end(), m_identification.begin(), m_identification.end());
-        if (!m_identifyAtOnce) {
-            Reply(reply.begin(), reply.end());
-            return;
-        }
-        // Ahead of the servo's replies still on their way.
-        const auto ahead = std::find_if(m_pending.begin(), m_pending.end(),
-                                        [&](const PendingByte& pending) { return pending.arrivesAt > Now(); });
-        std::vector<PendingByte> bytes;
-        for (std::uint8_t byte : reply)
-            bytes.push_back({byte, Now()});
-        m_pending.insert(ahead, bytes.begin(), bytes.end());
+        if (m_identifyAtOnce)
+            AdapterReplyAtOnce(reply);
+        else
+            Reply(reply);
         return;
     }
     if (m_servoSilent)

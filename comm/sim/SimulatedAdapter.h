@@ -6,14 +6,19 @@
 // to drop a number of replies or to answer late.
 //
 // Time: without a clock every reply is there at once and no read waits.
-// Given a clock, each reply arrives its delay after its command, a read
-// waits for it up to the read time-out, and a flush drops only the bytes
-// that have arrived, as with a real adapter.
+// Given a clock, the servo's replies travel a serial line, as with a real
+// adapter: a command reaches the servo after its bytes' line time, the
+// servo answers its delay later, every reply byte takes its line time, and
+// a reply never starts before the one ahead of it has finished. A read
+// waits for its bytes up to the read time-out, and a flush drops only the
+// bytes that have arrived.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "LinkClock.h"
@@ -64,6 +69,19 @@ public:
         m_replyDelay = delay;
         m_replyJitter = jitter;
     }
+    // The serial line's rate in bits per second; each byte takes ten bits
+    // (a start bit, eight data bits, a stop bit).
+    void SetLineRate(int bitsPerSecond) { m_byteTime = ByteTimeAt(bitsPerSecond); }
+    static constexpr int kDefaultLineRate = 115200;
+    // How long count bytes take on the line at the rate set.
+    std::chrono::microseconds LineTime(std::size_t count) const
+    {
+        return m_byteTime * static_cast<std::chrono::microseconds::rep>(count);
+    }
+    // A name under which programs find what the last session on this
+    // adapter left (see UsbBridge::SessionKey); empty, as by default, when
+    // the adapter lives and dies with its program.
+    void SetSessionKey(std::string key) { m_sessionKey = std::move(key); }
     void SetIdentification(const Identification& id) { m_identification = id; }
     // The adapter answers its identification itself, at once and ahead of
     // servo replies still on their way, instead of as late as the servo.
@@ -97,6 +115,7 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+    std::string SessionKey(BridgeHandle handle) const override { return IsLive(handle) ? m_sessionKey : std::string(); }
 
 private:
     bool IsLive(BridgeHandle handle) const;
@@ -108,10 +127,18 @@ private:
     void ServoReply(std::vector<std::uint8_t> bytes);
     // Drops the reply bytes that have arrived; those on their way still come.
     void DropArrived();
-    // Queues reply bytes to arrive after the reply delay.
-    template <typename Iterator>
-    void Reply(Iterator first, Iterator last);
+    using Micros = std::chrono::microseconds;
+    static Micros ByteTimeAt(int bitsPerSecond) { return Micros{(10 * 1000000 + bitsPerSecond - 1) / bitsPerSecond}; }
+    // Queues the servo's reply bytes: they start the reply delay after the
+    // command reached the servo, once the line is free, a byte's time apart.
+    void Reply(const std::vector<std::uint8_t>& bytes);
+    // The adapter's own answer, given at once, ahead of servo replies still
+    // on their way.
+    void AdapterReplyAtOnce(const std::vector<std::uint8_t>& bytes);
     LinkTime Now() const { return m_clock ? m_clock->Now() : LinkTime{0}; }
+    Micros NowMicros() const { return Now(); }
+    // Lets the clock run until the moment given (rounded up to its step).
+    void SleepUntil(Micros moment);
     // Register number named by an address byte, or -1 when it names none of
     // registers 1 to 15 in the current bank.
     int RegisterAt(std::uint8_t address) const;
@@ -134,11 +161,14 @@ private:
     std::array<bool, 16> m_selected{};
     struct PendingByte {
         std::uint8_t value;
-        LinkTime arrivesAt;
+        Micros arrivesAt;
     };
     std::deque<PendingByte> m_pending;  // reply bytes on their way or waiting to be read
     LinkClock* m_clock = nullptr;
     LinkTime m_readTimeout{0};
+    Micros m_byteTime = ByteTimeAt(kDefaultLineRate);
+    Micros m_commandArrives{0};  // when the command being answered reached the servo
+    std::string m_sessionKey;
     LinkTime m_replyDelay{0};
     LinkTime m_replyJitter{0};
     std::minstd_rand m_random{20261208};  // the same jitter on every run
