@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "Attempts.h"
 #include "Comm.h"
@@ -20,7 +21,7 @@ void BM_ReadConfig(benchmark::State& state)
 {
     SimulatedAdapter sim;
     TComm comm(sim);
-    comm.OpenAdapter();
+    rvz::Connect(comm, false);
     std::array<std::uint8_t, 16> record{};
     for (auto _ : state)
         benchmark::DoNotOptimize(comm.ReadRegisters(record, ConfigMask, 11));
@@ -31,7 +32,7 @@ void BM_WriteConfig(benchmark::State& state)
 {
     SimulatedAdapter sim;
     TComm comm(sim);
-    comm.OpenAdapter();
+    rvz::Connect(comm, false);
     const auto record = SimulatedAdapter::kFactoryRegisters;
     for (auto _ : state)
         benchmark::DoNotOptimize(comm.WriteRegisters(record, ConfigMask, 11));
@@ -42,7 +43,7 @@ void BM_InitialiseBlock(benchmark::State& state)
 {
     SimulatedAdapter sim;
     TComm comm(sim);
-    comm.OpenAdapter();
+    rvz::Connect(comm, false);
     std::array<std::uint8_t, 17> block{};
     std::copy(SimulatedAdapter::kFactoryRegisters.begin(), SimulatedAdapter::kFactoryRegisters.end(), block.begin());
     for (auto _ : state)
@@ -76,7 +77,7 @@ void BM_ReadConfigFaultDuration(benchmark::State& state)
         sim.SetServoSilent(lateMs < 0);
         sim.SetReplyDelay(rvz::LinkTime{std::max<std::int64_t>(lateMs, 0)});
         TComm comm(sim, clock);
-        comm.OpenAdapter();
+        rvz::Connect(comm, false);
         rvz::RegisterRecord record{};
         const rvz::LinkTime start = clock.Now();
         benchmark::DoNotOptimize(rvz::ReadConfig(comm, record));
@@ -101,7 +102,7 @@ void BM_ReadConfigAfterALostReply(benchmark::State& state)
         SimulatedAdapter sim;
         sim.UseClock(clock);
         TComm comm(sim, clock);
-        comm.OpenAdapter();
+        rvz::Connect(comm, false);
         sim.LoseReplies(1);
         rvz::RegisterRecord record{};
         const rvz::LinkTime start = clock.Now();
@@ -111,6 +112,69 @@ void BM_ReadConfigAfterALostReply(benchmark::State& state)
     state.counters["read_ms"] = readMs;
 }
 BENCHMARK(BM_ReadConfigAfterALostReply);
+
+// What a program pays to start: open, identify, probe and read as the
+// command line does, in a fresh session, over an adapter whose replies take
+// their line time (rounded up to whole milliseconds, about a USB frame's
+// worth). Arg 0: no notes are kept; 1: the notes are kept in a folder, and
+// the last session on the adapter ended cleanly.
+void BM_StartAndRead(benchmark::State& state)
+{
+    const bool notes = state.range(0) != 0;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "rvz-bench-session-notes";
+    std::filesystem::create_directories(folder);
+    rvz::FileSessionRecords records(notes ? folder : std::filesystem::path());
+    SimulatedAdapter sim;
+    sim.UseClock(rvz::SteadyLinkClock());
+    sim.SetSessionKey("bench-adapter");
+    for (auto _ : state) {
+        TComm comm(sim, rvz::SteadyLinkClock(), records);
+        rvz::RegisterRecord record{};
+        benchmark::DoNotOptimize(rvz::Connect(comm, true).stage == rvz::LinkStage::ServoAnswers &&
+                                 rvz::ReadConfig(comm, record));
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_StartAndRead)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same start in the adapter's own time, after the last program on the
+// adapter ended cleanly (0) or was killed as its command went out (1), the
+// servo answering in 2 ms. Reported as the counter start_ms.
+void BM_StartAfterTheLastProgram(benchmark::State& state)
+{
+    const bool killed = state.range(0) != 0;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "rvz-bench-session-notes-virtual";
+    double startMs = 0;
+    for (auto _ : state) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        rvz::FileSessionRecords records(folder);
+        rvz::ManualLinkClock clock;
+        SimulatedAdapter sim;
+        sim.UseClock(clock);
+        sim.SetSessionKey("bench-adapter");
+        sim.SetReplyDelay(rvz::LinkTime{2});
+        {
+            TComm last(sim, clock, records);
+            rvz::RegisterRecord record{};
+            rvz::Connect(last, true);
+            rvz::ReadConfig(last, record);
+        }
+        // What a program killed as it sent a command leaves.
+        if (killed)
+            records.Open("bench-adapter").note->Write(clock.Now() + rvz::LinkTime{rvz::kAdapterTimeoutMs} +
+                                                      rvz::kLateReplyLimit + rvz::kNoteAhead);
+        const rvz::LinkTime start = clock.Now();
+        TComm comm(sim, clock, records);
+        rvz::RegisterRecord record{};
+        benchmark::DoNotOptimize(rvz::Connect(comm, true).stage == rvz::LinkStage::ServoAnswers &&
+                                 rvz::ReadConfig(comm, record));
+        startMs = static_cast<double>((clock.Now() - start).count());
+    }
+    std::filesystem::remove_all(folder);
+    state.counters["start_ms"] = startMs;
+}
+BENCHMARK(BM_StartAfterTheLastProgram)->Arg(0)->Arg(1);
 
 }  // namespace
 

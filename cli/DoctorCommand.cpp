@@ -44,16 +44,18 @@ std::string Report(RunContext& run, const Diagnosis& diagnosis, UsbBridge& bridg
     report << "\ntrace of one identify, probe and read (time since start, duration, status, call):\n";
     TracingBridge traced(bridge, report);
     TComm comm(traced, run.services.Clock());
-    if (comm.OpenAdapter()) {
-        IdentificationBytes identification{};
-        comm.QueryAdapterInfo(identification);
-        comm.ProbeServo();
-        TServoConfig record;
-        if (comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())))
-            report << "\nread:\n" << DescribeRecord(record, false);
-    } else {
-        report << "(no adapter session could be opened, so there is nothing more to trace)\n";
+    // The report's exchanges are the program's own operations: a device
+    // that is not ours gets its identification and nothing more, and a
+    // read is shown only once it is sure to be the servo's.
+    const Connection link = Connect(comm, true);
+    if (link.stage == LinkStage::NoSession) {
+        report << "(no adapter session could be opened: " << DescribeLinkFailure(link.failure)
+               << "; there is nothing more to trace)\n";
+        return report.str();
     }
+    TServoConfig record;
+    if (link.stage == LinkStage::ServoAnswers && ReadConfig(comm, record.Bytes))
+        report << "\nread:\n" << DescribeRecord(record, false);
     return report.str();
 }
 

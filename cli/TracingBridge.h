@@ -24,6 +24,7 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+    std::string SessionKey(BridgeHandle handle) const override { return m_inner.SessionKey(handle); }
 
 private:
     void Line(std::chrono::steady_clock::time_point started, const std::string& what, BridgeStatus status);

@@ -8,11 +8,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <span>
 
 #include "LinkClock.h"
 #include "LinkFailure.h"
 #include "ReplyLedger.h"
+#include "SessionRecords.h"
 #include "UsbBridge.h"
 
 namespace rvz {
@@ -40,10 +43,19 @@ inline constexpr LinkTime kLateReplyLimit{1500};
 // is given up on.
 inline constexpr LinkTime kSettleLimit{2000};
 inline constexpr int kSettleReadLimit = 1000;
+// A session's note covers the commands of this much time ahead, so that it
+// is written once an operation, not before every command (see SessionRecords.h).
+inline constexpr LinkTime kNoteAhead{300};
 
 class TComm {
 public:
-    explicit TComm(UsbBridge& bridge, LinkClock& clock = SteadyLinkClock()) : m_bridge(bridge), m_clock(clock) {}
+    // records: where the session notes what it owes, and learns what the
+    // last program on the adapter left (see SessionRecords.h).
+    explicit TComm(UsbBridge& bridge, LinkClock& clock = SteadyLinkClock(),
+                   SessionRecords& records = HostSessionRecords())
+        : m_bridge(bridge), m_clock(clock), m_records(records)
+    {
+    }
     // A session left open is closed last, whatever path ended the work.
     ~TComm() { CloseAdapter(); }
     TComm(const TComm&) = delete;
@@ -53,7 +65,11 @@ public:
 
     // Polls the adapter: true when a session is open on return (opened now or
     // already open). A failed count closes an open session. With a session
-    // already open this makes exactly one library call, the count.
+    // already open this makes exactly one library call, the count. A new
+    // session reads what the last one on the adapter left: when that one
+    // ended while a reply may still come (its program was killed), the
+    // first command waits until nothing it sent can still be answered and
+    // the link has fallen quiet.
     bool OpenAdapter();
 
     // Closes the open session, if any, and clears LinkVerified. Does nothing
@@ -75,6 +91,8 @@ public:
 
     // Flushes both buffers, then writes the bytes. True only when every byte
     // was written. Without a session it fails at once, without a flush.
+    // Nothing but the identification goes to an adapter that has not
+    // identified itself as a servo adapter: anything else fails unsent.
     // After a failed exchange it first waits for the quiet period; a link
     // that does not fall silent fails the write unsent. The reply due is
     // judged by the command's class (see ReplySizeOf).
@@ -86,7 +104,9 @@ public:
     // success that may rest on a reply taken for an earlier command's (one
     // was still owed when it came) is not believed: once nothing can still
     // be owed, the attempt runs again on the quiet link, and only a success
-    // there counts; otherwise it fails as LateReply.
+    // there counts; otherwise it fails as LateReply. Every operation of the
+    // register protocol below runs as such an attempt when called on its
+    // own; within an attempt, the attempt around it confirms it.
     template <typename Operation>
     bool Attempt(Operation&& operation);
 
@@ -102,6 +122,8 @@ public:
     LinkTime QuietPeriodNow() const { return m_quiet.Current(); }
 
     // --- Register protocol -------------------------------------------------
+
+    // Each of these is one attempt (see Attempt).
 
     // Sends the probe and reads its status reply.
     bool ProbeServo();
@@ -144,6 +166,15 @@ public:
     void NoteIdentified() { m_identified = true; }
 
 private:
+    bool Probe();
+    bool ReadRegistersOnce(std::span<std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n);
+    bool WriteRegistersOnce(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n);
+    bool WriteBlockOnce(std::span<const std::uint8_t> data);
+    bool QueryAdapterInfoOnce(std::span<std::uint8_t> destination);
+    // Reads what the last session on the adapter left, and keeps this one's note.
+    void BeginNote();
+    // Before a command: the note says until when its reply may come.
+    void NoteAhead();
     // Writes a command for which replySize bytes are due (0: none).
     bool Send(std::span<const std::uint8_t> command, std::size_t replySize);
     bool WriteCommandAndReadStatus(std::span<const std::uint8_t> command);
@@ -158,6 +189,7 @@ private:
     // period and, with untilNothingOwed, until every reply owed has come or
     // run out of time. interruptible: Ctrl+C ends the wait.
     bool Drain(bool untilNothingOwed, bool interruptible);
+    bool Settle(bool untilNothingOwed, bool interruptible);
     // Notes bytes that came in: whose replies they complete, and how late.
     ReplyLedger::Arrival Account(std::size_t received);
     // Closes the handle without waiting: the adapter has gone, or nothing
@@ -166,12 +198,19 @@ private:
 
     UsbBridge& m_bridge;
     LinkClock& m_clock;
+    SessionRecords& m_records;
+    std::unique_ptr<SessionNote> m_note;
+    std::optional<LinkTime> m_notedUntil;  // what the note says, while it says a reply may come
     BridgeHandle m_adapterHandle = kNullHandle;
     bool m_linkVerified = true;
     bool m_rejected = false;
     bool m_identified = false;
     // Set when an exchange went wrong; the next write settles the link first.
     bool m_unsettled = false;
+    // The last program on the adapter left a reply owed: the link settles
+    // until nothing can still be owed, not only for the quiet period.
+    bool m_settleFully = false;
+    int m_attemptDepth = 0;
     LinkTime m_lastTraffic{0};  // when the last command went out or byte came in
     ReplyLedger m_ledger{kLateReplyLimit};
     QuietPeriod m_quiet{kQuietPeriod, kLateReplyLimit};
@@ -185,6 +224,13 @@ private:
 template <typename Operation>
 bool TComm::Attempt(Operation&& operation)
 {
+    if (m_attemptDepth > 0)
+        return operation();
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } scope(m_attemptDepth);
     m_repliesMayBeStale = false;
     if (!operation())
         return false;

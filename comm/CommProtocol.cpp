@@ -60,6 +60,32 @@ bool TComm::ReadBlockAck(std::uint16_t crc)
 
 bool TComm::ProbeServo()
 {
+    return Attempt([&] { return Probe(); });
+}
+
+bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
+{
+    return Attempt([&] { return ReadRegistersOnce(record, mask, n); });
+}
+
+bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask,
+                           std::int32_t n)
+{
+    return Attempt([&] { return WriteRegistersOnce(record, mask, n); });
+}
+
+bool TComm::WriteBlock(std::span<const std::uint8_t> data)
+{
+    return Attempt([&] { return WriteBlockOnce(data); });
+}
+
+bool TComm::QueryAdapterInfo(std::span<std::uint8_t> destination)
+{
+    return Attempt([&] { return QueryAdapterInfoOnce(destination); });
+}
+
+bool TComm::Probe()
+{
     const RegisterCommand probe = ProbeCommand();
     if (!Send(probe, kStatusReplySize))
         return false;
@@ -79,14 +105,14 @@ bool TComm::MaskFits(std::span<const std::uint8_t> record, std::span<const std::
     return count <= mask.size() && count <= record.size() && count <= kRegisterCount;
 }
 
-bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
+bool TComm::ReadRegistersOnce(std::span<std::uint8_t> record, std::span<const std::uint8_t> mask, std::int32_t n)
 {
     // A count beyond the mask or the record is the caller's mistake; nothing
     // goes out for it rather than reading or writing past either.
     if (!MaskFits(record, mask, n))
         return Fail(LinkFailure::TransferFailed);
     if (!m_linkVerified)
-        ProbeServo();  // the first register exchange decides, not the probe
+        Probe();  // the first register exchange decides, not the probe
 
     std::uint8_t bank = 0;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -104,13 +130,13 @@ bool TComm::ReadRegisters(std::span<std::uint8_t> record, std::span<const std::u
     return Succeed();
 }
 
-bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask,
-                           std::int32_t n)
+bool TComm::WriteRegistersOnce(std::span<const std::uint8_t> record, std::span<const std::uint8_t> mask,
+                               std::int32_t n)
 {
     if (!MaskFits(record, mask, n) || record.empty())
         return Fail(LinkFailure::TransferFailed);
     if (!m_linkVerified)
-        ProbeServo();
+        Probe();
 
     const auto bank = static_cast<std::uint8_t>(record[0] & kBankMask);
     // Every select goes out before the first data command.
@@ -127,7 +153,7 @@ bool TComm::WriteRegisters(std::span<const std::uint8_t> record, std::span<const
     return Succeed();
 }
 
-bool TComm::WriteBlock(std::span<const std::uint8_t> data)
+bool TComm::WriteBlockOnce(std::span<const std::uint8_t> data)
 {
     if (data.size() > kCrc16MaxLength)
         return Fail(LinkFailure::TransferFailed);
@@ -145,7 +171,7 @@ bool TComm::WriteBlock(std::span<const std::uint8_t> data)
     return ReadBlockAck(crc);
 }
 
-bool TComm::QueryAdapterInfo(std::span<std::uint8_t> destination)
+bool TComm::QueryAdapterInfoOnce(std::span<std::uint8_t> destination)
 {
     std::vector<std::uint8_t> reply(destination.size() + kReplyHeaderSize);
     if (!Send(kIdentifyCommand, reply.size()))

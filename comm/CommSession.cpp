@@ -62,7 +62,52 @@ bool TComm::OpenAdapter()
         Release();
         return Fail(OpenFailure(opened));
     }
-    return m_adapterHandle != kNullHandle ? Succeed() : Fail(LinkFailure::NoAdapter);
+    if (m_adapterHandle == kNullHandle)
+        return Fail(LinkFailure::NoAdapter);
+    BeginNote();
+    return Succeed();
+}
+
+void TComm::BeginNote()
+{
+    SessionRecords::Opened opened = m_records.Open(m_bridge.SessionKey(m_adapterHandle));
+    m_note = std::move(opened.note);
+    m_notedUntil.reset();
+    const LinkTime now = m_clock.Now();
+    LinkTime owedUntil = now + kLateReplyLimit;  // a note that cannot be read: anything may be owed
+    switch (opened.left.state) {
+    case LeftBefore::State::NothingOwed:
+        return;
+    case LeftBefore::State::Owed:
+        // Later than any note of this clock can say: taken by a clock that
+        // has started again since, as the machine, and the adapter with it, did.
+        if (opened.left.owedUntil > now + kNoteAhead + LinkTime{kAdapterTimeoutMs} + kLateReplyLimit)
+            return;
+        owedUntil = opened.left.owedUntil;
+        break;
+    case LeftBefore::State::Unknown:
+        break;
+    }
+    if (owedUntil <= now)
+        return;  // whatever it left has come, or never will
+    // Every byte that comes before the link falls quiet is that program's.
+    m_ledger.Expect(owedUntil - kLateReplyLimit, ReplyLedger::kUnknownReplySize);
+    m_unsettled = true;
+    m_settleFully = true;
+    m_notedUntil = owedUntil;
+}
+
+void TComm::NoteAhead()
+{
+    if (!m_note)
+        return;
+    // The write of the command takes up to its time-out; its reply is then
+    // waited for up to the bound.
+    const LinkTime lastReplyDue = m_clock.Now() + LinkTime{kAdapterTimeoutMs} + kLateReplyLimit;
+    if (m_notedUntil && *m_notedUntil >= lastReplyDue)
+        return;
+    m_notedUntil = lastReplyDue + kNoteAhead;
+    m_note->Write(m_notedUntil);
 }
 
 void TComm::Release()
@@ -71,12 +116,19 @@ void TComm::Release()
         return;
     m_bridge.Close(m_adapterHandle);
     m_adapterHandle = kNullHandle;
+    // Nothing this session sent can still be answered: the next one starts
+    // at once. Otherwise the note keeps what it says, since a reply given
+    // up on may still come to the next session.
+    if (m_note && !ReplyMayBeOnItsWay())
+        m_note->Write(std::nullopt);
+    m_note.reset();
     // Whatever the servo last said, or still owes, belongs to the closed session.
     m_linkVerified = false;
     m_identified = false;
     m_unsettled = false;
     m_ledger.Clear();
     m_quiet.Reset();
+    m_settleFully = false;
 }
 
 void TComm::CloseAdapter()
@@ -142,6 +194,14 @@ std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
 
 bool TComm::Drain(bool untilNothingOwed, bool interruptible)
 {
+    const bool settled = Settle(untilNothingOwed || m_settleFully, interruptible);
+    if (settled)
+        m_settleFully = false;
+    return settled;
+}
+
+bool TComm::Settle(bool untilNothingOwed, bool interruptible)
+{
     const LinkTime start = m_clock.Now();
     std::array<std::uint8_t, 64> stray{};
     // Silence is known only from a read that found nothing: a reply that came
@@ -204,6 +264,10 @@ bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
 {
     if (m_adapterHandle == kNullHandle || command.empty())
         return Fail(LinkFailure::NoAdapter);
+    // A device that has not said it is a servo adapter may be anything:
+    // a servo command could mean something else to it.
+    if (!m_identified && !IsIdentifyCommand(command))
+        return Fail(LinkFailure::NotIdentified);
     if (StopRequested())
         return Fail(LinkFailure::Interrupted);
     // The flush below drops only what has already arrived: a reply to an
@@ -212,6 +276,9 @@ bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
     if (m_unsettled && !Drain(false, true))
         return false;
     m_bridge.FlushBuffers(m_adapterHandle, kFlushBuffer, kFlushBuffer);
+    // Noted before it goes out: a program killed on the way still leaves
+    // the next one word of the reply it may get.
+    NoteAhead();
     std::uint32_t written = 0;
     const BridgeStatus status = m_bridge.Write(m_adapterHandle, command, &written);
     m_lastTraffic = m_clock.Now();

@@ -18,6 +18,8 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
         return "the adapter's USB library (SIUSBXP.DLL) is missing or incomplete";
     case LinkFailure::NotOurs:
         return "the attached device is not a servo adapter";
+    case LinkFailure::NotIdentified:
+        return "the adapter has not identified itself as a servo adapter, so nothing was sent to it";
     case LinkFailure::TransferFailed:
         return "a USB transfer to the adapter failed";
     case LinkFailure::Stalled:

@@ -17,6 +17,7 @@ enum class LinkFailure {
     NoPermission,    // the user may not open the adapter
     LibraryMissing,  // the bridge library is missing or incomplete
     NotOurs,         // the attached device is not a servo adapter
+    NotIdentified,   // the adapter has not identified itself yet, so nothing was sent
     TransferFailed,  // a transfer failed or came up short for another reason
     Stalled,         // the adapter's endpoint answered with a halt
     NoReply,         // nothing came back within the read time-out

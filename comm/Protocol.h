@@ -82,9 +82,14 @@ inline constexpr std::uint8_t kIdentificationKey = 0xA0;
 // The reply due for a command, by its class: the identification's header
 // and bytes, a block reply, or else a status reply, which is what the
 // adapter answers to anything it does not know.
+constexpr bool IsIdentifyCommand(std::span<const std::uint8_t> command)
+{
+    return command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify;
+}
+
 constexpr std::size_t ReplySizeOf(std::span<const std::uint8_t> command)
 {
-    if (command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify)
+    if (IsIdentifyCommand(command))
         return kReplyHeaderSize + kIdentificationSize;
     if (!command.empty() && command[0] == kClassBlock)
         return kBlockReplySize;

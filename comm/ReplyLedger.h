@@ -20,6 +20,10 @@ public:
     // bound within which a late reply is always told from the next one's.
     explicit ReplyLedger(LinkTime lostAfter) : m_lostAfter(lostAfter) {}
 
+    // The size of a reply whose command is not known (one that another
+    // program sent): every byte that comes goes to it, until it is lost.
+    static constexpr std::size_t kUnknownReplySize = static_cast<std::size_t>(-1);
+
     // A command went out at sentAt; replySize bytes are due for it.
     void Expect(LinkTime sentAt, std::size_t replySize);
 

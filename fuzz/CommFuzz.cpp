@@ -77,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TComm comm(bridge, clock);
     if (!comm.OpenAdapter())
         return 0;
+    comm.NoteIdentified();  // the register protocol, as a session that identified its adapter speaks it
     std::array<std::uint8_t, 16> record{};
     std::array<std::uint8_t, 24> identification{};
     std::array<std::uint8_t, 17> block{};

@@ -147,10 +147,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SiUsbXpBridge bridge(&kFunctions);
     CheckingBridge checked(bridge);
     ManualLinkClock clock;  // the quiet periods pass in virtual time
-    TComm comm(checked, clock);
+    FileSessionRecords noNotes{{}};  // each input starts afresh, whatever the last left
+    TComm comm(checked, clock, noNotes);
     for (int step = 0; step < 4 && !input.Empty(); ++step) {
         if (!comm.OpenAdapter())
             continue;
+        comm.NoteIdentified();  // the register protocol, as a session that identified its adapter speaks it
         std::array<std::uint8_t, 16> record{};
         std::array<std::uint8_t, 22> identification{};
         switch (input.Byte() % 4) {

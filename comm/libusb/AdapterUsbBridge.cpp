@@ -2,6 +2,7 @@
 #include "AdapterUsbBridge.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace rvz {
 
@@ -62,6 +63,22 @@ AdapterUsbBridge::Session* AdapterUsbBridge::Find(BridgeHandle handle)
 {
     const auto it = m_sessions.find(handle);
     return it == m_sessions.end() ? nullptr : &it->second;
+}
+
+const AdapterUsbBridge::Session* AdapterUsbBridge::Find(BridgeHandle handle) const
+{
+    const auto it = m_sessions.find(handle);
+    return it == m_sessions.end() ? nullptr : &it->second;
+}
+
+std::string AdapterUsbBridge::SessionKey(BridgeHandle handle) const
+{
+    const Session* session = Find(handle);
+    if (!session)
+        return {};
+    char key[16];
+    std::snprintf(key, sizeof key, "usb-%03u-%03u", session->where.bus, session->where.address);
+    return key;
 }
 
 BridgeStatus AdapterUsbBridge::GetNumDevices(std::uint32_t* count)

@@ -56,6 +56,9 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+    // "usb-BBB-AAA": the bus and the address, which the adapter keeps until
+    // it is unplugged (and with it, whatever it still had to send is gone).
+    std::string SessionKey(BridgeHandle handle) const override;
 
     // Bytes of one bulk IN transfer; a reply longer than asked for leaves its
     // surplus for the next read.
@@ -77,6 +80,7 @@ private:
 
     std::vector<UsbDeviceInfo> MatchingDevices();
     Session* Find(BridgeHandle handle);
+    const Session* Find(BridgeHandle handle) const;
     static bool FindBulkEndpoints(UsbDeviceHandle& device, Session& session);
     // Notes what a transfer's result says about the session: a device that
     // is gone, or an endpoint that stalled and has its halt cleared.

@@ -100,6 +100,8 @@ BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::u
     if (!IsLive(handle))
         return kInvalidHandle;
     ++m_commandCount;
+    if (!IsIdentifyCommand(source))
+        ++m_servoCommandCount;
     if (m_keepCommands)
         m_commands.emplace_back(source.begin(), source.end());
     if (m_commandsToUnplug > 0 && --m_commandsToUnplug == 0) {
@@ -108,6 +110,7 @@ BridgeStatus SimulatedAdapter::Write(BridgeHandle handle, std::span<const std::u
     }
     *written = static_cast<std::uint32_t>(source.size());
     m_commandArrives = NowMicros() + (m_clock ? LineTime(source.size()) : Micros{0});
+    m_thisReplyExtra = m_commandsToLateReply > 0 && --m_commandsToLateReply == 0 ? m_lateReplyExtra : LinkTime{0};
     if (m_repliesToDrop > 0) {
         --m_repliesToDrop;
         return kBridgeSuccess;
@@ -145,7 +148,7 @@ void SimulatedAdapter::Reply(const std::vector<std::uint8_t>& bytes)
             m_pending.push_back({byte, Micros{0}});
         return;
     }
-    Micros startsAt = m_commandArrives + m_replyDelay;
+    Micros startsAt = m_commandArrives + m_replyDelay + m_thisReplyExtra;
     if (m_replyJitter.count() > 0)
         startsAt += LinkTime{std::uniform_int_distribution<LinkTime::rep>(0, m_replyJitter.count())(m_random)};
     // One serial line: a reply starts only once the one ahead of it is through.

@@ -54,6 +54,14 @@ public:
     void LoseReplies(int count) { m_repliesToLose = count; }
     // The next count replies of the servo come without their last byte.
     void CutReplies(int count) { m_repliesToCut = count; }
+    // The reply to the count-th command from now comes this much later than
+    // the delay says, as after a busy moment; those after it come in their
+    // time, but never before it has passed the line.
+    void DelayReplyAt(int count, LinkTime extra)
+    {
+        m_commandsToLateReply = count;
+        m_lateReplyExtra = extra;
+    }
     // A flush that comes back at once without emptying the receive buffer,
     // as a USB read that times out before the host has the bytes does.
     void SetFlushLeavesBytes(bool leaves) { m_flushLeavesBytes = leaves; }
@@ -104,6 +112,8 @@ public:
     const std::vector<std::vector<std::uint8_t>>& ReceivedCommands() const { return m_commands; }
     // How many commands arrived; counted even when they are not kept.
     std::size_t CommandCount() const { return m_commandCount; }
+    // How many of them were not the adapter's identification.
+    std::size_t ServoCommandCount() const { return m_servoCommandCount; }
     // Long runs keep only the count, not every command.
     void KeepCommands(bool keep) { m_keepCommands = keep; }
 
@@ -174,6 +184,10 @@ private:
     std::minstd_rand m_random{20261208};  // the same jitter on every run
     std::vector<std::vector<std::uint8_t>> m_commands;
     std::size_t m_commandCount = 0;
+    std::size_t m_servoCommandCount = 0;
+    int m_commandsToLateReply = 0;
+    LinkTime m_lateReplyExtra{0};
+    LinkTime m_thisReplyExtra{0};  // for the command being answered
     bool m_keepCommands = true;
 };
 

@@ -27,6 +27,9 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+    // The library opens the first adapter it lists, and tells nothing that
+    // would name it: the one key stands for whichever that is.
+    std::string SessionKey(BridgeHandle handle) const override { return handle != kNullHandle ? "siusbxp-0" : ""; }
 
 private:
     const siusbxp::Functions* m_functions;

@@ -19,10 +19,11 @@ using Op = BridgeCall::Op;
 
 class CommTest : public ::testing::Test {
 protected:
-    // An open session whose opening traffic has been forgotten.
+    // An open session, its adapter identified, whose opening traffic has been forgotten.
     void OpenSession()
     {
         ASSERT_TRUE(comm.OpenAdapter());
+        comm.NoteIdentified();
         bridge.calls.clear();
     }
     // Makes the next status reply malformed, so LinkVerified goes to no.
@@ -286,13 +287,17 @@ TEST_F(CommTest, ReadProbesFirstOnlyWhenLinkNotVerified)
     bridge.readResults.clear();  // the probe goes unanswered, the read goes on
     bridge.repliesFollowCommands = true;
     bridge.readResults.push_back({});
-    bridge.QueuePositiveReplies(6);
+    bridge.QueuePositiveReplies(12);
     EXPECT_TRUE(comm.ReadRegisters(record, ConfigMask, 11));
     auto writes = bridge.Writes();
-    ASSERT_EQ(writes.size(), 7u);
+    ASSERT_EQ(writes.size(), 13u);
     EXPECT_EQ(writes[0], HexBytes("23 00 00 00"));
     EXPECT_GE(clock.Now(), kQuietPeriod * 2) << "the read waited for the silent link";
-    EXPECT_EQ(std::vector<Bytes>(writes.begin() + 1, writes.end()), kConfigReadCommands);
+    EXPECT_EQ(std::vector<Bytes>(writes.begin() + 1, writes.begin() + 7), kConfigReadCommands);
+    // The first reply read may have been the probe's, come late: the read is
+    // believed only once it has gone through again when nothing can be owed.
+    EXPECT_GE(clock.Now(), kLateReplyLimit);
+    EXPECT_EQ(std::vector<Bytes>(writes.begin() + 7, writes.end()), kConfigReadCommands);
 }
 
 TEST_F(CommTest, ReadRegisterZeroSetsBankForLaterAddresses)
@@ -527,6 +532,27 @@ TEST_F(CommTest, AfterAMissingReplyTheNextCommandWaitsForAQuietLink)
     EXPECT_EQ(bridge.Ops(), (std::vector<Op>{Op::Flush, Op::Write}));
 }
 
+// However long the link has been silent by the clock, a reply that came
+// while nobody read still waits in the adapter: only a read that finds the
+// buffer empty says the link is quiet.
+TEST_F(CommTest, ALinkIsQuietOnlyOnceAReadFoundItEmpty)
+{
+    OpenSession();
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    std::array<std::uint8_t, 3> reply{};
+    EXPECT_EQ(comm.AdapterRead(reply), 0);
+    clock.SleepFor(kLateReplyLimit * 2);  // the user comes back much later
+    bridge.calls.clear();
+    bridge.QueueStatusReply(0x02);  // the late reply, waiting unread
+
+    ASSERT_TRUE(comm.AdapterWrite(HexBytes("23 00 00 00")));
+    const auto ops = bridge.Ops();
+    ASSERT_GE(ops.size(), 4u);
+    EXPECT_EQ((std::vector<Op>(ops.begin(), ops.begin() + 2)), (std::vector<Op>{Op::Read, Op::Read}))
+        << "the waiting reply is read, then the buffer found empty";
+    EXPECT_EQ((std::vector<Op>(ops.end() - 2, ops.end())), (std::vector<Op>{Op::Flush, Op::Write}));
+}
+
 // Why an operation failed, as the session remembers it.
 struct FailureCase {
     const char* name;
@@ -565,7 +591,16 @@ TEST_P(FailureReasonTest, IsKept)
     EXPECT_EQ(clock.Now() > before, GetParam().nextCommandWaits == 1);
 }
 
-bool OpenThenRead(TComm& comm) { return comm.OpenAdapter() && ReadConfig(comm); }
+// Opens a session whose adapter identified itself.
+bool OpenIdentified(TComm& comm)
+{
+    if (!comm.OpenAdapter())
+        return false;
+    comm.NoteIdentified();
+    return true;
+}
+
+bool OpenThenRead(TComm& comm) { return OpenIdentified(comm) && ReadConfig(comm); }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
     FailureCase{"NothingAttached", [](ScriptedBridge& b) { b.countResults = {bridge_status::kDeviceNotFound}; },
@@ -595,7 +630,10 @@ INSTANTIATE_TEST_SUITE_P(Reasons, FailureReasonTest, ::testing::Values(
     FailureCase{"ShortWrite", [](ScriptedBridge& b) { b.writeResults = {{kBridgeSuccess, 2}}; }, OpenThenRead,
                 LinkFailure::TransferFailed, 1},
     FailureCase{"CrcMismatch", [](ScriptedBridge& b) { b.readResults = {{kBridgeSuccess, {0x02, 0x02, 0, 0x12, 0x34}}}; },
-                [](TComm& c) { return c.OpenAdapter() && c.WriteBlock(Bytes(17, 0)); }, LinkFailure::CrcMismatch, 0},
+                [](TComm& c) { return OpenIdentified(c) && c.WriteBlock(Bytes(17, 0)); }, LinkFailure::CrcMismatch, 0},
+    // Nothing but the identification goes to an adapter that has not said what it is.
+    FailureCase{"NotIdentified", [](ScriptedBridge&) {}, [](TComm& c) { return c.OpenAdapter() && ReadConfig(c); },
+                LinkFailure::NotIdentified},
     // After a missing reply the link never falls silent: nothing more is sent.
     FailureCase{"NeverQuiet",
                 [](ScriptedBridge& b) {

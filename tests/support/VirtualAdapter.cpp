@@ -3,6 +3,7 @@
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <umockdev.h>
 
 #include <algorithm>
@@ -565,6 +566,12 @@ VirtualUsbBus::VirtualUsbBus() : m_testbed(umockdev_testbed_new())
 {
     if (!m_testbed)
         throw std::runtime_error("umockdev could not make a testbed");
+    // A testbed is a machine of its own: its programs keep their session
+    // notes in its own runtime folder, so that testbeds side by side, whose
+    // adapters sit at the same bus and address, know nothing of each other.
+    const std::string runtime = RootDir() + "/run";
+    ::mkdir(runtime.c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
 }
 
 VirtualUsbBus::~VirtualUsbBus()

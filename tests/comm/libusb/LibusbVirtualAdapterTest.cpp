@@ -49,9 +49,8 @@ protected:
     void Connect()
     {
         ASSERT_TRUE(comm.OpenAdapter());
-        std::array<std::uint8_t, 22> id{};
-        ASSERT_TRUE(comm.QueryAdapterInfo(id));
-        ASSERT_EQ(id[21], 0xA0);
+        IdentificationBytes id{};
+        ASSERT_EQ(IdentifyAdapter(comm, id), AdapterIdentity::Ours);
     }
 
     bool ReadConfig(Registers& record) { return comm.ReadRegisters(record, kConfigMask, 11); }
@@ -162,6 +161,10 @@ TEST_F(VirtualAdapterTest, UnplugMidReadFailsThenThePollCloses)
     VirtualAdapter& again = bus->Plug(4);
     ASSERT_TRUE(Eventually([&] { return comm.OpenAdapter(); }));
     EXPECT_EQ(again.ClaimedInterfaces(), 1);
+    EXPECT_FALSE(ReadConfig(record)) << "whatever was plugged in has not said what it is yet";
+    EXPECT_EQ(comm.LastFailure(), LinkFailure::NotIdentified);
+    IdentificationBytes id{};
+    ASSERT_EQ(IdentifyAdapter(comm, id), AdapterIdentity::Ours);
     EXPECT_TRUE(ReadConfig(record));
 }
 
@@ -185,8 +188,8 @@ TEST_F(VirtualAdapterTest, OpenAdapterUnpluggedBesideAnotherOne)
     // ...and the next poll opens the one that is left.
     ASSERT_TRUE(comm.OpenAdapter());
     EXPECT_EQ(other.ClaimedInterfaces(), 1);
-    std::array<std::uint8_t, 22> id{};
-    EXPECT_TRUE(comm.QueryAdapterInfo(id));
+    IdentificationBytes id{};
+    EXPECT_EQ(IdentifyAdapter(comm, id), AdapterIdentity::Ours);
     Registers record{};
     EXPECT_TRUE(ReadConfig(record));
 }

@@ -14,7 +14,9 @@
 
 #include "Comm.h"
 #include "ServoConfig.h"
+#include "ServoOperations.h"
 #include "SiUsbXpBridge.h"
+#include "TempDir.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -77,6 +79,9 @@ protected:
                       StandInLog,         StandInCutNextRead,    StandInShortNextWrite,
                       StandInFailNextOpenWritingHandle};
 #endif
+    // Each test keeps its session notes apart, so no test waits on what another left owed.
+    test::TempDir notesFolder{"rvz-siusbxp-notes-"};
+    FileSessionRecords notes{notesFolder.path()};
 
     std::string Log() const
     {
@@ -164,9 +169,8 @@ TEST_F(SiUsbXpBridgeTest, PassesEveryStatusOnUnchanged)
 // pulled adapter makes the count fail.
 TEST_F(SiUsbXpBridgeTest, ReadsTheServosRegistersAndSeesTheAdapterGo)
 {
-    TComm comm(bridge);
-    ASSERT_TRUE(comm.OpenAdapter());
-    ASSERT_TRUE(comm.ProbeServo());
+    TComm comm(bridge, SteadyLinkClock(), notes);
+    ASSERT_EQ(Connect(comm, true).stage, LinkStage::ServoAnswers);
     TServoConfig record;
     ASSERT_TRUE(comm.ReadRegisters(record.Bytes, ConfigMask, static_cast<std::int32_t>(ConfigMask.size())));
     // The factory's limits and neutral: codes 78, 156 and 3456.
@@ -195,9 +199,9 @@ class LibraryFaultTest : public SiUsbXpBridgeTest, public ::testing::WithParamIn
 
 TEST_P(LibraryFaultTest, FailsTheOperation)
 {
-    TComm comm(bridge);
+    TComm comm(bridge, SteadyLinkClock(), notes);
     if (GetParam().openFirst) {
-        ASSERT_TRUE(comm.OpenAdapter());
+        ASSERT_TRUE(Connect(comm, false).Identified());
     }
     GetParam().arrange(controls);
     TServoConfig record;

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The notes a session leaves for the next program on its adapter: what the
+// file says, and how long the next session waits before its first command.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "Comm.h"
+#include "ServoOperations.h"
+#include "SimulatedAdapter.h"
+#include "TempDir.h"
+
+namespace rvz {
+namespace {
+
+constexpr const char* kKey = "usb-001-004";
+
+struct NoteRow {
+    const char* name;
+    std::string text;  // as found in the file
+    LeftBefore::State state;
+    LinkTime::rep until;
+};
+
+class NoteTextTest : public ::testing::TestWithParam<NoteRow> {};
+
+TEST_P(NoteTextTest, IsReadAsWritten)
+{
+    const LeftBefore left = FileSessionRecords::ReadNote(GetParam().text);
+    EXPECT_EQ(left.state, GetParam().state);
+    if (left.state == LeftBefore::State::Owed) {
+        EXPECT_EQ(left.owedUntil.count(), GetParam().until);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Notes, NoteTextTest, ::testing::Values(
+    NoteRow{"NothingOwed", FileSessionRecords::NoteText(std::nullopt), LeftBefore::State::NothingOwed, 0},
+    NoteRow{"OwedUntil", FileSessionRecords::NoteText(LinkTime{123456789}), LeftBefore::State::Owed, 123456789},
+    NoteRow{"CutShort", FileSessionRecords::NoteText(LinkTime{123456789}).substr(0, 38), LeftBefore::State::Unknown, 0},
+    NoteRow{"NoNumber", "rivivev-uvezi session: owed until  ms", LeftBefore::State::Unknown, 0},
+    NoteRow{"Negative", "rivivev-uvezi session: owed until -5 ms", LeftBefore::State::Owed, -5},
+    NoteRow{"Garbage", "\x01\x02 not a note", LeftBefore::State::Unknown, 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A program starts on the adapter after the last one: its first command goes
+// out at once, or once what the last one left can no longer come.
+struct StartRow {
+    const char* name;
+    std::optional<std::string> note;  // the file as the last program left it; none: no file
+    LinkTime::rep waitAtLeast;
+    LinkTime::rep waitAtMost;
+};
+
+class StartAfterNoteTest : public ::testing::TestWithParam<StartRow> {};
+
+TEST_P(StartAfterNoteTest, WaitsOnlyForWhatMayStillCome)
+{
+    const test::TempDir folder("rvz-notes-");
+    ManualLinkClock clock;
+    clock.SleepFor(LinkTime{100000});
+    if (GetParam().note)
+        std::ofstream(folder.path() / (std::string(kKey) + ".session"), std::ios::binary) << *GetParam().note;
+    FileSessionRecords records(folder.path());
+    SimulatedAdapter sim;
+    sim.UseClock(clock);
+    sim.SetSessionKey(kKey);
+    {
+        TComm comm(sim, clock, records);
+        const LinkTime start = clock.Now();
+        ASSERT_TRUE(Connect(comm, true).stage == LinkStage::ServoAnswers);
+        const LinkTime waited = clock.Now() - start;
+        EXPECT_GE(waited.count(), GetParam().waitAtLeast);
+        EXPECT_LE(waited.count(), GetParam().waitAtMost);
+    }
+    // A clean close leaves word that nothing is owed.
+    std::ifstream file(folder.path() / (std::string(kKey) + ".session"), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(text, FileSessionRecords::NoteText(std::nullopt));
+}
+
+const LinkTime::rep kAlmostDue = 100000 + 1000;  // a reply may come for another second
+
+INSTANTIATE_TEST_SUITE_P(Notes, StartAfterNoteTest, ::testing::Values(
+    StartRow{"NoNote", std::nullopt, 0, 10},
+    StartRow{"EmptyNote", std::string(), 0, 10},
+    StartRow{"CleanEnd", FileSessionRecords::NoteText(std::nullopt), 0, 10},
+    StartRow{"OwedLongAgo", FileSessionRecords::NoteText(LinkTime{99000}), 0, 10},
+    StartRow{"OwedForAnotherSecond", FileSessionRecords::NoteText(LinkTime{kAlmostDue}), 1000, 1000 + 400},
+    StartRow{"Unreadable", "rivivev-uvezi session: ow", kLateReplyLimit.count(), kLateReplyLimit.count() + 400},
+    // Later than this clock can have noted: the machine restarted since.
+    StartRow{"FromAnotherClock", FileSessionRecords::NoteText(LinkTime{100000 + 10000}), 0, 10}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace rvz
