@@ -7,13 +7,11 @@
 
 #include <fstream>
 
-#include "AdapterUsbBridge.h"
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
 #include "Sending.h"
-#include "SystemFacts.h"
 
 namespace rvz::cli {
 
@@ -66,15 +64,6 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     return result;
 }
 
-// " (name (PID n))" of the programs that hold the adapter; empty when unknown.
-std::string Holders(RunContext& run)
-{
-    UsbHost* usb = run.services.Usb(run.options.demo);
-    const std::vector<UsbDeviceInfo> adapters = usb ? AttachedAdapters(*usb) : std::vector<UsbDeviceInfo>{};
-    return adapters.empty() ? std::string()
-                            : HoldersInParentheses(run.services.Facts(), adapters.front().bus, adapters.front().address);
-}
-
 // Polls until condition holds; false when a signal came first.
 template <typename Condition>
 bool WaitUntil(RunContext& run, Condition&& condition)
@@ -123,7 +112,7 @@ int RunBatch(RunContext& run)
         const Connection link = Connect(*comm, true);
         const bool busy = link.stage == LinkStage::NoSession && link.failure == LinkFailure::Busy;
         if (busy && !saidBusy)
-            run.Instruct(Reason(link.failure) + Holders(run) +
+            run.Instruct(Reason(link.failure) + run.Holders() +
                          ": close it, or wait until it ends; the batch goes on once it is free");
         saidBusy = busy;
         return link.stage == LinkStage::ServoAnswers;

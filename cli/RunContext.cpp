@@ -147,7 +147,15 @@ std::string RunContext::Holders()
     return adapters.empty() ? std::string() : HoldersInParentheses(services.Facts(), adapters.front().bus, adapters.front().address);
 }
 
-std::optional<Failure> RunContext::Connect(TComm& comm, bool servo) { return Describe(rvz::Connect(comm, servo), servo); }
+std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
+{
+    // A program before this one that ended without waiting may have left a
+    // reply on its way: this one waits for it before its first command.
+    if (comm.OpenAdapter() && comm.ReplyMayBeOnItsWay())
+        Progress("waiting a second or two for replies that the last program on the adapter left on their way "
+                 "(Ctrl+C stops)");
+    return Describe(rvz::Connect(comm, servo), servo);
+}
 
 std::optional<Failure> RunContext::Describe(const Connection& link, bool servo)
 {

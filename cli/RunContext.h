@@ -106,6 +106,9 @@ public:
     std::optional<Failure> Connect(TComm& comm, bool servo);
     // Why a link came up no further than needed (servo: the probe too).
     std::optional<Failure> Describe(const Connection& link, bool servo);
+    // " (name (PID n))" of the programs that hold the adapter, for a
+    // message; empty when unknown.
+    std::string Holders();
 
     // While it lives, a signal lets the operation finish: nothing is torn.
     class Sending {
@@ -124,8 +127,6 @@ private:
     UsbBridge& Bridge();
     // The session stops before its next command once a signal came.
     void StopOnSignal(TComm& comm);
-    // The programs that hold the adapter, for a message; empty when unknown.
-    std::string Holders();
 
     const std::vector<std::string>& m_arguments;
     std::ostream& m_out;
