@@ -74,10 +74,10 @@ void BM_ReadConfigFaultDuration(benchmark::State& state)
         rvz::ManualLinkClock clock;
         SimulatedAdapter sim;
         sim.UseClock(clock);
-        sim.SetServoSilent(lateMs < 0);
-        sim.SetReplyDelay(rvz::LinkTime{std::max<std::int64_t>(lateMs, 0)});
         TComm comm(sim, clock);
         rvz::Connect(comm, false);
+        sim.SetServoSilent(lateMs < 0);
+        sim.SetReplyDelay(rvz::LinkTime{std::max<std::int64_t>(lateMs, 0)});
         rvz::RegisterRecord record{};
         const rvz::LinkTime start = clock.Now();
         benchmark::DoNotOptimize(rvz::ReadConfig(comm, record));

@@ -42,6 +42,7 @@ void PassSignalsOn()
 
 struct Faults {
     int lateMs = 0;
+    int lateCommands = 0;
     int jitterMs = 0;
     int splitAt = 0;
     int keptRegister = -1;
@@ -98,10 +99,21 @@ int Run(const Faults& faults, std::vector<std::string> command)
 
     int status = 0;
     bool unplugged = false;
+    bool inTime = false;
     for (;;) {
         const pid_t ended = ::waitpid(child, &status, WNOHANG);
         if (ended == child || (ended < 0 && errno != EINTR))
             break;
+        // Once its first commands were answered late, the servo answers in time.
+        if (faults.lateCommands > 0 && !inTime &&
+            adapter.WithServo([](rvz::SimulatedAdapter& servo) { return servo.CommandCount(); }) >=
+                static_cast<std::size_t>(faults.lateCommands)) {
+            adapter.SetBehaviour({.firstPacketBytes = static_cast<std::size_t>(faults.splitAt),
+                                  .lateIdentification = false,
+                                  .ignoreControl = faults.ignoreControl,
+                                  .kernelDriverBound = faults.kernelDriver});
+            inTime = true;
+        }
         // A device that vanished mid-exchange is then taken off the bus, as
         // the system announces a pulled-out adapter.
         if (!unplugged && adapter.Vanished()) {
@@ -127,6 +139,9 @@ int main(int argc, char** argv)
     std::vector<std::string> command;
     app.add_option("--late", faults.lateMs, "every reply of the servo arrives MS milliseconds after its command")
         ->check(CLI::Range(0, 10000))->option_text("MS");
+    app.add_option("--late-commands", faults.lateCommands,
+                   "only the first N commands (the identification counts) are answered late; the rest in time")
+        ->check(CLI::PositiveNumber);
     app.add_option("--jitter", faults.jitterMs, "... plus up to MS milliseconds more, at random")
         ->check(CLI::Range(0, 10000))->option_text("MS");
     app.add_option("--split", faults.splitAt,
