@@ -30,6 +30,8 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
         return "the servo's reply came cut off or garbled";
     case LinkFailure::RefusedReply:
         return "the servo refused the command";
+    case LinkFailure::NotHeld:
+        return "the servo acknowledged the values but holds others";
     case LinkFailure::CrcMismatch:
         return "the servo received the block damaged (CRC mismatch)";
     case LinkFailure::NeverQuiet:

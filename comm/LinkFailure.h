@@ -24,6 +24,7 @@ enum class LinkFailure {
     MalformedReply,  // a reply came cut off or without its marker
     RefusedReply,    // a well-framed reply said no
     CrcMismatch,     // the block came back with another CRC
+    NotHeld,         // the servo acknowledged the values but holds others
     NeverQuiet,      // the adapter kept sending bytes nobody asked for
     LateReply,       // replies came too late to be told from the next ones'
     Busy,            // another program holds the adapter

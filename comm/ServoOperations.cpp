@@ -118,4 +118,16 @@ Verification VerifyConfig(TComm& comm, const RegisterRecord& written)
     return verification;
 }
 
+OperationResult SendAndConfirm(TComm& comm, const RegisterRecord& record, bool block)
+{
+    const OperationResult sent = block ? SendBlock(comm, record) : WriteConfig(comm, record);
+    if (!sent)
+        return sent;
+    const Verification check = VerifyConfig(comm, record);
+    if (!check.read)
+        return check.read;
+    return check.differing.empty() ? OperationResult{true, LinkFailure::None}
+                                   : OperationResult{false, LinkFailure::NotHeld};
+}
+
 }  // namespace rvz

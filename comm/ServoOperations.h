@@ -82,4 +82,10 @@ struct Verification {
 };
 Verification VerifyConfig(TComm& comm, const RegisterRecord& written);
 
+// Write Config (register by register) or Initialize (the block), then the
+// registers of ConfigMask read back: it succeeds only when the servo holds
+// what was sent, since a servo may acknowledge a value and keep another
+// (NotHeld). The window reports its writes so.
+OperationResult SendAndConfirm(TComm& comm, const RegisterRecord& record, bool block);
+
 }  // namespace rvz

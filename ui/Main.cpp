@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Main.h"
 
+#include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -59,6 +61,29 @@ bool PressesFocusedButton(const QKeyEvent& key)
     return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !key.isAutoRepeat();
 }
 
+// A key held down repeats; a repeat is no fresh press. Repeats of the keys
+// that press a button neither start another operation nor close the
+// result dialog before it could be read (a dialog's default button takes
+// any Enter, repeated or not).
+class TKeyRepeatGuard final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool pressesButtons = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                                    key->key() == Qt::Key_Space || key->key() == Qt::Key_Select;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool atButtonOrDialog =
+            widget && (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QDialog*>(widget->window()));
+        return key->isAutoRepeat() && pressesButtons && atButtonOrDialog;
+    }
+};
+
 // A plain top-level widget reads as a "filler" to screen readers; the main
 // window is a window.
 QAccessibleInterface* ServoFormAccessible(const QString& className, QObject* object)
@@ -83,6 +108,7 @@ TServoForm::TServoForm(TServoFormServices services)
 {
     static const bool accessibleAsWindow = (QAccessible::installFactory(ServoFormAccessible), true);
     Q_UNUSED(accessibleAsWindow);
+    qApp->installEventFilter(new TKeyRepeatGuard(this));
     setObjectName("ServoForm");
     setWindowTitle("Rivivev Uvezi");
     setFixedSize(kClientWidth, kClientHeight);
@@ -354,6 +380,12 @@ void TServoForm::CreateKeys()
     // window's menu on both desktops.
     for (const QKeySequence& key : LanguageMenuKeys())
         OnKey(key, [this] { LanguageBtn->showMenu(); });
+    // The key event that closes the menu is still being handled when it
+    // closes; the flag lasts until that event is done.
+    connect(PopupMenu1, &QMenu::aboutToHide, this, [this] {
+        m_menuJustClosed = true;
+        QTimer::singleShot(0, this, [this] { m_menuJustClosed = false; });
+    });
     // The menu opens on the language in use, so Enter alone changes nothing.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
         for (QAction* item : m_languageItems)
@@ -367,8 +399,12 @@ void TServoForm::OnKey(const QKeySequence& key, const std::function<void()>& act
     // Only while this window itself is the active one: a tool window of its
     // own (the demo's panel) shares its shortcuts, but a key pressed there
     // must not program the servo.
-    connect(new QShortcut(key, this), &QShortcut::activated, this, [this, action] {
-        if (QApplication::activeWindow() == this)
+    // Nor while a menu is open, or by the key that closed it: a key meant
+    // for the menu must not program the servo. Held down, it acts once.
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setAutoRepeat(false);
+    connect(shortcut, &QShortcut::activated, this, [this, action] {
+        if (QApplication::activeWindow() == this && !QApplication::activePopupWidget() && !m_menuJustClosed)
             action();
     });
 }
@@ -493,14 +529,16 @@ void TServoForm::WriteBtnClick()
     RunGuarded(this, [this] {
         RunOperation(WriteBtn, [this] {
             const TServoConfig record = GetConfig();
-            return WriteConfig(m_comm, record.Bytes).ok;
+            return SendAndConfirm(m_comm, record.Bytes, false).ok;
         });
     });
 }
 
 void TServoForm::InitBtnClick()
 {
-    RunGuarded(this, [this] { RunOperation(InitBtn, [this] { return SendBlock(m_comm, GetConfig().Bytes).ok; }); });
+    RunGuarded(this, [this] {
+        RunOperation(InitBtn, [this] { return SendAndConfirm(m_comm, GetConfig().Bytes, true).ok; });
+    });
 }
 
 void TServoForm::RunOperation(const QPushButton* operation, const std::function<bool()>& exchange)

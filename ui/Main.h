@@ -61,6 +61,8 @@ public:
     // Handlers, public so the program's flows can be driven directly.
     void Timer1Timer();
     void ReadBtnClick();
+    // Write and Initialize say "Succeed!" only once the servo, read back,
+    // holds what was sent; the fields stay as the user set them either way.
     void WriteBtnClick();
     void InitBtnClick();
     void OpenBtnClick();
@@ -166,6 +168,7 @@ private:
     QPushButton* ReadBtn = nullptr;
     QPushButton* WriteBtn = nullptr;
     QPushButton* InitBtn = nullptr;
+    bool m_menuJustClosed = false;  // see OnKey
     QTimer* m_timer1 = nullptr;
     TFileDialog OpenDialog1;
     TFileDialog SaveDialog1;

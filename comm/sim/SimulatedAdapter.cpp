@@ -270,7 +270,9 @@ void SimulatedAdapter::AnswerBlock(std::span<const std::uint8_t> frame)
     const std::uint16_t crc = Crc16(0, block);
     const bool accepted = crc == sent && block.size() >= kRegisterCount;
     if (accepted)
-        std::copy_n(block.begin(), kRegisterCount, m_registers.begin());
+        for (std::size_t reg = 0; reg < kRegisterCount; ++reg)
+            if (static_cast<int>(reg) != m_keptRegister)
+                m_registers[reg] = block[reg];
     ServoReply({kReplyMarker, accepted ? kPositiveStatus : kNegativeStatus, 0, static_cast<std::uint8_t>(crc & 0xFF),
            static_cast<std::uint8_t>(crc >> 8)});
 }

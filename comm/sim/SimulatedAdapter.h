@@ -95,8 +95,8 @@ public:
     // servo replies still on their way, instead of as late as the servo.
     void SetIdentificationAtOnce(bool atOnce) { m_identifyAtOnce = atOnce; }
     const Identification& AdapterIdentification() const { return m_identification; }
-    // The servo acknowledges data for this register but silently keeps its
-    // old value, as a faulty servo may; -1 for none.
+    // The servo acknowledges data for this register, alone or in a block,
+    // but silently keeps its old value, as a faulty servo may; -1 for none.
     void KeepOldValueOf(int reg) { m_keptRegister = reg; }
     // Another servo, fresh from the factory, takes the place of this one.
     void ReplaceServo()

@@ -468,7 +468,12 @@ private slots:
         QTest::mouseClick(Button("InitBtn"), Qt::LeftButton);
         QCOMPARE(watcher->seen.size(), std::size_t{1});
         QCOMPARE(watcher->seen[0].message, QString("Initialize:Succeed!"));
-        const Bytes& frame = sim->ReceivedCommands().back();
+        // The block, then the read back.
+        const auto& sent = sim->ReceivedCommands();
+        const auto block = std::find_if(sent.rbegin(), sent.rend(), [](const Bytes& c) { return c[0] == 0x22; });
+        QVERIFY(block != sent.rend());
+        QCOMPARE(std::size_t(block - sent.rbegin()), std::size_t{6});
+        const Bytes& frame = *block;
         QCOMPARE(frame.size(), std::size_t{21});
         QCOMPARE(frame[0], std::uint8_t{0x22});
         QCOMPARE(frame[1], std::uint8_t{0x40});
@@ -492,6 +497,44 @@ private slots:
         for (const auto& sent : sim->ReceivedCommands())
             blocks += sent.size() == 21 ? 1 : 0;
         QCOMPARE(blocks, 3);
+    }
+
+    // A servo that acknowledges a value and keeps its old one, or holds what
+    // was sent: Write and Initialize say so only after reading it back.
+    void writeAndInitializeSucceedOnlyWhenTheServoHoldsWhatWasSent_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("keptRegister");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("write held") << "WriteBtn" << -1 << "Write Config:Succeed!";
+        QTest::newRow("initialize held") << "InitBtn" << -1 << "Initialize:Succeed!";
+        for (int reg : {1, 6, 7, 8, 10})
+            QTest::newRow(qPrintable(QString("write, register %1 kept").arg(reg)))
+                << "WriteBtn" << reg << "Write Config:Fault!";
+        QTest::newRow("initialize, register 8 kept") << "InitBtn" << 8 << "Initialize:Fault!";
+    }
+
+    void writeAndInitializeSucceedOnlyWhenTheServoHoldsWhatWasSent()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, keptRegister);
+        QFETCH(QString, message);
+        Start();
+        sim->KeepOldValueOf(keptRegister);
+        Type("DBEdit", "3");
+        Find<QComboBox>("RSTBox")->setCurrentIndex(0);
+        Type("SRUEdit", "1980");
+        Type("SRLEdit", "1100");
+        Type("NeuEdit", "1520");
+        const std::size_t before = sim->ReceivedCommands().size();
+        QTest::mouseClick(Button(button.toUtf8().constData()), Qt::LeftButton);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QCOMPARE(watcher->seen[0].message, message);
+        QCOMPARE(Edit("SRUEdit")->text(), QString("1980"));  // the fields stay as set
+        // What was sent is read back: the six setting registers, after the write.
+        const auto& sent = sim->ReceivedCommands();
+        QVERIFY(sent.size() > before);
+        QCOMPARE(sent.back(), (Bytes{0x23, 0x03, 0x09, 0x00}));
     }
 
     void writeToSilentServoShowsFaultAfterThreeAttempts()
@@ -910,6 +953,71 @@ private slots:
             QTest::keyClick(Edit("DBEdit"), letter, Qt::AltModifier);
         QVERIFY(watcher->seen.empty());
         QVERIFY(sim->ReceivedCommands().empty());
+    }
+
+    // Holding Enter or Space on a button: one operation, and the result
+    // dialog stays open until a fresh press.
+    void aHeldKeyRunsOneOperationAndLeavesTheResultOpen_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Space") << int(Qt::Key_Space);
+    }
+
+    void aHeldKeyRunsOneOperationAndLeavesTheResultOpen()
+    {
+        QFETCH(int, key);
+        Start();
+        QPushButton* write = Button("WriteBtn");
+        QApplication::setActiveWindow(form.get());
+        write->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), write);
+        const auto send = [&](QWidget* to, QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "\r", repeat);
+            QApplication::sendEvent(to, &event);
+        };
+        const auto repeats = [&](QWidget* to) {
+            for (int repeat = 0; repeat < 5; ++repeat) {
+                send(to, QEvent::KeyPress, true);
+                send(to, QEvent::KeyRelease, true);
+            }
+        };
+        bool openAfterRepeats = false;
+        watcher->onShown = [&](QWidget* dialog) {
+            repeats(dialog->focusWidget() ? dialog->focusWidget() : dialog);
+            openAfterRepeats = dialog->isVisible();
+            return 0;
+        };
+        // As the window system delivers keys: to the widget with the focus,
+        // else to the active window.
+        const auto target = [&]() -> QWidget* {
+            if (QWidget* focused = QApplication::focusWidget())
+                return focused;
+            return QApplication::activeWindow() ? QApplication::activeWindow() : form.get();
+        };
+        send(write, QEvent::KeyPress, false);
+        repeats(target());
+        send(target(), QEvent::KeyRelease, false);
+        QCOMPARE(watcher->seen.size(), std::size_t{1});
+        QVERIFY(openAfterRepeats);
+        QCOMPARE(CommandsLike({0x23, 0x01, 0x00, 0x00}), 1);
+    }
+
+    // A key pressed while the Language menu is open is the menu's: the
+    // operations' keys neither run nor, having closed the menu, run after.
+    void noOperationFromAKeyWhileTheMenuIsOpen()
+    {
+        Start();
+        const std::size_t commands = sim->ReceivedCommands().size();
+        auto* menu = form->findChild<QMenu*>();
+        QVERIFY(menu);
+        menu->popup(form->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_R, Qt::AltModifier);
+        QTest::qWait(20);
+        menu->hide();
+        QVERIFY(watcher->seen.empty());
+        QCOMPARE(sim->ReceivedCommands().size(), commands);
     }
 
     void keysActOnlyInTheMainWindow()
