@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Msgex.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -16,12 +18,24 @@ namespace {
 // Message keys by outcome: fault, success, mismatch.
 constexpr std::array<const char*, 3> kMessageKeys{"Fault", "Succeed", "Mismatch"};
 
+// A screen reader reads an alert in full as it appears, as it does a
+// message box: the caption, the message and the button. A plain dialog
+// would be named and its button read, the message left out.
+QAccessibleInterface* ResultAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TMsgExForm::staticMetaObject.className()) && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::AlertMessage);
+    return nullptr;
+}
+
 }  // namespace
 
 TMsgExForm::TMsgExForm(QWidget* mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowCloseButtonHint)
 {
+    static const bool accessibleAsAlert = (QAccessible::installFactory(ResultAccessible), true);
+    Q_UNUSED(accessibleAsAlert);
     setObjectName("MsgExForm");
     setModal(true);
     setFixedSize(308, 98);
@@ -77,8 +91,12 @@ void TMsgExForm::SetMessage(const QString& text, std::int32_t language, int outc
         DrawImageList(scale);
     m_image1->clear();
     m_image1->setPixmap(IconFor(outcome));
-    // A screen reader names the icon as the caption does.
+    // A screen reader names the icon as the caption does, and gives the
+    // message as the dialog's description: "Infomation" and "Warning" tell
+    // the outcomes apart by ear, the message says which operation.
     m_image1->setAccessibleName(windowTitle());
+    setAccessibleName(windowTitle());
+    setAccessibleDescription(m_msgLabel->text());
 }
 
 void TMsgExForm::showEvent(QShowEvent* event)
@@ -90,6 +108,8 @@ void TMsgExForm::showEvent(QShowEvent* event)
     }
     m_okBtn->setFocus();
     QDialog::showEvent(event);
+    QAccessibleEvent alert(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void TMsgExForm::keyPressEvent(QKeyEvent* event)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The result dialog: its words, icon, size and keys.
+#include <QAccessible>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -44,6 +45,12 @@ private slots:
         QTEST(dialog.MsgLabel()->text(), "message");
         QTEST(dialog.OkBtn()->text(), "button");
         QCOMPARE(dialog.Image1()->pixmap().toImage(), dialog.IconFor(information ? 1 : 0).toImage());
+        // A screen reader reads it as an alert, named by its caption, the message its description.
+        QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(&dialog);
+        QVERIFY(spoken);
+        QCOMPARE(spoken->role(), QAccessible::AlertMessage);
+        QTEST(spoken->text(QAccessible::Name), "caption");
+        QTEST(spoken->text(QAccessible::Description), "message");
     }
 
     void secondReportKeepsNothingOfTheFirst()

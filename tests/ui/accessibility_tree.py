@@ -89,7 +89,7 @@ def main_window(app):
 
 
 def dialogs(app):
-    return [n for n in nodes(app) if n.get_role_name() in ("dialog", "file chooser") and showing(n)]
+    return [n for n in nodes(app) if n.get_role_name() in ("dialog", "alert", "file chooser") and showing(n)]
 
 
 def press(keys):
@@ -141,6 +141,9 @@ def check_keys(app):
     message = [n.get_name() for n in nodes(dialog[0]) if n.get_role_name() == "label"]
     if LANGUAGES["Traditional"]["success"] not in message:
         fail(f"Alt+R: the result dialog said {message}")
+    # A screen reader reads an alert in full as it comes, the message as its description.
+    if dialog[0].get_role_name() != "alert" or dialog[0].get_description() != LANGUAGES["Traditional"]["success"]:
+        fail(f"Alt+R: the result is a {dialog[0].get_role_name()} described {dialog[0].get_description()!r}")
     press("Return")
     wait_for("the result dialog to close", lambda: not dialogs(app))
     # Both file dialogs by their keys, and away with Escape.
