@@ -176,6 +176,22 @@ void BM_StartAfterTheLastProgram(benchmark::State& state)
 }
 BENCHMARK(BM_StartAfterTheLastProgram)->Arg(0)->Arg(1);
 
+// Write Config as the window sends it, over an adapter whose replies take
+// their line time: 0, the write alone; 1, the write and the read back the
+// window now reports on.
+void BM_WindowWrite(benchmark::State& state)
+{
+    SimulatedAdapter sim;
+    sim.UseClock(rvz::SteadyLinkClock());
+    TComm comm(sim);
+    rvz::Connect(comm, false);
+    const auto record = SimulatedAdapter::kFactoryRegisters;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(state.range(0) ? rvz::SendAndConfirm(comm, record, false).ok
+                                                : rvz::WriteConfig(comm, record).ok);
+}
+BENCHMARK(BM_WindowWrite)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
