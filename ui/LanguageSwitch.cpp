@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include "QtTexts.h"
 #include "Reg.h"
 #include "Strs.h"
 
@@ -31,6 +32,9 @@ void SetCaptionByName(QObject& component, const QString& caption)
 
 void SetLanguage(TLanguageWindow& window, std::int32_t language)
 {
+    // Qt's own texts (file dialogs, standard buttons) follow the window's.
+    InstallQtTexts(language);
+
     if (QAction* item = window.LanguageItem(static_cast<int>(LanguageColumn(language))))
         item->setChecked(true);
 

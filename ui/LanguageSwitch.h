@@ -26,7 +26,8 @@ public:
     virtual void CaptionsApplied() {}
 };
 
-// Checks the language's menu item (every index but 0 and 1 checks English),
+// Installs Qt's translation of its own texts for the language (QtTexts.h),
+// checks the language's menu item (every index but 0 and 1 checks English),
 // sets the caption from key "ServoForm", then gives each owned component
 // whose name has a row that row's text as its caption, found by property name.
 void SetLanguage(TLanguageWindow& window, std::int32_t language);

@@ -2,12 +2,16 @@
 // Applying and switching languages against a small test window.
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "LanguageSwitch.h"
+#include "QtTexts.h"
 #include "Reg.h"
 
 namespace rvz {
@@ -56,9 +60,62 @@ public:
     int captionsApplied = 0;
 };
 
+// Qt's own text of the file dialog's folder box, in the language installed.
+QString LookIn()
+{
+    return QCoreApplication::translate("QFileDialog", "Look in:");
+}
+
+const QString kLookInTraditional = QString::fromUtf8("尋找於：");
+const QString kLookInSimplified = QString::fromUtf8("查找范围：");
+
+// Counts the language changes the application is told of.
+class LanguageChanges : public QObject {
+public:
+    LanguageChanges() { QCoreApplication::instance()->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::LanguageChange)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 class LanguageSwitchTest : public QObject {
     Q_OBJECT
+
+    // Where the language's file of Qt's texts was found first; empty if nowhere.
+    static QString FoundQtTexts(int language)
+    {
+        for (const QString& folder : QtTextsFolders()) {
+            const QString path = QDir(folder).filePath(QtTextsFile(language));
+            if (QFile::exists(path))
+                return path;
+        }
+        return {};
+    }
+
+    // Qt's translations of itself come from qt6-translations-l10n: a machine
+    // without them skips what needs them, but CI must have them.
+    static bool QtTranslationsMissing() { return FoundQtTexts(0).isEmpty() || FoundQtTexts(1).isEmpty(); }
+
+#define REQUIRE_QT_TRANSLATIONS()                                                                           \
+    do {                                                                                                    \
+        if (QtTranslationsMissing()) {                                                                      \
+            const char* why = "Qt's qtbase_zh_TW.qm or qtbase_zh_CN.qm (package qt6-translations-l10n) is " \
+                              "neither beside the test nor in Qt's translations folder";                    \
+            if (qEnvironmentVariableIsSet("CI"))                                                            \
+                QFAIL(why);                                                                                 \
+            QSKIP(why);                                                                                     \
+        }                                                                                                   \
+    } while (false)
+
 private slots:
+    // Every test starts and ends with Qt's texts in English.
+    void init() { InstallQtTexts(2); }
+    void cleanup() { InstallQtTexts(2); }
+
     void appliesEachLanguage_data()
     {
         QTest::addColumn<int>("language");
@@ -143,7 +200,98 @@ private slots:
         QVERIFY(preferences.Changed);
         QCOMPARE(window.Caption("ReadBtn"), QString("Read Config"));
     }
+
+    void qtTextsFollowTheLanguage()
+    {
+        REQUIRE_QT_TRANSLATIONS();
+        TestWindow window;
+        QCOMPARE(LookIn(), QString("Look in:"));
+        SetLanguage(window, 0);
+        QCOMPARE(LookIn(), kLookInTraditional);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("取消"));
+        SetLanguage(window, 1);
+        QCOMPARE(LookIn(), kLookInSimplified);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Save"), QString::fromUtf8("保存"));
+        SetLanguage(window, 2);
+        QCOMPARE(LookIn(), QString("Look in:"));
+        SetLanguage(window, 0);
+        SetLanguage(window, 7);
+        QCOMPARE(LookIn(), QString("Look in:"));
+    }
+
+    void qtTextsFileOfEachLanguage()
+    {
+        QCOMPARE(QtTextsFile(0), QString("qtbase_zh_TW.qm"));
+        QCOMPARE(QtTextsFile(1), QString("qtbase_zh_CN.qm"));
+        for (int language : {2, 7, -1})
+            QVERIFY(QtTextsFile(language).isEmpty());
+    }
+
+    void qtTextsLookedForBesideTheExecutableFirst()
+    {
+        QCOMPARE(QtTextsFolders(), QStringList({QCoreApplication::applicationDirPath() + "/translations",
+                                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)}));
+    }
+
+    void anEarlierFolderWins()
+    {
+        REQUIRE_QT_TRANSLATIONS();
+        // Beside the executable, a Traditional file that holds Simplified texts.
+        QTemporaryDir beside;
+        QVERIFY(QFile::copy(FoundQtTexts(1), beside.filePath(QtTextsFile(0))));
+        const QStringList folders{beside.path(), QFileInfo(FoundQtTexts(0)).path()};
+        QCOMPARE(InstallQtTexts(0, folders), QFileInfo(beside.filePath(QtTextsFile(0))).absoluteFilePath());
+        QCOMPARE(LookIn(), kLookInSimplified);
+    }
+
+    void aFileQtCannotReadIsPassedOver()
+    {
+        REQUIRE_QT_TRANSLATIONS();
+        QTemporaryDir beside;
+        QFile broken(beside.filePath(QtTextsFile(0)));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a translation");
+        broken.close();
+        const QStringList folders{beside.path(), QFileInfo(FoundQtTexts(0)).path()};
+        QCOMPARE(InstallQtTexts(0, folders), QFileInfo(FoundQtTexts(0)).absoluteFilePath());
+        QCOMPARE(LookIn(), kLookInTraditional);
+    }
+
+    void aMissingFileLeavesQtsTextsEnglish()
+    {
+        QTemporaryDir empty;
+        const QStringList nowhere{empty.path(), empty.filePath("absent"), QString()};
+        QVERIFY(InstallQtTexts(0, nowhere).isEmpty());
+        QCOMPARE(LookIn(), QString("Look in:"));
+        // Nor does the language installed before stay: another language's
+        // texts would be wrong, English is not.
+        if (!QtTranslationsMissing()) {
+            QVERIFY(!InstallQtTexts(0).isEmpty());
+            QCOMPARE(LookIn(), kLookInTraditional);
+            QVERIFY(InstallQtTexts(1, nowhere).isEmpty());
+            QCOMPARE(LookIn(), QString("Look in:"));
+        }
+    }
+
+    void applyingTheSameLanguageAgainChangesNothingOfQts()
+    {
+        REQUIRE_QT_TRANSLATIONS();
+        LanguageChanges changes;
+        const QString file = InstallQtTexts(0);
+        QVERIFY(!file.isEmpty());
+        const int afterFirst = changes.count;
+        QVERIFY(afterFirst > 0);
+        QCOMPARE(InstallQtTexts(0), file);
+        QCOMPARE(changes.count, afterFirst);
+        InstallQtTexts(2);
+        const int afterEnglish = changes.count;
+        QVERIFY(afterEnglish > afterFirst);
+        InstallQtTexts(2);
+        QCOMPARE(changes.count, afterEnglish);
+    }
 };
+
+#undef REQUIRE_QT_TRANSLATIONS
 
 }  // namespace rvz
 
