@@ -38,6 +38,9 @@ for page in "$contents"/usr/share/man/man1/*.1.gz; do
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
 done
 
+# Qt's own texts in the window's Chinese come from Qt's translations.
+dpkg-deb -f "$deb" Recommends | grep -qw qt6-translations-l10n || fail "the package does not recommend qt6-translations-l10n"
+
 echo "== install"
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "$deb" >/dev/null
 installed=$(dpkg -L rivivev-uvezi)

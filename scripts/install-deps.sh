@@ -6,12 +6,15 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
+# Qt's translation of its own texts (file dialogs, standard buttons) into the
+# window's Chinese languages; the Windows download bundles Debian's files.
+qt_texts=(qt6-translations-l10n)
 case "${1:-build}" in
-  build) packages=("${build_packages[@]}" fonts-dejavu-core) ;;
+  build) packages=("${build_packages[@]}" "${qt_texts[@]}" fonts-dejavu-core) ;;
   # umockdev emulates a USB adapter for the tests that run the real libusb;
   # the window's accessibility test walks it through AT-SPI on a virtual
   # screen and presses its keys.
-  test) packages=("${build_packages[@]}" fonts-dejavu-core umockdev libumockdev-dev xvfb xauth openbox xdotool
+  test) packages=("${build_packages[@]}" "${qt_texts[@]}" fonts-dejavu-core umockdev libumockdev-dev xvfb xauth openbox xdotool
                   dbus at-spi2-core python3 python3-gi gir1.2-atspi-2.0) ;;
   # Fuzzing needs clang and its libFuzzer runtime.
   fuzz) packages=("${build_packages[@]}" umockdev libumockdev-dev clang libclang-rt-14-dev) ;;
@@ -20,7 +23,8 @@ case "${1:-build}" in
   # fonts for the window under Wine (Wine brings no CJK font), and a
   # virtual screen for the window's test on screen.
   windows) packages=(cmake ninja-build pkg-config libcli11-dev nlohmann-json3-dev googletest g++-mingw-w64-x86-64-posix
-                     g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk xvfb xauth) ;;
+                     g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-dejavu-core fonts-noto-cjk xvfb xauth
+                     "${qt_texts[@]}") ;;
   # Qt for MinGW from Debian's source, with the build machine's Qt tools.
   qt-mingw) packages=(cmake ninja-build dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix perl python3) ;;
   # The Windows download's installer, and unzip to look into the zip.
@@ -33,7 +37,7 @@ case "${1:-build}" in
   # Checking it as a distribution would, installing it and running what it installed.
   package-check) packages=(lintian appstream desktop-file-utils man-db xvfb xauth openbox xdotool) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
-  demo) packages=("${build_packages[@]}" fonts-noto-cjk) ;;
+  demo) packages=("${build_packages[@]}" "${qt_texts[@]}" fonts-noto-cjk) ;;
   *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check" >&2; exit 2 ;;
 esac
 
