@@ -51,7 +51,9 @@ installed=$(find "$prefix/drive_c" -maxdepth 2 -type d -name 'Rivivev Uvezi' -pa
 [ -n "$installed" ] || fail "the installer left no folder under Program Files"
 echo "installed in ${installed#"$prefix/"}"
 for file in bin/rivivev-uvezi.exe bin/rivivev-uvezi-demo.exe bin/rivivev-uvezi-cli.exe bin/Qt6Widgets.dll \
-            bin/platforms/qwindows.dll README.txt LICENSE.txt THIRD-PARTY.txt licenses/LGPL-3.txt Uninstall.exe; do
+            bin/platforms/qwindows.dll bin/translations/qtbase_zh_TW.qm bin/translations/qtbase_zh_CN.qm \
+            README.txt LICENSE.txt THIRD-PARTY.txt licenses/LGPL-3.txt licenses/Qt-translations-copyright.txt \
+            Uninstall.exe; do
   [ -f "$installed/$file" ] || fail "$file was not installed"
 done
 links=$(find "$prefix/drive_c" -path '*Start Menu*' -iname '*.lnk' -path '*Rivivev Uvezi*' | sort)

@@ -9,6 +9,12 @@ execute_process(COMMAND dpkg-query -W -f=\${Version} qt6-base-dev OUTPUT_VARIABL
 if(NOT RVZ_QT_SOURCE_VERSION)
   set(RVZ_QT_SOURCE_VERSION "unknown (not built on Debian)")
 endif()
+# Qt's translations of itself come as Debian built them (app/, WindowRuntime.cmake).
+execute_process(COMMAND dpkg-query -W -f=\${Version} qt6-translations-l10n OUTPUT_VARIABLE RVZ_QT_TRANSLATIONS_VERSION
+                ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT RVZ_QT_TRANSLATIONS_VERSION)
+  set(RVZ_QT_TRANSLATIONS_VERSION "unknown (not built on Debian)")
+endif()
 execute_process(COMMAND sh -c ". /etc/os-release && echo \"$VERSION_CODENAME\"" OUTPUT_VARIABLE RVZ_DEBIAN_RELEASE
                 ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
 configure_file(windows/README-Windows.txt.in ${notices}/README.txt @ONLY NEWLINE_STYLE CRLF)
@@ -26,6 +32,7 @@ set(licences
   /usr/share/common-licenses/LGPL-3 LGPL-3.txt
   /usr/share/common-licenses/GPL-3 GPL-3.txt
   /usr/share/doc/libqt6core6/copyright Qt-copyright.txt
+  /usr/share/doc/qt6-translations-l10n/copyright Qt-translations-copyright.txt
   /usr/share/doc/gcc-mingw-w64-base/copyright GCC-runtime-copyright.txt
   /usr/share/doc/mingw-w64-common/copyright MinGW-w64-copyright.txt)
 while(licences)

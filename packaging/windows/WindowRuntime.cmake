@@ -48,6 +48,24 @@ rvz_runtime_file($<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> platforms)
 # and a check of an installed program.
 rvz_runtime_file($<TARGET_FILE:Qt6::QOffscreenIntegrationPlugin> platforms)
 rvz_runtime_file($<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> styles)
+# Qt's translation of its own texts (file dialogs, standard buttons) for the
+# window's two Chinese languages, which the window looks for in
+# "translations" beside it: Debian's qt6-translations-l10n, of the Qt
+# version the MinGW Qt is built from.
+set(RVZ_QT_TRANSLATIONS /usr/share/qt6/translations CACHE PATH "The folder of Qt's qtbase_*.qm translations")
+execute_process(COMMAND dpkg-query -W -f=\${Version} qt6-translations-l10n OUTPUT_VARIABLE translations_version
+                ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(RVZ_QT_TRANSLATIONS STREQUAL "/usr/share/qt6/translations" AND translations_version
+   AND NOT translations_version MATCHES "^${Qt6_VERSION_MAJOR}\\.${Qt6_VERSION_MINOR}\\.")
+  message(FATAL_ERROR "qt6-translations-l10n ${translations_version} is not of Qt ${Qt6_VERSION}")
+endif()
+foreach(language zh_TW zh_CN)
+  set(file ${RVZ_QT_TRANSLATIONS}/qtbase_${language}.qm)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "${file} is missing: install qt6-translations-l10n (scripts/install-deps.sh windows)")
+  endif()
+  rvz_runtime_file(${file} translations)
+endforeach()
 if(RVZ_BUILD_TESTS)
   find_package(Qt6 REQUIRED COMPONENTS Test)
   rvz_runtime_file($<TARGET_FILE:Qt6::Test> . TEST_ONLY)
