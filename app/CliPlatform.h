@@ -38,8 +38,9 @@ bool StandardErrorIsTerminal();
 // The signals that ask a command to stop: Ctrl+C everywhere, and where the
 // platform has them, SIGTERM and SIGHUP.
 std::vector<int> StopSignals();
-// A closed pipe makes a write fail, as a full disk does, rather than end
-// the program between the servo and its log.
+// A closed pipe, or a file grown to the size limit, makes a write fail, as
+// a full disk does, rather than end the program between the servo and its
+// log, or between two commands of a write.
 void IgnoreBrokenPipes();
 // The calendar time in UTC.
 std::tm UtcTime(std::time_t time);

@@ -41,7 +41,11 @@ bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP}; }
 
-void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+void IgnoreBrokenPipes()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 std::filesystem::path StateFolder()
 {

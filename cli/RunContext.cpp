@@ -160,6 +160,9 @@ std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
 std::optional<Failure> RunContext::Describe(const Connection& link, bool servo)
 {
     const std::string why = Reason(link.failure);
+    // The exit code becomes the signal's (see Finish).
+    if (link.failure == LinkFailure::Interrupted)
+        return Failure{kExitFailed, why};
     switch (link.stage) {
     case LinkStage::NoSession:
         if (link.failure == LinkFailure::Busy)

@@ -114,14 +114,15 @@ void TComm::Release()
 {
     if (m_adapterHandle == kNullHandle)
         return;
-    m_bridge.Close(m_adapterHandle);
-    m_adapterHandle = kNullHandle;
     // Nothing this session sent can still be answered: the next one starts
     // at once. Otherwise the note keeps what it says, since a reply given
-    // up on may still come to the next session.
+    // up on may still come to the next session. Written while the adapter
+    // is still ours: once closed, the next program may have written its own.
     if (m_note && !ReplyMayBeOnItsWay())
         m_note->Write(std::nullopt);
     m_note.reset();
+    m_bridge.Close(m_adapterHandle);
+    m_adapterHandle = kNullHandle;
     // Whatever the servo last said, or still owes, belongs to the closed session.
     m_linkVerified = false;
     m_identified = false;
@@ -133,7 +134,9 @@ void TComm::Release()
 
 void TComm::CloseAdapter()
 {
-    if (m_adapterHandle != kNullHandle && ReplyMayBeOnItsWay()) {
+    // While the session still waits for what the last program left, it has
+    // sent nothing of its own: that program's note stays for the next one.
+    if (m_adapterHandle != kNullHandle && ReplyMayBeOnItsWay() && !m_settleFully) {
         // The reason of the operation that ended stays the one to report.
         const LinkFailure failure = m_lastFailure;
         Drain(true, false);

@@ -2,6 +2,7 @@
 #pragma once
 // Bytes on the wire of the adapter and servo register protocol.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -84,7 +85,7 @@ inline constexpr std::uint8_t kIdentificationKey = 0xA0;
 // adapter answers to anything it does not know.
 constexpr bool IsIdentifyCommand(std::span<const std::uint8_t> command)
 {
-    return command.size() == kIdentifyCommand.size() && command[0] == kClassIdentify;
+    return std::equal(command.begin(), command.end(), kIdentifyCommand.begin(), kIdentifyCommand.end());
 }
 
 constexpr std::size_t ReplySizeOf(std::span<const std::uint8_t> command)

@@ -30,6 +30,10 @@ AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification
 {
     LinkFailure unanswered = LinkFailure::None;  // why the last ask went unanswered
     AdapterIdentity identity = AskIdentity(comm, identification, unanswered);
+    // Stopped before the adapter was asked: it is neither asked again nor
+    // judged, and the session is left to its closing.
+    if (unanswered == LinkFailure::Interrupted)
+        return identity;
     // A device pulled out while it was asked is neither asked again nor
     // rejected: the count has closed its session.
     const auto gone = [&] { return identity != AdapterIdentity::Ours && !comm.OpenAdapter(); };
@@ -40,6 +44,8 @@ AdapterIdentity IdentifyAdapter(TComm& comm, IdentificationBytes& identification
     // device is called a wrong one.
     if (identity != AdapterIdentity::Ours && comm.QuietenLink())
         identity = AskIdentity(comm, identification, unanswered);
+    if (comm.LastFailure() == LinkFailure::Interrupted)
+        return identity;
     else if (identity == AdapterIdentity::NoAnswer && comm.LastFailure() != LinkFailure::None)
         unanswered = comm.LastFailure();  // the link never went quiet
     if (gone())

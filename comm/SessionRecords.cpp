@@ -26,7 +26,7 @@ std::string FileNameOf(const std::string& key)
 
 class FileNote final : public SessionNote {
 public:
-    explicit FileNote(std::fstream file) : m_file(std::move(file)) {}
+    FileNote(std::filesystem::path path, std::fstream file) : m_path(std::move(path)), m_file(std::move(file)) {}
     void Write(std::optional<LinkTime> owedUntil) override
     {
         const std::string text = FileSessionRecords::NoteText(owedUntil);
@@ -34,11 +34,21 @@ public:
         m_file.seekp(0);
         m_file.write(text.data(), static_cast<std::streamsize>(text.size()));
         m_file.flush();
+        if (m_file)
+            return;
+        // A note that could not be written (a full disk, a size limit) must
+        // not be left saying what it said: emptied, which needs no room, it
+        // tells the next program that anything may be owed.
+        std::error_code ignored;
+        std::filesystem::resize_file(m_path, 0, ignored);
     }
 
 private:
+    std::filesystem::path m_path;
     std::fstream m_file;
 };
+
+constexpr auto kReadWrite = std::ios::in | std::ios::out | std::ios::binary;
 
 }  // namespace
 
@@ -72,22 +82,30 @@ SessionRecords::Opened FileSessionRecords::Open(const std::string& key)
     if (m_folder.empty() || key.empty())
         return opened;
     const std::filesystem::path path = m_folder / FileNameOf(key);
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (file) {
-        std::string text(kNoteLength, '\0');
-        file.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(file.gcount()));
-        // An empty file is a note that was never written: its program
-        // was killed before its first command, which then never went out.
-        opened.left = text.empty() ? LeftBefore{} : ReadNote(text);
-    } else {
-        // No note: no session on this adapter since the machine started.
-        std::ofstream(path, std::ios::binary).flush();
-        file.open(path, std::ios::in | std::ios::out | std::ios::binary);
-        if (!file)
-            return opened;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        // No note: no session on this adapter since the machine started. It
+        // is made saying so, so that an empty one means a write that failed.
+        std::ofstream(path, std::ios::binary) << NoteText(std::nullopt);
+        std::fstream file(path, kReadWrite);
+        if (file)
+            opened.note = std::make_unique<FileNote>(path, std::move(file));
+        return opened;
     }
-    opened.note = std::make_unique<FileNote>(std::move(file));
+    // Only a plain file of ours is a note: a link could lead anywhere, and
+    // a pipe would hold the program until someone wrote to it.
+    opened.left = {LeftBefore::State::Unknown, LinkTime{0}};
+    if (error || status.type() != std::filesystem::file_type::regular)
+        return opened;
+    std::fstream file(path, kReadWrite);
+    if (!file)
+        return opened;  // one that cannot be read may say anything
+    std::string text(kNoteLength, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    opened.left = ReadNote(text);
+    opened.note = std::make_unique<FileNote>(path, std::move(file));
     return opened;
 }
 

@@ -24,6 +24,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <optional>
 
 #include "Attempts.h"
 #include "BusyPointer.h"
@@ -498,6 +499,11 @@ void TServoForm::Timer1Timer()
     // A session open and identified is only counted; a new one is
     // identified, and a device that is not ours is released and left alone
     // until it goes away.
+    // A program before this one may have left a reply on its way; the link
+    // then falls quiet before the identification, which takes a second or two.
+    std::optional<TBusyPointer> waiting;
+    if (!m_comm.Identified() && m_comm.OpenAdapter() && m_comm.ReplyMayBeOnItsWay())
+        waiting.emplace();
     const bool ours = Connect(m_comm, false).Identified();
     if (ours == m_lastLinked)
         return;

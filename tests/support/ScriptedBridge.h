@@ -59,6 +59,8 @@ public:
     // write waits for its reply (the session waiting for a quiet link) find
     // nothing and leave the script alone.
     bool repliesFollowCommands = false;
+    // The name programs give the adapter (see UsbBridge::SessionKey).
+    std::string sessionKey;
 
     // Scripts a well-framed status reply with the given status byte and data.
     void QueueStatusReply(std::uint8_t status, std::uint8_t data = 0);
@@ -77,6 +79,7 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
+    std::string SessionKey(BridgeHandle) const override { return sessionKey; }
 
 private:
     LinkClock* m_clock;

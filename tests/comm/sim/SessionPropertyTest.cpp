@@ -56,7 +56,8 @@ struct Faults {
     int interruptAt = 0;  // Ctrl+C just before this command
     bool restart = false;  // the program ends and starts again first
     int lineRate = SimulatedAdapter::kDefaultLineRate;
-    LinkTime killAt{-1};   // the program is killed this long into the operation
+    LinkTime killAt{-1};   // the program is killed this long into the operation,
+    int killAfterWrite = 0;  // or as this command of it has gone out
     LinkTime nextStart{0};  // and the next one starts this much later
 
     std::string Describe() const
@@ -72,6 +73,9 @@ struct Faults {
             text << ", another kind of device in its place";
         if (killAt.count() >= 0)
             text << ", killed " << killAt.count() << " ms in, the next program " << nextStart.count() << " ms later";
+        if (killAfterWrite > 0)
+            text << ", killed as command " << killAfterWrite << " went out, the next program " << nextStart.count()
+                 << " ms later";
         return text.str();
     }
 };
@@ -89,6 +93,8 @@ public:
     }
 
     void KillAt(LinkTime moment) { m_killAt = moment; }
+    // Killed just as its count-th write from now has gone out.
+    void KillAfterWrites(int count) { m_writesToKill = count; }
     bool Killed()
     {
         if (!m_killed && m_clock.Now() >= m_killAt) {
@@ -129,7 +135,12 @@ public:
     }
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override
     {
-        return Through([&] { return m_sim.Write(handle, source, written); });
+        return Through([&] {
+            const BridgeStatus status = m_sim.Write(handle, source, written);
+            if (m_writesToKill > 0 && --m_writesToKill == 0)
+                m_killAt = m_clock.Now();
+            return status;
+        });
     }
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t transmit, std::uint8_t receive) override
     {
@@ -178,6 +189,7 @@ private:
     ManualLinkClock& m_clock;
     SessionRecords& m_records;
     LinkTime m_killAt = LinkTime::max();
+    int m_writesToKill = 0;
     bool m_killed = false;
     BridgeHandle m_handle = kNullHandle;
 };
@@ -212,6 +224,7 @@ public:
             return m_wrong;
         if (faults.killAt.count() >= 0)
             m_program->KillAt(m_clock.Now() + faults.killAt);
+        m_program->KillAfterWrites(faults.killAfterWrite);
         const auto judgement = test::RunAndJudge(
             operation, *m_comm, [this] { return m_sim.ServoRegisters(); }, m_sim.AdapterIdentification(), DrawTarget());
         ++m_operations;
@@ -285,7 +298,10 @@ private:
         faults.lineRate = Draw(kLineRates);
         // A second Ctrl+C, kill -9, a crash, a window ended by the desktop.
         if (Chance(0.08)) {
-            faults.killAt = LinkTime{Between(0, 600)};
+            if (Chance(0.5))
+                faults.killAt = LinkTime{Between(0, 600)};
+            else
+                faults.killAfterWrite = Between(1, 14);
             faults.nextStart = LinkTime{Chance(0.7) ? Between(0, 400) : Between(0, 2000)};
         }
         return faults;
