@@ -10,10 +10,12 @@ namespace rvz {
 namespace {
 
 // UTF-8, by language column: Traditional Chinese, Simplified Chinese, English.
-constexpr std::array<std::array<const char*, kLanguageCount>, 3> kSpokenTexts{{
+constexpr std::array<std::array<const char*, kLanguageCount>, 5> kSpokenTexts{{
     {"增大%1", "增大%1", "Increase %1"},
     {"減小%1", "减小%1", "Decrease %1"},
     {"數位舵機圖片", "数字舵机图片", "Picture of a digital servo"},
+    {"%1（高於中點位置）", "%1（高于中点位置）", "%1 (above the neutral position)"},
+    {"%1（低於中點位置）", "%1（低于中点位置）", "%1 (below the neutral position)"},
 }};
 
 }  // namespace

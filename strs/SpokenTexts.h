@@ -13,6 +13,8 @@ enum class Spoken {
     IncreaseArrow,  // "Increase %1", %1 the field's name
     DecreaseArrow,  // "Decrease %1"
     ServoPicture,   // the window's decorative picture
+    AboveNeutral,   // "%1 (above the neutral position)", %1 the field's hint: a lower limit past it
+    BelowNeutral,   // "%1 (below the neutral position)": an upper limit past it
 };
 
 // The text in the language's column (every index but 0 and 1 reads English).

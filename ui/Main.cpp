@@ -637,8 +637,23 @@ void TServoForm::SREditChange()
     };
     colour(SRLEdit, check.LowerRed);
     colour(SRUEdit, check.UpperRed);
+    DescribeLimits(check);
     SRLUpDown->SetMax(check.LowerSpinMax);
     SRUUpDown->SetMin(check.UpperSpinMin);
+}
+
+void TServoForm::DescribeLimits(const TLimitCheck& check)
+{
+    // Red is not heard: a limit past the neutral position says so in its
+    // description, after its hint; back on its side, the hint alone.
+    const std::int32_t language = ShownLanguage();
+    const auto describe = [language](QLineEdit* field, bool past, Spoken side) {
+        const QString description = past ? SpokenText(side, language).arg(field->toolTip()) : QString();
+        if (field->accessibleDescription() != description)
+            field->setAccessibleDescription(description);
+    };
+    describe(SRLEdit, check.LowerRed, Spoken::AboveNeutral);
+    describe(SRUEdit, check.UpperRed, Spoken::BelowNeutral);
 }
 
 void TServoForm::DBEditChange()
@@ -752,6 +767,20 @@ void TServoForm::NameForScreenReaders()
         entry.button->setToolTip(QStringLiteral("%1 (%2)").arg(entry.button->text(), keyNames({entry.key})));
     const std::array<QKeySequence, 2> languageKeys = LanguageMenuKeys();
     LanguageBtn->setToolTip(QStringLiteral("%1 (%2)").arg(LanguageBtn->text(), keyNames({languageKeys[0], languageKeys[1]})));
+
+    // A tooltip is a description to screen readers, but setting one tells
+    // them nothing: a reader that keeps what it was told would go on in
+    // the language before.
+    DescribeLimits(CheckLimits(FieldText(NeuEdit), FieldText(SRLEdit), FieldText(SRUEdit)));
+    std::vector<QWidget*> described{LanguageBtn};
+    for (const LabelledField& labelled : m_labelledFields)
+        described.push_back(labelled.field);
+    for (const KeyedButton& entry : m_keyedButtons)
+        described.push_back(entry.button);
+    for (QWidget* widget : described) {
+        QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void TServoForm::pEnglishClick(int tag) { PickLanguage(*this, m_preferences, tag); }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "Conversions.h"
 #include "FileDialogs.h"
 #include "LanguageSwitch.h"
 #include "ParamFile.h"
@@ -103,6 +104,7 @@ private:
     void ConnectHandlers();
     std::int32_t ShownLanguage() const;
     void NameForScreenReaders();
+    void DescribeLimits(const TLimitCheck& check);
 
     void FormShow();
     void FormClose();

@@ -1020,6 +1020,24 @@ private slots:
         QCOMPARE(sim->ReceivedCommands().size(), commands);
     }
 
+    // What is only seen is also heard: a limit past the neutral position
+    // says so in its description, in the language shown.
+    void limitsPastTheNeutralAreHeard()
+    {
+        Start();
+        QLineEdit* lower = Edit("SRLEdit");
+        const QString hint = Spoken(lower)->text(QAccessible::Description);
+        Type("SRLEdit", "1600");  // above the neutral position, 1500
+        QCOMPARE(Spoken(lower)->text(QAccessible::Description), hint + " (above the neutral position)");
+        Type("SRUEdit", "1400");
+        QCOMPARE(Spoken(Edit("SRUEdit"))->text(QAccessible::Description),
+                 Edit("SRUEdit")->toolTip() + " (below the neutral position)");
+        form->pEnglishClick(0);
+        QCOMPARE(Spoken(lower)->text(QAccessible::Description), hint + QString::fromUtf8("（高於中點位置）"));
+        Type("SRLEdit", "1000");
+        QCOMPARE(Spoken(lower)->text(QAccessible::Description), hint);
+    }
+
     void keysActOnlyInTheMainWindow()
     {
         // A tool window of the main window (the demo's panel) shares its

@@ -16,7 +16,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 FIELDS = ("DBEdit", "RSTBox", "NeuIEdit", "SRUEdit", "NeuEdit", "SRLEdit")
 # What a screen reader says for each field, the arrows and the picture.
@@ -25,16 +25,17 @@ LANGUAGES = {
         "fields": ["Dead Band", "Lock", "Signal", "Pulse Upper", "Neutral", "Pulse Lower"],
         "increase": "Increase {}", "decrease": "Decrease {}",
         "picture": "Picture of a digital servo", "read": "Read Config", "success": "Read Config:Succeed!",
+        "write": "Write Config",
     },
     "Simplified": {
         "fields": ["死区", "锁舵", "中点信号", "脉冲上限", "中点位置", "脉冲下限"],
         "increase": "增大{}", "decrease": "减小{}",
-        "picture": "数字舵机图片", "read": "读配置", "success": "读配置:成功！",
+        "picture": "数字舵机图片", "read": "读配置", "success": "读配置:成功！", "write": "写配置",
     },
     "Traditional": {
         "fields": ["死區", "鎖舵", "中點信號", "脈衝上限", "中點位置", "脈衝下限"],
         "increase": "增大{}", "decrease": "減小{}",
-        "picture": "數位舵機圖片", "read": "讀配置", "success": "讀配置:成功！",
+        "picture": "數位舵機圖片", "read": "讀配置", "success": "讀配置:成功！", "write": "寫配置",
     },
 }
 MEANINGFUL = {"text", "combo box", "push button", "image", "check box"}
@@ -46,13 +47,37 @@ def fail(message):
     print("FAIL:", message)
 
 
+# What a screen reader is told as it happens: (event type, role, name) of
+# the description changes and alerts.
+heard = []
+
+
+def hear(event):
+    source = event.source
+    heard.append((event.type, source.get_role_name() if source else "", source.get_name() if source else ""))
+
+
+LISTENER = Atspi.EventListener.new(hear)
+
+
+def pump(seconds):
+    """Lets the events that came reach hear() while time passes."""
+    deadline = time.monotonic() + seconds
+    context = GLib.MainContext.default()
+    while time.monotonic() < deadline:
+        for _ in range(200):
+            if not context.iteration(False):
+                break
+        time.sleep(0.02)
+
+
 def wait_for(what, probe, seconds=20.0):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         found = probe()
         if found:
             return found
-        time.sleep(0.1)
+        pump(0.1)
     raise SystemExit(f"FAIL: timed out waiting for {what}")
 
 
@@ -94,7 +119,15 @@ def dialogs(app):
 
 def press(keys):
     subprocess.run(["xdotool", "key", "--clearmodifiers", keys], check=True)
-    time.sleep(0.3)
+    pump(0.3)
+
+
+def hold(key, seconds):
+    """Holds a key down, as a user does, so that it repeats."""
+    subprocess.run(["xdotool", "keydown", key], check=True)
+    pump(seconds)
+    subprocess.run(["xdotool", "keyup", key], check=True)
+    pump(0.3)
 
 
 def check_language(app, language):
@@ -146,6 +179,24 @@ def check_keys(app):
         fail(f"Alt+R: the result is a {dialog[0].get_role_name()} described {dialog[0].get_description()!r}")
     press("Return")
     wait_for("the result dialog to close", lambda: not dialogs(app))
+    # Enter held down on Write Config for 1.5 s: one write, whose result
+    # stays until a fresh press.
+    write = LANGUAGES["Traditional"]["write"]
+    for _ in range(10):
+        focused = [n.get_name() for n in nodes(app) if n.get_state_set().contains(Atspi.StateType.FOCUSED)]
+        if write in focused:
+            break
+        press("Tab")
+    else:
+        fail(f"Tab never reached {write!r}")
+    hold("Return", 1.5)
+    if not dialogs(app):
+        fail("holding Enter on Write Config left no result dialog open")
+    press("Return")
+    wait_for("the result dialog to close", lambda: not dialogs(app))
+    pump(1.0)
+    if dialogs(app):
+        fail("holding Enter on Write Config ran it more than once")
     # Both file dialogs by their keys, and away with Escape.
     for keys in ("ctrl+o", "ctrl+s"):
         press(keys)
@@ -169,10 +220,15 @@ def main():
         press("Up")
         press("Return")
         check_language(app, "Simplified")
+        LISTENER.register("object:property-change:accessible-description")
         press("F10")
         press("Up")
         press("Return")
         check_language(app, "Traditional")
+        # A reader that keeps what it was told hears the descriptions change.
+        told = {name for kind, role, name in heard if kind == "object:property-change:accessible-description"}
+        if LANGUAGES["Traditional"]["read"] not in told:
+            fail(f"the language switch told nothing of Read Config's description (told: {sorted(told)})")
         check_keys(app)
     finally:
         program.terminate()
