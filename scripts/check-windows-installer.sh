@@ -18,7 +18,7 @@ rm -rf "$prefix"
 source scripts/wine-env.sh "$prefix"
 # The installer and the programs it installs are 32-bit.
 if ! runs_32bit_programs; then
-  echo "NOTE: this machine's kernel cannot run 32-bit programs, so the 32-bit installer cannot be tried" \
+  echo "NOTE: 32-bit Wine cannot start here (not installed, or a kernel without 32-bit programs), so the 32-bit installer cannot be tried" \
        "under Wine here; the download was built: $installer $zip" >&2
   exit 0
 fi

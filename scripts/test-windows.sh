@@ -15,7 +15,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 if runs_32bit_programs; then
   ctest --test-dir build-windows-i686 --output-on-failure -j "$(nproc)"
 else
-  echo "NOTE: this machine's kernel cannot run 32-bit programs, so 32-bit Wine cannot start: the 32-bit" \
+  echo "NOTE: 32-bit Wine cannot start here (not installed, or a kernel without 32-bit programs): the 32-bit" \
        "build was made, but its tests are left out here; the 64-bit build's tests run." >&2
 fi
 ctest --test-dir build-windows --output-on-failure -j "$(nproc)"
