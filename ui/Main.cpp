@@ -39,6 +39,7 @@
 #include "Protocol.h"
 #include "Reg.h"
 #include "StaticText.h"
+#include "SpinFieldAccessible.h"
 #include "SpokenTexts.h"
 #include "Strs.h"
 #include "UpDown.h"
@@ -195,6 +196,9 @@ void TServoForm::LabelField(QLabel* label, QWidget* field, TUpDown* arrows)
     // The buddy ties the caption to its field for screen readers.
     label->setBuddy(field);
     m_labelledFields.push_back({label, field, arrows});
+    // The dead band's arrows step its hidden field of tenths.
+    if (auto* edit = qobject_cast<QLineEdit*>(field); edit && arrows)
+        SpeakAsSpinBox(edit, arrows, edit == DBEdit ? 10 : 1);
 }
 
 QLineEdit* TServoForm::AddEdit(const char* name, const QString& text, const QString& hint, int left, int top)

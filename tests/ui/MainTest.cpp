@@ -141,9 +141,9 @@ class MainTest : public QObject {
     // what a screen reader says of it.
     static void CollectSpoken(QAccessibleInterface* node, QStringList& unnamed, int& named)
     {
-        static const QSet<QAccessible::Role> kMeaningful{QAccessible::EditableText, QAccessible::ComboBox,
-                                                         QAccessible::PushButton,   QAccessible::ButtonMenu,
-                                                         QAccessible::Graphic};
+        static const QSet<QAccessible::Role> kMeaningful{QAccessible::EditableText, QAccessible::SpinBox,
+                                                         QAccessible::ComboBox,     QAccessible::PushButton,
+                                                         QAccessible::ButtonMenu,   QAccessible::Graphic};
         if (node->state().invisible)
             return;
         if (kMeaningful.contains(node->role())) {
@@ -1018,6 +1018,40 @@ private slots:
         menu->hide();
         QVERIFY(watcher->seen.empty());
         QCOMPARE(sim->ReceivedCommands().size(), commands);
+    }
+
+    // A field with arrows is a spin box to a screen reader, which reads out
+    // its value as it changes: stepped, typed, or read from the servo. The
+    // dead band's arrows step tenths.
+    void fieldsAreSpinBoxesWithTheirValues_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("stepped");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::newRow("dead band") << "DBEdit" << 6.0 << 6.2 << 0.4 << 13.0;
+        QTest::newRow("pulse upper") << "SRUEdit" << 2000.0 << 2010.0 << 1500.0 << 2100.0;
+        QTest::newRow("signal") << "NeuIEdit" << 1500.0 << 1510.0 << 1400.0 << 1600.0;
+    }
+
+    void fieldsAreSpinBoxesWithTheirValues()
+    {
+        QFETCH(QString, field);
+        Start();
+        QLineEdit* edit = Edit(field.toUtf8().constData());
+        QAccessibleInterface* spoken = Spoken(edit);
+        QCOMPARE(spoken->role(), QAccessible::SpinBox);
+        QAccessibleValueInterface* value = spoken->valueInterface();
+        QVERIFY(value);
+        QTEST(value->currentValue().toDouble(), "value");
+        QTEST(value->minimumValue().toDouble(), "minimum");
+        QTEST(value->maximumValue().toDouble(), "maximum");
+        QTest::keyClick(edit, Qt::Key_Up);
+        QTEST(value->currentValue().toDouble(), "stepped");
+        // Its text stays readable as an edit field's.
+        QVERIFY(spoken->textInterface());
+        QCOMPARE(spoken->textInterface()->text(0, spoken->textInterface()->characterCount()), edit->text());
     }
 
     // What is only seen is also heard: a limit past the neutral position
