@@ -181,6 +181,14 @@ def check_values(app):
         fail(f"stepping {field.get_name()!r} to {now} told a screen reader nothing: {heard}")
     print(f"values: Up stepped {field.get_name()!r} from {before} to {now}, and a screen reader was told")
     press("Down")  # back as it was
+    # Up in Lock changes it from Y to N, and a screen reader is told the new choice.
+    press("Tab")
+    heard.clear()
+    press("Up")
+    pump(0.5)
+    if ("object:property-change:accessible-name", "combo box", "N") not in heard:
+        fail(f"changing Lock told a screen reader nothing: {heard}")
+    press("Down")
 
 
 def check_keys(app):
@@ -220,6 +228,7 @@ def main():
         check_language(app, "Simplified")
         LISTENER.register("object:property-change:accessible-description")
         LISTENER.register("object:property-change:accessible-value")
+        LISTENER.register("object:property-change:accessible-name")
         press("F10")
         press("Up")
         press("Return")
