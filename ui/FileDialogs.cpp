@@ -22,9 +22,12 @@ public:
         if (acceptMode() == AcceptSave && !selectedFiles().isEmpty()) {
             const QFileInfo chosen(selectedFiles().constFirst());
             if (!chosen.isDir() && !chosen.absoluteDir().exists()) {
-                QMessageBox::warning(this, windowTitle(),
-                                     tr("%1\nPath does not exist.\nCheck the path and try again.")
-                                         .arg(QDir::toNativeSeparators(chosen.absoluteFilePath())));
+                // Qt's own words for it, which its translations carry into
+                // the language shown.
+                QMessageBox::warning(
+                    this, windowTitle(),
+                    QFileDialog::tr("%1\nDirectory not found.\nPlease verify the correct directory name was given.")
+                        .arg(QDir::toNativeSeparators(chosen.absolutePath())));
                 return;
             }
         }

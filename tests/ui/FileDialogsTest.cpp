@@ -90,7 +90,7 @@ private slots:
         AcceptWhenShown(dir.filePath("no-such-folder/x.svo"), QMessageBox::Ok, &boxes);
         QVERIFY(!runner.Execute(dialog, nullptr));
         QCOMPARE(boxes.size(), 1);
-        QVERIFY(boxes[0].contains("Path does not exist"));
+        QVERIFY(boxes[0].contains("no-such-folder\nDirectory not found"));
         QCOMPARE(dialog.fileName, QString("Servo"));
     }
 
