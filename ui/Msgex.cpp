@@ -91,12 +91,12 @@ void TMsgExForm::SetMessage(const QString& text, std::int32_t language, int outc
         DrawImageList(scale);
     m_image1->clear();
     m_image1->setPixmap(IconFor(outcome));
-    // A screen reader names the icon as the caption does, and gives the
-    // message as the dialog's description: "Infomation" and "Warning" tell
-    // the outcomes apart by ear, the message says which operation.
+    // A screen reader names the icon as the caption does, and reads the
+    // alert's caption and message as it appears: "Infomation" and
+    // "Warning" tell the outcomes apart by ear, the message says which
+    // operation. (The message as the alert's description too was read twice.)
     m_image1->setAccessibleName(windowTitle());
     setAccessibleName(windowTitle());
-    setAccessibleDescription(m_msgLabel->text());
 }
 
 void TMsgExForm::showEvent(QShowEvent* event)
