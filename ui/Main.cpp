@@ -10,6 +10,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -434,6 +436,14 @@ void TServoForm::ConnectHandlers()
     for (QLineEdit* field : {SRUEdit, SRLEdit, NeuEdit, NeuIEdit})
         connect(field, &QLineEdit::textChanged, this, &TServoForm::SREditChange);
     connect(DBEdit, &QLineEdit::textChanged, this, &TServoForm::DBEditChange);
+    // A screen reader learns a closed combo box's new choice from its list's
+    // selection, which Qt moves only while the list is open.
+    const auto selectInList = [this](int index) {
+        RSTBox->view()->selectionModel()->setCurrentIndex(RSTBox->model()->index(index, 0),
+                                                          QItemSelectionModel::ClearAndSelect);
+    };
+    connect(RSTBox, &QComboBox::currentIndexChanged, this, selectInList);
+    selectInList(RSTBox->currentIndex());
     AttachEdit1Change();
     DBEdit->installEventFilter(this);
     for (QPushButton* button : {ReadBtn, WriteBtn, InitBtn})
