@@ -69,19 +69,6 @@ QString LookIn()
 const QString kLookInTraditional = QString::fromUtf8("尋找於：");
 const QString kLookInSimplified = QString::fromUtf8("查找范围：");
 
-// Counts the language changes the application is told of.
-class LanguageChanges : public QObject {
-public:
-    LanguageChanges() { QCoreApplication::instance()->installEventFilter(this); }
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == QCoreApplication::instance() && event->type() == QEvent::LanguageChange)
-            ++count;
-        return false;
-    }
-    int count = 0;
-};
-
 class LanguageSwitchTest : public QObject {
     Q_OBJECT
 
@@ -219,20 +206,6 @@ private slots:
         QCOMPARE(LookIn(), QString("Look in:"));
     }
 
-    void qtTextsFileOfEachLanguage()
-    {
-        QCOMPARE(QtTextsFile(0), QString("qtbase_zh_TW.qm"));
-        QCOMPARE(QtTextsFile(1), QString("qtbase_zh_CN.qm"));
-        for (int language : {2, 7, -1})
-            QVERIFY(QtTextsFile(language).isEmpty());
-    }
-
-    void qtTextsLookedForBesideTheExecutableFirst()
-    {
-        QCOMPARE(QtTextsFolders(), QStringList({QCoreApplication::applicationDirPath() + "/translations",
-                                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)}));
-    }
-
     void anEarlierFolderWins()
     {
         REQUIRE_QT_TRANSLATIONS();
@@ -242,19 +215,6 @@ private slots:
         const QStringList folders{beside.path(), QFileInfo(FoundQtTexts(0)).path()};
         QCOMPARE(InstallQtTexts(0, folders), QFileInfo(beside.filePath(QtTextsFile(0))).absoluteFilePath());
         QCOMPARE(LookIn(), kLookInSimplified);
-    }
-
-    void aFileQtCannotReadIsPassedOver()
-    {
-        REQUIRE_QT_TRANSLATIONS();
-        QTemporaryDir beside;
-        QFile broken(beside.filePath(QtTextsFile(0)));
-        QVERIFY(broken.open(QIODevice::WriteOnly));
-        broken.write("not a translation");
-        broken.close();
-        const QStringList folders{beside.path(), QFileInfo(FoundQtTexts(0)).path()};
-        QCOMPARE(InstallQtTexts(0, folders), QFileInfo(FoundQtTexts(0)).absoluteFilePath());
-        QCOMPARE(LookIn(), kLookInTraditional);
     }
 
     void aMissingFileLeavesQtsTextsEnglish()
@@ -273,22 +233,6 @@ private slots:
         }
     }
 
-    void applyingTheSameLanguageAgainChangesNothingOfQts()
-    {
-        REQUIRE_QT_TRANSLATIONS();
-        LanguageChanges changes;
-        const QString file = InstallQtTexts(0);
-        QVERIFY(!file.isEmpty());
-        const int afterFirst = changes.count;
-        QVERIFY(afterFirst > 0);
-        QCOMPARE(InstallQtTexts(0), file);
-        QCOMPARE(changes.count, afterFirst);
-        InstallQtTexts(2);
-        const int afterEnglish = changes.count;
-        QVERIFY(afterEnglish > afterFirst);
-        InstallQtTexts(2);
-        QCOMPARE(changes.count, afterEnglish);
-    }
 };
 
 #undef REQUIRE_QT_TRANSLATIONS

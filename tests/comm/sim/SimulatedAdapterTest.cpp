@@ -115,35 +115,6 @@ TEST_F(SimulatedAdapterTest, UnplugKillsHandleAndPlugReopens)
     EXPECT_TRUE(Connect(comm, true).stage == LinkStage::ServoAnswers);
 }
 
-// Whatever is plugged in after an unplug is asked who it is before anything
-// else, and a device that is not a servo adapter gets nothing more, whatever
-// the caller asks for.
-TEST_F(SimulatedAdapterTest, ADeviceThatTookTheAdaptersPlaceGetsOnlyTheIdentification)
-{
-    sim.Unplug();
-    EXPECT_FALSE(comm.OpenAdapter());
-    SimulatedAdapter::Identification other = sim.AdapterIdentification();
-    other[21] = 0x55;
-    sim.SetIdentification(other);
-    sim.Plug();
-    const std::size_t before = sim.ReceivedCommands().size();
-
-    ASSERT_TRUE(comm.OpenAdapter());
-    EXPECT_FALSE(comm.ProbeServo());
-    EXPECT_EQ(comm.LastFailure(), LinkFailure::NotIdentified);
-    EXPECT_EQ(Connect(comm, true).stage, LinkStage::NotOurs);
-    RegisterRecord record{};
-    EXPECT_FALSE(ReadConfig(comm, record));
-    EXPECT_FALSE(WriteConfig(comm, record));
-    EXPECT_FALSE(SendBlock(comm, record));
-    EXPECT_FALSE(comm.AdapterWrite(Bytes{0x23, 0x00, 0x00, 0x00}));
-
-    const auto& received = sim.ReceivedCommands();
-    ASSERT_GT(received.size(), before);
-    for (std::size_t i = before; i < received.size(); ++i)
-        EXPECT_EQ(received[i], (Bytes{0x21, 0x40})) << "command " << i - before;
-}
-
 TEST_F(SimulatedAdapterTest, SilentServoAndDroppedRepliesFailExchanges)
 {
     sim.DropReplies(1);
