@@ -10,8 +10,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
-#include <QAbstractItemView>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +39,7 @@
 #include "Protocol.h"
 #include "Reg.h"
 #include "StaticText.h"
+#include "ChoiceFieldAccessible.h"
 #include "SpinFieldAccessible.h"
 #include "SpokenTexts.h"
 #include "Strs.h"
@@ -253,6 +252,7 @@ void TServoForm::CreateFields()
     QLabel* rstLabel = AddLabel("RSTLabel", QString::fromUtf8("锁舵："), 208, 64);
     RSTBox = new QComboBox(this);
     RSTBox->setObjectName("RSTBox");
+    SpeakChoice(RSTBox);
     RSTBox->setGeometry(288, 56, 81, 24);
     RSTBox->addItems({"N", "Y"});
     RSTBox->setCurrentIndex(1);
@@ -436,14 +436,6 @@ void TServoForm::ConnectHandlers()
     for (QLineEdit* field : {SRUEdit, SRLEdit, NeuEdit, NeuIEdit})
         connect(field, &QLineEdit::textChanged, this, &TServoForm::SREditChange);
     connect(DBEdit, &QLineEdit::textChanged, this, &TServoForm::DBEditChange);
-    // A screen reader learns a closed combo box's new choice from its list's
-    // selection, which Qt moves only while the list is open.
-    const auto selectInList = [this](int index) {
-        RSTBox->view()->selectionModel()->setCurrentIndex(RSTBox->model()->index(index, 0),
-                                                          QItemSelectionModel::ClearAndSelect);
-    };
-    connect(RSTBox, &QComboBox::currentIndexChanged, this, selectInList);
-    selectInList(RSTBox->currentIndex());
     AttachEdit1Change();
     DBEdit->installEventFilter(this);
     for (QPushButton* button : {ReadBtn, WriteBtn, InitBtn})
