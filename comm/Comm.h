@@ -14,7 +14,7 @@
 
 #include "LinkClock.h"
 #include "LinkFailure.h"
-#include "ReplyLedger.h"
+#include "OwedReplies.h"
 #include "SessionRecords.h"
 #include "UsbBridge.h"
 
@@ -27,20 +27,23 @@ inline constexpr std::array<std::uint8_t, 11> ConfigMask{0, 1, 0, 0, 0, 0, 1, 1,
 inline constexpr std::uint32_t kAdapterTimeoutMs = 50;
 
 // A status reply does not say which command it answers. So after a reply
-// went missing or came malformed, the next command waits until the link has
-// been silent for the quiet period since the last command or byte: a late
-// reply has then most likely arrived and been thrown away. A servo answers
-// within a few milliseconds; the slowest plausible reply, a block stored in
-// EEPROM over a slow serial line, takes about 100 ms, and a busy host adds
-// tens more. The quiet period starts at 300 ms, three times that and six
-// read time-outs, and grows to cover the latest reply seen coming late.
-inline constexpr LinkTime kQuietPeriod{300};
+// went missing or came malformed, the next command waits until the newest
+// reply owed has come or run out of its late-reply wait (see OwedReplies),
+// and a read has then found the link empty after it has carried nothing for
+// the required silence: a late reply has then most likely arrived and been
+// thrown away. A servo answers within a few milliseconds; the slowest
+// plausible reply, a block stored in EEPROM over a slow serial line, takes
+// about 100 ms, and a busy host adds tens more. The required silence is
+// 300 ms, three times that and six read time-outs; the late-reply wait
+// starts there and grows to cover the latest reply seen coming late.
+inline constexpr LinkTime kRequiredSilence{300};
 // The bound of the promise: a reply that has not come this long after its
 // command counts as lost. Within it a late reply is never taken for another
-// command's, whatever its delay; the quiet period never grows beyond it.
+// command's, whatever its delay; the late-reply wait never grows beyond it.
 inline constexpr LinkTime kLateReplyLimit{1500};
-// A link that is never silent for the quiet period within this much more
-// is given up on.
+// A link still not quiet this much later than it could have been (the
+// required silence after the wait began, or after the reply owed was waited
+// for), or after this many reads, is given up on.
 inline constexpr LinkTime kSettleLimit{2000};
 inline constexpr int kSettleReadLimit = 1000;
 // A session's note covers the commands of this much time ahead, so that it
@@ -75,8 +78,9 @@ public:
     // Closes the open session, if any, and clears LinkVerified. Does nothing
     // when no session is open. A reply still on its way would be taken by
     // the next session's first command, so the link is first let fall quiet
-    // (at most until kLateReplyLimit after the last command, plus the quiet
-    // period); Ctrl+C does not cut this short.
+    // (until no reply can still be owed, at most kLateReplyLimit after the
+    // last command, and the link has then carried nothing for the required
+    // silence); Ctrl+C does not cut this short.
     void CloseAdapter();
 
     // Closes the session with a device that turned out not to be a servo
@@ -93,8 +97,8 @@ public:
     // was written. Without a session it fails at once, without a flush.
     // Nothing but the identification goes to an adapter that has not
     // identified itself as a servo adapter: anything else fails unsent.
-    // After a failed exchange it first waits for the quiet period; a link
-    // that does not fall silent fails the write unsent. The reply due is
+    // After a failed exchange it first lets the link fall quiet (see
+    // kRequiredSilence); a link that does not fails the write unsent. The reply due is
     // judged by the command's class (see ReplySizeOf).
     bool AdapterWrite(std::span<const std::uint8_t> buffer);
 
@@ -110,16 +114,16 @@ public:
     template <typename Operation>
     bool Attempt(Operation&& operation);
 
-    // Reads and drops what comes until the link has been silent for the
-    // quiet period, even after an exchange that went well: before asking
-    // the adapter again for what a stray reply may have garbled.
+    // Reads and drops what comes until the link is quiet (see Drain), even
+    // after an exchange that went well: before asking the adapter again for
+    // what a stray reply may have garbled.
     bool QuietenLink();
 
     // Some reply may still be on its way (a command went unanswered less
     // than kLateReplyLimit ago, or an exchange failed since the last wait).
-    bool ReplyMayBeOnItsWay() const { return m_unsettled || !m_ledger.Empty(); }
-    // How long the link must now be silent after a failed exchange.
-    LinkTime QuietPeriodNow() const { return m_quiet.Current(); }
+    bool ReplyMayBeOnItsWay() const { return m_replies.MayBeOnItsWay(); }
+    // How long after its command a missing reply is now waited for.
+    LinkTime LateReplyWaitNow() const { return m_replies.LateReplyWait(); }
 
     // --- Register protocol -------------------------------------------------
 
@@ -185,13 +189,12 @@ private:
     bool Succeed();
     // A reply went wrong: its rest, or the reply itself, may still come.
     bool ReplyFailed(LinkFailure failure);
-    // Reads and drops bytes until the link has been silent for the quiet
-    // period and, with untilNothingOwed, until every reply owed has come or
-    // run out of time. interruptible: Ctrl+C ends the wait.
+    // Reads and drops bytes until the newest reply owed has come or run out
+    // of its late-reply wait (with untilNothingOwed, or while the last
+    // program's reply is owed: until every reply owed has come or run out of
+    // time), and a read then finds the link empty after the required silence.
+    // interruptible: Ctrl+C ends the wait.
     bool Drain(bool untilNothingOwed, bool interruptible);
-    bool Settle(bool untilNothingOwed, bool interruptible);
-    // Notes bytes that came in: whose replies they complete, and how late.
-    ReplyLedger::Arrival Account(std::size_t received);
     // Closes the handle without waiting: the adapter has gone, or nothing
     // was ever exchanged.
     void Release();
@@ -205,15 +208,8 @@ private:
     bool m_linkVerified = true;
     bool m_rejected = false;
     bool m_identified = false;
-    // Set when an exchange went wrong; the next write settles the link first.
-    bool m_unsettled = false;
-    // The last program on the adapter left a reply owed: the link settles
-    // until nothing can still be owed, not only for the quiet period.
-    bool m_settleFully = false;
     int m_attemptDepth = 0;
-    LinkTime m_lastTraffic{0};  // when the last command went out or byte came in
-    ReplyLedger m_ledger{kLateReplyLimit};
-    QuietPeriod m_quiet{kQuietPeriod, kLateReplyLimit};
+    OwedReplies m_replies{kRequiredSilence, kLateReplyLimit, LinkTime{kAdapterTimeoutMs}};
     // Since the attempt began, a reply was taken while an older one was owed.
     bool m_repliesMayBeStale = false;
     LinkFailure m_lastFailure = LinkFailure::None;

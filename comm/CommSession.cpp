@@ -35,7 +35,7 @@ bool TComm::Succeed()
 
 bool TComm::ReplyFailed(LinkFailure failure)
 {
-    m_unsettled = true;
+    m_replies.ExchangeFailed();
     return Fail(failure);
 }
 
@@ -90,10 +90,7 @@ void TComm::BeginNote()
     }
     if (owedUntil <= now)
         return;  // whatever it left has come, or never will
-    // Every byte that comes before the link falls quiet is that program's.
-    m_ledger.Expect(owedUntil - kLateReplyLimit, ReplyLedger::kUnknownReplySize);
-    m_unsettled = true;
-    m_settleFully = true;
+    m_replies.InheritOwed(owedUntil);
     m_notedUntil = owedUntil;
 }
 
@@ -126,17 +123,14 @@ void TComm::Release()
     // Whatever the servo last said, or still owes, belongs to the closed session.
     m_linkVerified = false;
     m_identified = false;
-    m_unsettled = false;
-    m_ledger.Clear();
-    m_quiet.Reset();
-    m_settleFully = false;
+    m_replies.Reset();
 }
 
 void TComm::CloseAdapter()
 {
     // While the session still waits for what the last program left, it has
     // sent nothing of its own: that program's note stays for the next one.
-    if (m_adapterHandle != kNullHandle && ReplyMayBeOnItsWay() && !m_settleFully) {
+    if (m_adapterHandle != kNullHandle && ReplyMayBeOnItsWay() && !m_replies.WaitsForLastProgram()) {
         // The reason of the operation that ended stays the one to report.
         const LinkFailure failure = m_lastFailure;
         Drain(true, false);
@@ -150,16 +144,6 @@ void TComm::RejectAdapter(LinkFailure why)
     CloseAdapter();
     m_rejected = true;
     m_lastFailure = why;
-}
-
-ReplyLedger::Arrival TComm::Account(std::size_t received)
-{
-    const LinkTime now = m_clock.Now();
-    m_lastTraffic = now;
-    const ReplyLedger::Arrival arrival = m_ledger.Receive(received, now);
-    if (arrival.lateness && *arrival.lateness > LinkTime{kAdapterTimeoutMs})
-        m_quiet.ReplyCameLate(*arrival.lateness);
-    return arrival;
 }
 
 std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
@@ -180,15 +164,10 @@ std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
         ReplyFailed(LinkFailure::MalformedReply);
         return 0;
     }
-    if (received > 0) {
-        // Bytes that go to an older reply than the newest owed may be that
-        // older command's answer, not this one's.
-        const ReplyLedger::Arrival arrival = Account(received);
-        if (arrival.answeredOlder)
-            m_repliesMayBeStale = true;
-        else if (received == buffer.size())
-            m_quiet.ExchangeInTime();
-    }
+    // Bytes that go to an older reply than the newest owed may be that
+    // older command's answer, not this one's.
+    if (received > 0 && m_replies.ReplyBytesCame(received, buffer.size(), m_clock.Now()))
+        m_repliesMayBeStale = true;
     // The missing part of a short reply may still be on its way.
     if (received < buffer.size())
         ReplyFailed(received == 0 ? LinkFailure::NoReply : LinkFailure::MalformedReply);
@@ -196,14 +175,6 @@ std::int32_t TComm::AdapterRead(std::span<std::uint8_t> buffer)
 }
 
 bool TComm::Drain(bool untilNothingOwed, bool interruptible)
-{
-    const bool settled = Settle(untilNothingOwed || m_settleFully, interruptible);
-    if (settled)
-        m_settleFully = false;
-    return settled;
-}
-
-bool TComm::Settle(bool untilNothingOwed, bool interruptible)
 {
     const LinkTime start = m_clock.Now();
     std::array<std::uint8_t, 64> stray{};
@@ -217,16 +188,12 @@ bool TComm::Settle(bool untilNothingOwed, bool interruptible)
         // A reply runs out of time only once a read has found the buffer
         // empty: bytes that came in time may still wait there unread.
         if (foundEmpty)
-            m_ledger.Expire(now);
-        // A reply still owed is waited for the quiet period after its
-        // command, or to the bound when asked to wait for everything owed;
-        // then the link must have been silent for the base quiet period.
-        const LinkTime waitFor = untilNothingOwed ? kLateReplyLimit : m_quiet.Current();
-        const LinkTime owedUntil = m_ledger.NewestSentAt().value_or(start - waitFor) + waitFor;
-        const LinkTime silent = now - m_lastTraffic;
-        if (foundEmpty && silent >= kQuietPeriod && owedUntil <= now)
+            m_replies.ReadEmpty(now);
+        const LinkTime quietAt = m_replies.QuietAt(start, untilNothingOwed);
+        if (foundEmpty && quietAt <= now)
             break;
-        if (now - std::max(start, owedUntil) >= kQuietPeriod + kSettleLimit || reads >= kSettleReadLimit)
+        const LinkTime owedUntil = m_replies.OwedUntil(start, untilNothingOwed);
+        if (now - std::max(start, owedUntil) >= kRequiredSilence + kSettleLimit || reads >= kSettleReadLimit)
             return Fail(LinkFailure::NeverQuiet);
         if (interruptible && StopRequested())
             return Fail(LinkFailure::Interrupted);
@@ -236,18 +203,14 @@ bool TComm::Settle(bool untilNothingOwed, bool interruptible)
             return Fail(FailureOfStatus(status));
         foundEmpty = received == 0;
         if (received > 0) {
-            // Bytes beyond every reply owed came later than the bound: the
-            // servo answers that late, so the quiet period covers it from now.
-            if (Account(std::min<std::size_t>(received, stray.size())).unaccounted)
-                m_quiet.ReplyCameLate(kLateReplyLimit);
+            m_replies.StrayBytesCame(std::min<std::size_t>(received, stray.size()), m_clock.Now());
         } else if (m_clock.Now() - now < LinkTime{kAdapterTimeoutMs}) {
             // A read that came back empty before its time-out did not wait
             // for the link; the rest of the wait is slept instead.
-            const LinkTime left = std::max(kQuietPeriod - silent, owedUntil - now);
-            m_clock.SleepFor(std::clamp(left, LinkTime{1}, LinkTime{kAdapterTimeoutMs}));
+            m_clock.SleepFor(std::clamp(quietAt - now, LinkTime{1}, LinkTime{kAdapterTimeoutMs}));
         }
     }
-    m_unsettled = false;
+    m_replies.Settled();
     return true;
 }
 
@@ -276,7 +239,7 @@ bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
     // The flush below drops only what has already arrived: a reply to an
     // earlier, failed exchange that is still on its way would be taken for
     // the reply to this command. So the link is let fall silent first.
-    if (m_unsettled && !Drain(false, true))
+    if (m_replies.MustSettle() && !Drain(false, true))
         return false;
     m_bridge.FlushBuffers(m_adapterHandle, kFlushBuffer, kFlushBuffer);
     // Noted before it goes out: a program killed on the way still leaves
@@ -284,9 +247,8 @@ bool TComm::Send(std::span<const std::uint8_t> command, std::size_t replySize)
     NoteAhead();
     std::uint32_t written = 0;
     const BridgeStatus status = m_bridge.Write(m_adapterHandle, command, &written);
-    m_lastTraffic = m_clock.Now();
     // Even a write that failed may have reached the servo in part, and be answered.
-    m_ledger.Expect(m_lastTraffic, replySize);
+    m_replies.CommandSent(m_clock.Now(), replySize);
     if (status != kBridgeSuccess)
         return ReplyFailed(FailureOfStatus(status));
     if (written != command.size())

@@ -32,7 +32,7 @@ protected:
         bridge.readResults.push_back({kBridgeSuccess, {0x02, 0x02}});
         comm.ReadStatus(nullptr);
         ASSERT_FALSE(comm.LinkVerified());
-        clock.SleepFor(kQuietPeriod);  // the link has fallen silent since
+        clock.SleepFor(kRequiredSilence);  // the link has fallen silent since
         bridge.calls.clear();
     }
 
@@ -292,7 +292,7 @@ TEST_F(CommTest, ReadProbesFirstOnlyWhenLinkNotVerified)
     auto writes = bridge.Writes();
     ASSERT_EQ(writes.size(), 13u);
     EXPECT_EQ(writes[0], HexBytes("23 00 00 00"));
-    EXPECT_GE(clock.Now(), kQuietPeriod * 2) << "the read waited for the silent link";
+    EXPECT_GE(clock.Now(), kRequiredSilence * 2) << "the read waited for the silent link";
     EXPECT_EQ(std::vector<Bytes>(writes.begin() + 1, writes.begin() + 7), kConfigReadCommands);
     // The first reply read may have been the probe's, come late: the read is
     // believed only once it has gone through again when nothing can be owed.
@@ -522,7 +522,7 @@ TEST_F(CommTest, AfterAMissingReplyTheNextCommandWaitsForAQuietLink)
     ASSERT_GE(ops.size(), 3u);
     EXPECT_EQ(ops[0], Op::Read) << "the stray byte is read before anything is sent";
     EXPECT_EQ((std::vector<Op>(ops.end() - 2, ops.end())), (std::vector<Op>{Op::Flush, Op::Write}));
-    EXPECT_GE(clock.Now() - failedAt, kQuietPeriod);
+    EXPECT_GE(clock.Now() - failedAt, kRequiredSilence);
 
     // Once settled, a command goes out at once again.
     bridge.QueueStatusReply(0x02);

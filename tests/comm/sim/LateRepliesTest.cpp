@@ -49,13 +49,13 @@ std::vector<LateRow> Rows()
 
 INSTANTIATE_TEST_SUITE_P(Sweep, LateRepliesTest, ::testing::ValuesIn(Rows()), test::RowName);
 
-// The quiet period grows to twice the lateness seen while a failing Read
+// The late-reply wait grows to twice the lateness seen while a failing Read
 // Config settled its link (seen when the read that got the reply returned,
 // up to a read time-out after the reply came), never beyond the limit, and
 // shrinks back to the base with every exchange that comes in time.
-class QuietPeriodGrowthTest : public ::testing::TestWithParam<int> {};
+class LateReplyWaitGrowthTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(QuietPeriodGrowthTest, CoversTheLatestReplySeenThenShrinksBack)
+TEST_P(LateReplyWaitGrowthTest, CoversTheLatestReplySeenThenShrinksBack)
 {
     const LinkTime late{GetParam()};
     ManualLinkClock clock;
@@ -66,17 +66,17 @@ TEST_P(QuietPeriodGrowthTest, CoversTheLatestReplySeenThenShrinksBack)
     sim.SetReplyDelay(late);
     RegisterRecord record{};
     EXPECT_FALSE(ReadConfig(comm, record));
-    const auto bounded = [](LinkTime quiet) { return std::clamp(quiet, kQuietPeriod, kLateReplyLimit); };
-    EXPECT_GE(comm.QuietPeriodNow(), bounded(2 * late));
-    EXPECT_LE(comm.QuietPeriodNow(), bounded(2 * (late + LinkTime{kAdapterTimeoutMs})));
+    const auto bounded = [](LinkTime wait) { return std::clamp(wait, kRequiredSilence, kLateReplyLimit); };
+    EXPECT_GE(comm.LateReplyWaitNow(), bounded(2 * late));
+    EXPECT_LE(comm.LateReplyWaitNow(), bounded(2 * (late + LinkTime{kAdapterTimeoutMs})));
 
     sim.SetReplyDelay(LinkTime{0});
     for (int read = 0; read < 6; ++read)
         ASSERT_TRUE(ReadConfig(comm, record));
-    EXPECT_EQ(comm.QuietPeriodNow(), kQuietPeriod);
+    EXPECT_EQ(comm.LateReplyWaitNow(), kRequiredSilence);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lateness, QuietPeriodGrowthTest, ::testing::Values(60, 140, 200, 400, 700, 900),
+INSTANTIATE_TEST_SUITE_P(Lateness, LateReplyWaitGrowthTest, ::testing::Values(60, 140, 200, 400, 700, 900),
                          [](const auto& row) { return std::to_string(row.param) + "ms"; });
 
 // A program that ended without waiting (killed) left a reply on its way,

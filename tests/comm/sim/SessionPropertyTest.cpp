@@ -273,8 +273,8 @@ private:
         Faults faults;
         // Now and then the user comes back only after the replies owed ran out of time.
         faults.pause = LinkTime{Chance(0.5) ? 0 : Chance(0.9) ? Between(0, 400) : Between(1500, 5000)};
-        // Most replies in time; many just past the old fixed quiet period;
-        // some up to a second late.
+        // Most replies in time; many just past where the late-reply wait
+        // starts; some up to a second late.
         const int band = Between(0, 99);
         faults.delay = LinkTime{band < 40 ? Between(0, 45) : band < 60 ? Between(45, 300)
                                           : band < 85 ? Between(300, 600) : Between(600, 1000)};
