@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <system_error>
 
+#include "FileWriting.h"
+#include "ParamFileInPlace.h"
+
 namespace rvz {
 
 namespace {
@@ -11,6 +14,27 @@ namespace {
 std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 }  // namespace
+
+ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config)
+{
+    // In place, not beside: a longer file keeps its tail. A path that cannot
+    // be examined is left to the open, which says why.
+    files::Target target;
+    files::ResolveTarget(file, target);
+    switch (target.refusal) {
+    case files::Refusal::None:
+        return WriteParamFileInPlace(target.file, config);
+    case files::Refusal::CannotExamine:
+        return WriteParamFileInPlace(file, config);
+    case files::Refusal::DanglingLink:
+        return {ParamFileError::DanglingLink, 0};
+    case files::Refusal::NotRegularFile:
+        return {ParamFileError::NotRegularFile, 0};
+    case files::Refusal::ReadOnly:
+        return {ParamFileError::CannotOpen, EACCES};
+    }
+    return {ParamFileError::CannotOpen, 0};
+}
 
 std::string DescribeParamFileError(const ParamFileResult& result)
 {
@@ -25,6 +49,8 @@ std::string DescribeParamFileError(const ParamFileResult& result)
         return "The file is in use by another program; close it there and try again.";
     case ParamFileError::NotRegularFile:
         return "This is not a file but a folder, pipe or device.";
+    case ParamFileError::DanglingLink:
+        return "This is a link to a file that does not exist; choose the file itself, or remove the link.";
     case ParamFileError::NotParameterFile:
         return "This is not a parameter file: it holds fewer than 16 bytes.";
     case ParamFileError::ReadFailed:

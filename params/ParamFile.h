@@ -18,6 +18,7 @@ enum class ParamFileError {
     InUse,             // held for exclusive use by another program
     NotRegularFile,    // a folder, pipe or device
     NotParameterFile,  // shorter than the 16 bytes of a record
+    DanglingLink,      // a link to a file that does not exist
     ReadFailed,
     WriteFailed,
 };
@@ -35,7 +36,9 @@ ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& c
 
 // Writes the 16 bytes at the start of the file. An existing file is opened
 // without truncating it, so a longer file keeps its tail; otherwise the file
-// is created. A file held by another program is never emptied.
+// is created. A file held by another program is never emptied. Links and
+// permissions are taken as FileWriting.h says: a link is written through,
+// one that leads nowhere is refused, as is a file the writer may not write.
 ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config);
 
 // One plain English sentence that says what went wrong, for the user.

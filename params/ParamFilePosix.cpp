@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter file on POSIX systems: descriptors, fstat and flock.
 #include "ParamFile.h"
+#include "ParamFileInPlace.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -131,7 +132,7 @@ ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& c
     return {};
 }
 
-ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config)
+ParamFileResult WriteParamFileInPlace(const std::filesystem::path& file, const TServoConfig& config)
 {
     OpenedFile existing = OpenExclusive(file, O_WRONLY);
     if (existing.valid())

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ParamFile.h"
+#include "ParamFileInPlace.h"
 
 namespace rvz {
 
@@ -127,7 +128,7 @@ ParamFileResult ReadParamFile(const std::filesystem::path& file, TServoConfig& c
     return {};
 }
 
-ParamFileResult WriteParamFile(const std::filesystem::path& file, const TServoConfig& config)
+ParamFileResult WriteParamFileInPlace(const std::filesystem::path& file, const TServoConfig& config)
 {
     // OPEN_ALWAYS keeps an existing file's tail and creates a missing file,
     // in one step and under the share mode.

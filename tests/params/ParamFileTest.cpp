@@ -116,6 +116,13 @@ std::vector<RefusedCase> RefusedCases()
                          return pipe;
                      },
                      ParamFileError::NotRegularFile, ParamFileError::NotRegularFile});
+    // Written through, a link that leads nowhere would make a file elsewhere.
+    cases.push_back({"DanglingLink",
+                     [](const fs::path& dir) {
+                         fs::create_symlink("gone.svo", dir / "x.svo");
+                         return dir / "x.svo";
+                     },
+                     ParamFileError::CannotOpen, ParamFileError::DanglingLink});
 #endif
     return cases;
 }
