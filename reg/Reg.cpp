@@ -8,8 +8,9 @@
 #include <system_error>
 #include <vector>
 
-#include "SystemPaths.h"
+#include "FileWriting.h"
 #include "NumberText.h"
+#include "SystemPaths.h"
 
 namespace rvz {
 
@@ -81,19 +82,6 @@ std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideE
     return userFolder / besideExecutable.filename();
 }
 
-bool FolderWritable(const std::filesystem::path& folder)
-{
-    const std::filesystem::path probe = folder / ".rivivev-uvezi-write-test";
-    {
-        std::ofstream file(probe, std::ios::binary | std::ios::app);
-        if (!file)
-            return false;
-    }
-    std::error_code error;
-    std::filesystem::remove(probe, error);
-    return true;
-}
-
 std::filesystem::path PreferencesPath()
 {
     std::error_code error;
@@ -101,7 +89,7 @@ std::filesystem::path PreferencesPath()
     if (error)
         throw PreferencesError("Cannot find the program's own path: " + error.message());
     return ChoosePreferencesPath(PreferencesPathFor(executable), UserConfigFolder(), InstalledProgram(executable),
-                                 FolderWritable);
+                                 files::FolderWritable);
 }
 
 bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& file)
@@ -139,16 +127,12 @@ void SavePreferences(const TPreferences& preferences, const std::filesystem::pat
     std::error_code error;
     if (file.has_parent_path() && !std::filesystem::exists(file.parent_path(), error))
         std::filesystem::create_directories(file.parent_path(), error);
-    errno = 0;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw PreferencesError(Describe(file, "Cannot create file"));
+    std::string content;
     for (const std::string& line : {std::string(kPreferencesHeader), preferences.Reserved1, preferences.Reserved2,
                                     std::to_string(preferences.Language), std::string(kPreferencesTrailer)})
-        out << line << "\r\n";
-    out.close();
-    if (!out)
-        throw PreferencesError(Describe(file, "Cannot write file"));
+        content += line + "\r\n";
+    if (auto failed = files::SaveBesideAndReplace(file, content))
+        throw PreferencesError("The file \"" + Utf8(file) + "\" " + *failed + ".");
 }
 
 void SavePreferences(const TPreferences& preferences)

@@ -41,13 +41,11 @@ std::filesystem::path PreferencesPathFor(const std::filesystem::path& executable
 // An installed program (installed: by the package or the installer) keeps it
 // in the user's own configuration folder, whoever runs it, so that nothing
 // lands in a system folder. A portable copy keeps it beside itself while its
-// folder can be written, and in the user's folder otherwise.
+// folder can be written (files::FolderWritable), and in the user's folder
+// otherwise.
 std::filesystem::path ChoosePreferencesPath(const std::filesystem::path& besideExecutable,
                                             const std::filesystem::path& userFolder, bool installed,
                                             const std::function<bool(const std::filesystem::path&)>& folderWritable);
-
-// Whether a file can be created in folder: a file is made and removed again.
-bool FolderWritable(const std::filesystem::path& folder);
 
 // The preferences file of the running executable, chosen as above.
 std::filesystem::path PreferencesPath();
@@ -60,8 +58,9 @@ bool LoadPreferences(TPreferences& preferences, const std::filesystem::path& fil
 bool LoadPreferences(TPreferences& preferences);
 
 // Writes the five lines, each ending CR LF, when Changed is set; otherwise
-// touches nothing. A missing folder is made first. Throws PreferencesError
-// when the file cannot be written.
+// touches nothing. A missing folder is made first; the file is replaced
+// whole, as FileWriting.h says. Throws PreferencesError when the file cannot
+// be written.
 void SavePreferences(const TPreferences& preferences, const std::filesystem::path& file);
 void SavePreferences(const TPreferences& preferences);
 
