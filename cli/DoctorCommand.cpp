@@ -66,9 +66,9 @@ int RunDoctor(RunContext& run)
     const std::optional<std::string>& path = run.options.report;
     if (path && path->empty())
         return run.Fail({kExitBadArguments, "--report needs a file name"});
-    std::ofstream file;
+    // Checked before the diagnosis, written whole after it.
     if (path && *path != kStandardStream)
-        if (auto refused = OpenTextOutput(*path, OutputMode::Replace, file))
+        if (auto refused = CheckCanWrite(*path, OutputMode::Replace))
             return run.Fail({kExitFileError, "the report \"" + *path + "\" " + *refused});
 
     UsbBridge& bridge = run.services.Bridge(run.options.demo);
@@ -93,10 +93,8 @@ int RunDoctor(RunContext& run)
     const std::string report = Report(run, diagnosis, bridge);
     if (*path == kStandardStream)
         return run.Emit(report) ? diagnosis.exitCode : kExitFileError;
-    file << report;
-    file.flush();
-    if (!file)
-        return run.Fail({kExitFileError, "the report \"" + *path + "\" could not be written in full"});
+    if (auto failed = SaveTextFile(*path, report))
+        return run.Fail({kExitFileError, "the report \"" + *path + "\" " + *failed});
     run.Instruct("report written to " + *path + ": please attach it to an issue");
     return diagnosis.exitCode;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "FileWriting.h"
 #include "HistoryLock.h"
 #include "OutputFiles.h"
 #include "ServoOperations.h"
@@ -101,6 +102,9 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
 {
     std::ifstream in(file, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A history that could not be read whole is kept as it is, never trimmed to nothing.
+    if (!in.is_open() || in.bad())
+        return std::string("it could not be read to be trimmed");
     in.close();
     // Bounded by the text, so it fits a size_t even where that is 32 bits.
     const auto keep = static_cast<std::size_t>(std::min<std::uintmax_t>(limit / 4 * 3, text.size()));
@@ -109,21 +113,8 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
         const std::size_t lineEnd = text.find('\n', start - 1);
         start = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
     }
-    std::filesystem::path fresh = file;
-    fresh += ".new";
-    {
-        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
-        out.flush();
-        if (!out)
-            return std::string("its trimmed copy could not be written");
-    }
-    std::error_code error;
-    std::filesystem::rename(fresh, file, error);
-    if (error) {
-        std::filesystem::remove(fresh, error);
-        return "its trimmed copy could not be put in place (" + error.message() + ")";
-    }
+    if (auto failed = files::SaveBesideAndReplace(file, std::string_view(text).substr(start)))
+        return "its trimmed copy " + *failed;
     return std::nullopt;
 }
 

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OutputFiles.h"
 
-#include <cstdio>
 #include <filesystem>
-#include <random>
 #include <iterator>
 
-#include "ParamFile.h"
+#include "FileWriting.h"
 #include "Utf8Path.h"
 
 namespace rvz::cli {
@@ -14,18 +12,6 @@ namespace rvz::cli {
 namespace {
 
 constexpr std::uintmax_t kParamFileSize = 16;
-
-// nullopt when path is a regular file or nothing; otherwise why not.
-std::optional<std::string> NotARegularFile(const std::filesystem::path& path)
-{
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error && status.type() != std::filesystem::file_type::not_found)
-        return "cannot be examined (" + error.message() + ")";
-    if (status.type() == std::filesystem::file_type::not_found || status.type() == std::filesystem::file_type::regular)
-        return std::nullopt;
-    return std::filesystem::is_directory(status) ? "is a folder" : "is not a regular file (a pipe or a device?)";
-}
 
 // A trace or a log is longer than a record from its first line on, so
 // 16 bytes are a parameter file, named by a slip.
@@ -39,19 +25,9 @@ std::optional<std::string> AppendRefused(const std::filesystem::path& where, Out
 
 std::optional<std::string> Unwritable() { return std::string("cannot be written; choose another path"); }
 
-// where.XXXXXXXX.kind, a name nothing has (not even a link to nowhere).
-std::filesystem::path UnusedNameBeside(const std::filesystem::path& where, const char* kind)
+std::filesystem::path FolderOf(const std::filesystem::path& file)
 {
-    std::random_device random;
-    std::error_code error;
-    std::filesystem::path name;
-    do {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%08x.%s", static_cast<unsigned>(random()), kind);
-        name = where;
-        name += suffix;
-    } while (std::filesystem::exists(std::filesystem::symlink_status(name, error)));
-    return name;
+    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
 }
 
 }  // namespace
@@ -60,12 +36,12 @@ std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mo
 {
     if (path.empty())
         return "needs a file name";
-    const auto where = PathFromUtf8(path);
-    if (auto refused = NotARegularFile(where))
+    files::Target target;
+    if (auto refused = files::ResolveTarget(PathFromUtf8(path), target))
         return refused;
-    if (auto refused = AppendRefused(where, mode))
+    if (auto refused = AppendRefused(target.file, mode))
         return refused;
-    file.open(where, mode == OutputMode::Append ? std::ios::app : std::ios::trunc);
+    file.open(target.file, mode == OutputMode::Append ? std::ios::app : std::ios::trunc);
     if (!file)
         return Unwritable();
     return std::nullopt;
@@ -73,17 +49,14 @@ std::optional<std::string> OpenTextOutput(const std::string& path, OutputMode mo
 
 std::optional<std::string> CheckCanWrite(const std::filesystem::path& where, OutputMode mode)
 {
-    if (auto refused = NotARegularFile(where))
+    files::Target target;
+    if (auto refused = files::ResolveTarget(where, target))
         return refused;
-    if (auto refused = AppendRefused(where, mode))
+    if (auto refused = AppendRefused(target.file, mode))
         return refused;
-    std::error_code error;
-    if (mode == OutputMode::Append && std::filesystem::exists(where, error))
-        return std::ofstream(where, std::ios::app).is_open() ? std::nullopt : Unwritable();
-    const std::filesystem::path probe = UnusedNameBeside(where, "probe");
-    const bool made = std::ofstream(probe, std::ios::app).is_open();
-    std::filesystem::remove(probe, error);
-    return made ? std::nullopt : Unwritable();
+    if (mode == OutputMode::Append && target.exists)
+        return std::ofstream(target.file, std::ios::app).is_open() ? std::nullopt : Unwritable();
+    return files::FolderWritable(FolderOf(target.file)) ? std::nullopt : Unwritable();
 }
 
 std::optional<std::string> CheckCanWrite(const std::string& path, OutputMode mode)
@@ -104,13 +77,13 @@ bool ReadTextInput(const std::string& path, std::string& text)
 
 std::optional<std::string> CheckParamFileTarget(const std::string& path, bool force)
 {
-    const auto where = PathFromUtf8(path);
-    if (auto refused = NotARegularFile(where))
+    files::Target target;
+    if (auto refused = files::ResolveTarget(PathFromUtf8(path), target))
         return refused;
-    std::error_code error;
-    if (!std::filesystem::exists(where, error))
+    if (!target.exists)
         return std::nullopt;
-    const auto size = std::filesystem::file_size(where, error);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(target.file, error);
     if (error || size == kParamFileSize || force)
         return std::nullopt;
     return "exists and is not a parameter file (" + std::to_string(size) +
@@ -119,34 +92,25 @@ std::optional<std::string> CheckParamFileTarget(const std::string& path, bool fo
 
 std::optional<std::string> CheckBackupTarget(const std::string& path, const std::string& input, bool force)
 {
-    const auto where = PathFromUtf8(path);
-    if (auto refused = NotARegularFile(where))
+    files::Target target;
+    if (auto refused = files::ResolveTarget(PathFromUtf8(path), target))
         return refused;
-    std::error_code error;
-    if (!std::filesystem::exists(where, error) || force)
+    if (!target.exists || force)
         return std::nullopt;
-    if (!input.empty() && input != "-" && std::filesystem::equivalent(where, PathFromUtf8(input), error))
+    std::error_code error;
+    if (!input.empty() && input != "-" && std::filesystem::equivalent(target.file, PathFromUtf8(input), error))
         return "is the file being written; a backup there would destroy it (give --force to do so all the same)";
     return "exists; give another name, or --force to replace it";
 }
 
 std::optional<std::string> SaveParamFile(const std::string& path, const TServoConfig& record)
 {
-    const auto where = PathFromUtf8(path);
-    // A name of its own beside the target, so the rename stays in one file system.
-    std::error_code error;
-    const std::filesystem::path temporary = UnusedNameBeside(where, "part");
-    const ParamFileResult written = WriteParamFile(temporary, record);
-    if (!written) {
-        std::filesystem::remove(temporary, error);
-        return DescribeParamFileError(written);
-    }
-    std::filesystem::rename(temporary, where, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return "cannot be put in place (" + error.message() + ")";
-    }
-    return std::nullopt;
+    return SaveTextFile(path, std::string(record.Bytes.begin(), record.Bytes.end()));
+}
+
+std::optional<std::string> SaveTextFile(const std::string& path, const std::string& text)
+{
+    return files::SaveBesideAndReplace(PathFromUtf8(path), text);
 }
 
 }  // namespace rvz::cli

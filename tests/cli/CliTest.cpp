@@ -396,14 +396,16 @@ TEST_F(CliTest, UndoOfAnInitPutsBackTheBlockItKnows)
     EXPECT_NE(out.str().find("#1  2026-12-08T10:00:00Z  undo  (written)\n    lock: Y -> N\n"), std::string::npos) << out.str();
 }
 
-// A dry run makes no folder, lock, history, backup or log, and a backup's
-// link that leads nowhere stays a link to nowhere.
+// A dry run makes no folder, lock, history, backup or log, and refuses a
+// backup's link that leads nowhere, as the real run would, leaving it be.
 TEST_F(CliTest, DryRunLeavesNothingBehind)
 {
     services.history = std::filesystem::path(File("fresh")) / "state" / "history.jsonl";
     std::vector<std::string> backup{"--backup", File("b.svo")};
 #ifndef _WIN32
-    std::filesystem::create_symlink(File("nowhere.svo"), File("b.svo"));
+    std::filesystem::create_symlink(File("nowhere.svo"), File("l.svo"));
+    EXPECT_EQ(Run({"write", "--set", "upper=2100", "--backup", File("l.svo"), "--dry-run"}), kExitFileError);
+    EXPECT_NE(err.str().find("nowhere.svo\", which does not exist"), std::string::npos) << err.str();
 #endif
     ASSERT_EQ(Run({"write", "--set", "upper=2100", backup[0], backup[1], "--dry-run"}), kExitOk) << err.str();
     ASSERT_EQ(Run({"init", "--set", "signal=1500", "--dry-run"}), kExitOk) << err.str();
@@ -412,8 +414,8 @@ TEST_F(CliTest, DryRunLeavesNothingBehind)
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(File("."))))
         left.push_back(entry.path().filename().string());
 #ifndef _WIN32
-    EXPECT_EQ(left, std::vector<std::string>{"b.svo"});
-    EXPECT_TRUE(std::filesystem::is_symlink(File("b.svo")));
+    EXPECT_EQ(left, std::vector<std::string>{"l.svo"});
+    EXPECT_TRUE(std::filesystem::is_symlink(File("l.svo")));
 #else
     EXPECT_TRUE(left.empty());
 #endif
