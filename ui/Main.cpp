@@ -67,7 +67,10 @@ bool PressesFocusedButton(const QKeyEvent& key)
 // A key held down repeats; a repeat is no fresh press. Repeats of the keys
 // that press a button neither start another operation nor close the
 // result dialog before it could be read (a dialog's default button takes
-// any Enter, repeated or not).
+// any Enter, repeated or not). X sends a held key as release and press
+// pairs with one time stamp, and Qt flags the press as a repeat only when
+// both came in the same read: on a busy machine they may not, so a press
+// stamped with its key's last release is taken as a repeat too.
 class TKeyRepeatGuard final : public QObject {
 public:
     using QObject::QObject;
@@ -80,11 +83,23 @@ protected:
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool pressesButtons = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
                                     key->key() == Qt::Key_Space || key->key() == Qt::Key_Select;
+        if (!pressesButtons)
+            return false;
+        const bool repeat = key->isAutoRepeat() || (event->type() == QEvent::KeyPress && key->timestamp() != 0 &&
+                                                    key->key() == m_releasedKey && key->timestamp() == m_releasedAt);
+        if (event->type() == QEvent::KeyRelease) {
+            m_releasedKey = key->key();
+            m_releasedAt = key->timestamp();
+        }
         auto* widget = qobject_cast<QWidget*>(watched);
         const bool atButtonOrDialog =
             widget && (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QDialog*>(widget->window()));
-        return key->isAutoRepeat() && pressesButtons && atButtonOrDialog;
+        return repeat && atButtonOrDialog;
     }
+
+private:
+    int m_releasedKey = 0;
+    quint64 m_releasedAt = 0;
 };
 
 // A plain top-level widget reads as a "filler" to screen readers; the main

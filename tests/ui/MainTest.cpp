@@ -960,26 +960,35 @@ private slots:
     void aHeldKeyRunsOneOperationAndLeavesTheResultOpen_data()
     {
         QTest::addColumn<int>("key");
-        QTest::newRow("Enter") << int(Qt::Key_Return);
-        QTest::newRow("Space") << int(Qt::Key_Space);
+        // Flagged: the window system marks each repeat. Paired: it sends
+        // release and press pairs, each pair with one time stamp, unmarked.
+        QTest::addColumn<bool>("flagged");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << true;
+        QTest::newRow("Space") << int(Qt::Key_Space) << true;
+        QTest::newRow("Enter, paired") << int(Qt::Key_Return) << false;
+        QTest::newRow("Space, paired") << int(Qt::Key_Space) << false;
     }
 
     void aHeldKeyRunsOneOperationAndLeavesTheResultOpen()
     {
         QFETCH(int, key);
+        QFETCH(bool, flagged);
         Start();
         QPushButton* write = Button("WriteBtn");
         QApplication::setActiveWindow(form.get());
         write->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), write);
+        quint64 now = 1000;
         const auto send = [&](QWidget* to, QEvent::Type type, bool repeat) {
-            QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "\r", repeat);
+            QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "\r", repeat && flagged);
+            event.setTimestamp(now);
             QApplication::sendEvent(to, &event);
         };
         const auto repeats = [&](QWidget* to) {
             for (int repeat = 0; repeat < 5; ++repeat) {
-                send(to, QEvent::KeyPress, true);
+                now += 40;
                 send(to, QEvent::KeyRelease, true);
+                send(to, QEvent::KeyPress, true);
             }
         };
         bool openAfterRepeats = false;
@@ -997,6 +1006,7 @@ private slots:
         };
         send(write, QEvent::KeyPress, false);
         repeats(target());
+        now += 40;
         send(target(), QEvent::KeyRelease, false);
         QCOMPARE(watcher->seen.size(), std::size_t{1});
         QVERIFY(openAfterRepeats);
