@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "NumberText.h"
 #include "UpDown.h"
 
 namespace rvz {
@@ -59,7 +60,19 @@ public:
 
     // --- value
     QVariant currentValue() const override { return FieldValue(Field()); }
-    void setCurrentValue(const QVariant& value) override { Field().setText(value.toString()); }
+    // A value set by an assistive tool: held to the arrows' range and
+    // written as the user would type it.
+    void setCurrentValue(const QVariant& value) override
+    {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!ok || !m_arrows)
+            return;
+        const double held = std::clamp(number, minimumValue().toDouble(), maximumValue().toDouble());
+        QString text = QString::number(held, 'f', m_divisor == 1 ? 0 : 1);
+        text.replace(QLatin1Char('.'), QLatin1Char(UserDecimalSeparator()));
+        Field().setText(text);
+    }
     QVariant maximumValue() const override { return Scaled(m_arrows ? std::max(m_arrows->Min(), m_arrows->Max()) : 0); }
     QVariant minimumValue() const override { return Scaled(m_arrows ? std::min(m_arrows->Min(), m_arrows->Max()) : 0); }
     QVariant minimumStepSize() const override { return Scaled(m_arrows ? m_arrows->Increment() : 0); }
@@ -100,6 +113,8 @@ public:
     void replaceText(int start, int end, const QString& text) override
     {
         QString now = Field().text();
+        if (start < 0 || end < start || end > now.size())
+            return;  // a range backwards or past the text changes nothing
         now.replace(start, end - start, text);
         Field().setText(now);
     }
