@@ -93,9 +93,10 @@ void SpeakChoice(QComboBox* box)
     box->setProperty(kSpokenProperty, true);
     // Qt moves the list's selection only while the list is open.
     const auto selectInList = [box](int index) {
-        // Selected, not made current: the current item of a closed list
-        // would claim the focus.
-        box->view()->selectionModel()->select(box->model()->index(index, 0), QItemSelectionModel::ClearAndSelect);
+        // Made current as well as selected: Orca reads the new choice only
+        // so, though the closed list's item then reports the focus too.
+        box->view()->selectionModel()->setCurrentIndex(box->model()->index(index, 0),
+                                                       QItemSelectionModel::ClearAndSelect);
     };
     QObject::connect(box, &QComboBox::currentIndexChanged, box, selectInList);
     selectInList(box->currentIndex());
