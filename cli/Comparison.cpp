@@ -42,25 +42,6 @@ bool SameSettings(const KnownRecord& known, const TServoConfig& servo)
     });
 }
 
-std::vector<std::size_t> RegistersOf(Field field)
-{
-    switch (field) {
-    case Field::DeadBand:
-        return {1};
-    case Field::Lock:
-        return {6};
-    case Field::Lower:
-        return {7};
-    case Field::Upper:
-        return {8};
-    case Field::Neutral:
-        return {9, 10};
-    case Field::Signal:
-        return {14, 15};
-    }
-    return {};
-}
-
 bool KnownRecord::Knows(Field field) const
 {
     const std::vector<std::size_t> registers = RegistersOf(field);
@@ -85,7 +66,7 @@ KnownRecord WholeRecord(const TServoConfig& record)
 Differences Compare(const KnownRecord& from, const KnownRecord& to)
 {
     Differences differences;
-    for (const SettingInfo& info : kSettings) {
+    for (const Setting& info : kSettings) {
         if (from.Knows(info.field) && to.Knows(info.field)) {
             if (ShownValue(from.record, info.field) != ShownValue(to.record, info.field))
                 differences.settings.push_back(info.field);

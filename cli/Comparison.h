@@ -38,9 +38,6 @@ bool SameSettings(const KnownRecord& known, const TServoConfig& servo);
 std::string RegisterName(std::size_t reg);
 std::string HexByte(std::uint8_t byte);
 
-// The registers each setting occupies.
-std::vector<std::size_t> RegistersOf(Field field);
-
 struct Differences {
     std::vector<Field> settings;          // known on both sides, shown differently
     std::vector<std::size_t> registers;   // known on both sides, other bytes

@@ -28,10 +28,10 @@ std::filesystem::path LockPath(const std::filesystem::path& file)
 nlohmann::json KnownJson(const KnownRecord& known)
 {
     nlohmann::json values = nlohmann::json::object();
-    for (const SettingInfo& info : kSettings)
+    for (const Setting& info : kSettings)
         if (known.Knows(info.field)) {
             const std::string shown = ShownValue(known.record, info.field);
-            values[info.name] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+            values[std::string(info.name)] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
         }
     nlohmann::json registers = nlohmann::json::object();
     for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)

@@ -10,25 +10,25 @@
 #include <set>
 
 #include "ServoOperations.h"
+#include "Comparison.h"
 #include "ServoValues.h"
 
 namespace rvz::cli {
 
 namespace {
 
-// The registers each value occupies, as JSON names them.
-struct RegisterSpan {
-    Field field;
-    std::vector<std::size_t> registers;
-};
-const RegisterSpan kRegisterSpans[] = {{Field::DeadBand, {1}}, {Field::Lock, {6}},       {Field::Lower, {7}},
-                                       {Field::Upper, {8}},    {Field::Neutral, {9, 10}}, {Field::Signal, {14, 15}}};
+std::string RegisterKey(std::size_t reg) { return RegisterName(reg); }
 
-std::string RegisterKey(std::size_t reg)
+// Every register a setting occupies.
+const std::vector<std::size_t> kSettingRegisters = SettingRegisters(true);
+
+// "01, 06, 07, 08, 09, 0A, 0E, 0F".
+std::string SettingRegisterNames()
 {
-    char key[4];
-    std::snprintf(key, sizeof key, "%02zX", reg);
-    return key;
+    std::string names;
+    for (std::size_t reg : kSettingRegisters)
+        names += (names.empty() ? "" : ", ") + RegisterKey(reg);
+    return names;
 }
 
 // A JSON value as the text of a setting: a text as it is, a number in the
@@ -86,30 +86,29 @@ std::optional<std::string> ReadRegisters(const nlohmann::json& registers, TServo
     for (const auto& item : registers.items()) {
         const std::string key = item.key();
         const nlohmann::json& value = item.value();
-        const auto span = std::find_if(std::begin(kRegisterSpans), std::end(kRegisterSpans), [&](const RegisterSpan& s) {
-            return std::any_of(s.registers.begin(), s.registers.end(), [&](std::size_t r) { return RegisterKey(r) == key; });
-        });
+        const auto reg = std::find_if(kSettingRegisters.begin(), kSettingRegisters.end(),
+                                      [&](std::size_t r) { return RegisterKey(r) == key; });
         unsigned byte = 0;
         char rest = 0;
-        if (span == std::end(kRegisterSpans))
-            return "register \"" + key + "\" is none of 01, 06, 07, 08, 09, 0A, 0E, 0F";
+        if (reg == kSettingRegisters.end())
+            return "register \"" + key + "\" is none of " + SettingRegisterNames();
         if (!value.is_string() || value.get<std::string>().size() != 2 ||
             !std::isxdigit(static_cast<unsigned char>(value.get<std::string>()[0])) ||
             !std::isxdigit(static_cast<unsigned char>(value.get<std::string>()[1])) ||
             std::sscanf(value.get<std::string>().c_str(), "%2x%c", &byte, &rest) != 1)
             return "register " + key + " is " + value.dump() + ", not two hex digits";
-        const std::size_t reg = std::stoul(key, nullptr, 16);
-        bytes.Bytes[reg] = static_cast<std::uint8_t>(byte);
-        named.insert(reg);
+        bytes.Bytes[*reg] = static_cast<std::uint8_t>(byte);
+        named.insert(*reg);
     }
-    for (const RegisterSpan& span : kRegisterSpans) {
-        const auto present = std::count_if(span.registers.begin(), span.registers.end(),
+    for (const Setting& setting : kSettings) {
+        const std::vector<std::size_t> occupied = RegistersOf(setting.field);
+        const auto present = std::count_if(occupied.begin(), occupied.end(),
                                            [&](std::size_t r) { return named.count(r) > 0; });
-        if (present > 0 && present < static_cast<long>(span.registers.size()))
-            return "registers " + RegisterKey(span.registers[0]) + " and " + RegisterKey(span.registers[1]) +
-                   " go together (" + SettingName(span.field) + ")";
+        if (present > 0 && present < static_cast<long>(occupied.size()))
+            return "registers " + RegisterKey(occupied[0]) + " and " + RegisterKey(occupied[1]) + " go together (" +
+                   SettingName(setting.field) + ")";
         if (present > 0)
-            whole.insert(span.field);
+            whole.insert(setting.field);
     }
     return std::nullopt;
 }
@@ -140,7 +139,7 @@ std::optional<std::string> ValuesFromJson(const std::string& text, const std::st
             return problem;
     const nlohmann::json values = hasValues ? document["values"] : nlohmann::json::object();
     for (const auto& [name, value] : values.items()) {
-        const SettingInfo* info = FindSetting(name);
+        const Setting* info = FindSetting(name);
         if (!info)
             return "\"" + name + "\" is not a setting; use one of " + SettingNames();
         const auto valueText = ValueText(value);
@@ -175,21 +174,15 @@ nlohmann::json RecordJson(const TServoConfig& record, bool withSignal)
 {
     // The shown texts are plain decimal numbers; JSON reads them as numbers.
     nlohmann::json values = nlohmann::json::object();
-    for (const SettingInfo& info : kSettings) {
+    for (const Setting& info : kSettings) {
         if (info.field == Field::Signal && !withSignal)
             continue;
         const std::string shown = ShownValue(record, info.field);
-        values[info.name] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
+        values[std::string(info.name)] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
     }
     nlohmann::json registers = nlohmann::json::object();
-    char value[4];
-    std::vector<std::size_t> listed(kConfigRegisters.begin(), kConfigRegisters.end());
-    if (withSignal)
-        listed.insert(listed.end(), {14, 15});
-    for (std::size_t reg : listed) {
-        std::snprintf(value, sizeof value, "%02X", record.Bytes[reg]);
-        registers[RegisterKey(reg)] = value;
-    }
+    for (std::size_t reg : SettingRegisters(withSignal))
+        registers[RegisterKey(reg)] = HexByte(record.Bytes[reg]);
     return {{"values", values}, {"registers", registers}};
 }
 

@@ -37,7 +37,7 @@ TServoConfig WindowStores(const TServoConfig& record, Field field, const std::st
 {
     TServoFields fields;
     fields.DeadBand = ShownValue(record, Field::DeadBand);
-    fields.LockIndex = record.LockBit();
+    fields.LockIndex = static_cast<int>(CodeOf(record, Field::Lock));
     fields.Lower = ShownValue(record, Field::Lower);
     fields.Upper = ShownValue(record, Field::Upper);
     fields.Neutral = ShownValue(record, Field::Neutral);
@@ -223,7 +223,7 @@ std::optional<Failure> BuildRecord(RunContext& run, const TServoConfig& base, co
 std::string ChangedSettings(const TServoConfig& before, const TServoConfig& after)
 {
     std::string names;
-    for (const SettingInfo& info : kSettings) {
+    for (const Setting& info : kSettings) {
         TServoConfig probe = before;
         CopyField(probe, after, info.field);
         if (probe != before)
@@ -257,7 +257,7 @@ TServoConfig AsSavedAfterRead(TServoConfig read)
 {
     // The neutral signal is not among the registers read; the window's
     // starting value stands in, and the rest stays byte for byte.
-    read.SetNeutralSignal(kDefaultSignal);
+    StoreCode(read, Field::Signal, kDefaultSignal);
     return read;
 }
 

@@ -99,7 +99,7 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
     TServoConfig now;
     if (ReadConfig(comm, now.Bytes)) {
         found = now;
-        for (const SettingInfo& info : kSettings) {
+        for (const Setting& info : kSettings) {
             if (info.field == Field::Signal)
                 continue;
             TServoConfig asked = now;

@@ -5,9 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 
-#include "ServoOperations.h"
+#include "Comparison.h"
 
 namespace rvz::cli {
 
@@ -22,9 +21,9 @@ std::string Lower(std::string text)
 
 }  // namespace
 
-const SettingInfo* FindSetting(const std::string& name)
+const Setting* FindSetting(const std::string& name)
 {
-    for (const SettingInfo& info : kSettings)
+    for (const Setting& info : kSettings)
         if (Lower(name) == info.name)
             return &info;
     return nullptr;
@@ -52,18 +51,12 @@ std::optional<std::string> AddGiven(std::vector<GivenValue>& given, GivenValue v
     return std::nullopt;
 }
 
-const char* SettingName(Field field)
-{
-    for (const SettingInfo& info : kSettings)
-        if (info.field == field)
-            return info.name;
-    return "?";
-}
+std::string SettingName(Field field) { return std::string(SettingOf(field).name); }
 
 std::string SettingNames()
 {
     std::string names;
-    for (const SettingInfo& info : kSettings)
+    for (const Setting& info : kSettings)
         names += (names.empty() ? "" : ", ") + std::string(info.name);
     return names;
 }
@@ -71,9 +64,9 @@ std::string SettingNames()
 std::string SettingsHelp()
 {
     std::string help;
-    for (const SettingInfo& info : kSettings) {
+    for (const Setting& info : kSettings) {
         char line[128];
-        std::snprintf(line, sizeof line, "  %-9s %s\n", info.name, info.help);
+        std::snprintf(line, sizeof line, "  %-9s %s\n", std::string(info.name).c_str(), std::string(info.help).c_str());
         help += line;
     }
     return help;
@@ -90,7 +83,7 @@ std::optional<std::string> ParseSettings(const std::vector<std::string>& setting
         const auto equals = setting.find('=');
         if (equals == std::string::npos)
             return "\"" + setting + "\" is not NAME=VALUE";
-        const SettingInfo* info = FindSetting(setting.substr(0, equals));
+        const Setting* info = FindSetting(setting.substr(0, equals));
         if (!info)
             return "\"" + setting.substr(0, equals) + "\" is not a setting; use one of " + SettingNames();
         if (auto problem = AddGiven(given, {info->field, setting.substr(equals + 1), std::nullopt, "--set"}))
@@ -114,32 +107,26 @@ std::string ShownValue(const TServoConfig& record, Field field)
     case Field::Neutral:
         return shown.Neutral;
     case Field::Signal:
-        return std::to_string(record.NeutralSignal());
+        return std::to_string(CodeOf(record, Field::Signal));
     }
     return {};
 }
 
 std::string DescribeRecord(const TServoConfig& record, bool withSignal)
 {
-    std::ostringstream text;
-    text << "dead band    " << ShownValue(record, Field::DeadBand) << " us\n"
-         << "lock         " << ShownValue(record, Field::Lock) << "\n"
-         << "pulse upper  " << ShownValue(record, Field::Upper) << " us\n"
-         << "pulse lower  " << ShownValue(record, Field::Lower) << " us\n"
-         << "neutral      " << ShownValue(record, Field::Neutral) << " us\n";
-    if (withSignal)
-        text << "signal       " << record.NeutralSignal() << " us\n";
-    text << "registers   ";
-    char hex[8];
-    std::vector<std::size_t> registers(kConfigRegisters.begin(), kConfigRegisters.end());
-    if (withSignal)
-        registers.insert(registers.end(), {14, 15});
-    for (std::size_t reg : registers) {
-        std::snprintf(hex, sizeof hex, " %02zX=%02X", reg, record.Bytes[reg]);
-        text << hex;
+    std::string text;
+    for (const Setting& setting : kSettings) {
+        if (setting.byRegister || withSignal) {
+            std::string label(setting.label);
+            label.resize(std::max<std::size_t>(label.size() + 1, 13), ' ');
+            text += label + ShownValue(record, setting.field) +
+                    (setting.unit.empty() ? "" : " " + std::string(setting.unit)) + "\n";
+        }
     }
-    text << "\n";
-    return text.str();
+    text += "registers   ";
+    for (std::size_t reg : SettingRegisters(withSignal))
+        text += " " + RegisterName(reg) + "=" + HexByte(record.Bytes[reg]);
+    return text + "\n";
 }
 
 }  // namespace rvz::cli

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The servo's values on the command line: one table of settings drives the
+// The servo's values on the command line: the table of settings drives the
 // --set names, the help text and the JSON keys. Values are turned into
 // register bits and back by the window's own conversions (params/), with a
 // point as the decimal separator whatever the locale; no arithmetic of the
@@ -13,6 +13,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "Conversions.h"
+#include "Settings.h"
 #include "ServoConfig.h"
 
 namespace rvz::cli {
@@ -20,24 +21,10 @@ namespace rvz::cli {
 // Numbers on the command line and in JSON are read and written with a point.
 inline constexpr char kCliSeparator = '.';
 
-struct SettingInfo {
-    Field field;
-    const char* name;  // the --set name and the JSON key
-    const char* help;
-};
-
-inline constexpr SettingInfo kSettings[] = {
-    {Field::DeadBand, "deadband", "dead band in us, 0.4 to 13 in steps of 0.2"},
-    {Field::Lock, "lock", "Y or N"},
-    {Field::Upper, "upper", "upper pulse limit in whole us, the neutral position to 3264; stored in steps of 12.8"},
-    {Field::Lower, "lower", "lower pulse limit in whole us, 0 to the neutral position; stored in steps of 12.8"},
-    {Field::Neutral, "neutral", "neutral position in whole us, 960 to 2239"},
-    {Field::Signal, "signal", "neutral signal in whole us, 0 to 65535; sent by init only"},
-};
-
-const char* SettingName(Field field);
+// The --set name and JSON key of a setting.
+std::string SettingName(Field field);
 // The setting of a --set name or JSON key, in any case; null for none.
-const SettingInfo* FindSetting(const std::string& name);
+const Setting* FindSetting(const std::string& name);
 // "Y" or "N" for a lock given in either case; nullopt for anything else.
 std::optional<std::string> LockText(const std::string& value);
 // "deadband, lock, upper, lower, neutral, signal".

@@ -20,9 +20,6 @@
 
 namespace rvz {
 
-// Registers 1, 6, 7, 8, 9 and 10: the ones behind the window's fields.
-inline constexpr std::array<std::uint8_t, 11> ConfigMask{0, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1};
-
 // Read and write time-outs set before every open.
 inline constexpr std::uint32_t kAdapterTimeoutMs = 50;
 

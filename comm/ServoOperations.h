@@ -13,6 +13,7 @@
 
 #include "Attempts.h"
 #include "Comm.h"
+#include "Settings.h"
 
 namespace rvz {
 
@@ -45,17 +46,6 @@ Connection Connect(TComm& comm, bool probeServo);
 
 // The parameter record as the protocol moves it: register i is byte i.
 using RegisterRecord = std::array<std::uint8_t, protocol::kRegisterCount>;
-
-// The registers that ConfigMask selects, in ascending order: the one list,
-// derived from the mask.
-inline constexpr std::array<std::size_t, 6> kConfigRegisters = [] {
-    std::array<std::size_t, 6> registers{};
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < ConfigMask.size(); ++i)
-        if (ConfigMask[i] != 0)
-            registers[n++] = i;
-    return registers;
-}();
 
 // How an operation ended; the reason is the session's, from its last attempt.
 struct OperationResult {

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!problems.empty())
         return 0;
 
-    for (const cli::SettingInfo& info : cli::kSettings) {
+    for (const Setting& info : kSettings) {
         TServoConfig kept = record;
         CopyField(kept, base, info.field);
         if (!cli::Gives(given, info.field))
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RVZ_FUZZ_REQUIRE(!cli::ValuesFromJson(cli::RecordJson(record, true).dump(), "json", fromJson));
     std::vector<std::string> none;
     const TServoConfig copy = cli::RecordWithValues(TServoConfig{}, fromJson, false, none);
-    for (const cli::SettingInfo& info : cli::kSettings) {
+    for (const Setting& info : kSettings) {
         TServoConfig field = copy;
         CopyField(field, record, info.field);
         RVZ_FUZZ_REQUIRE(field == copy);

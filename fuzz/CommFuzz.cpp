@@ -7,6 +7,7 @@
 #include "Comm.h"
 #include "FuzzInput.h"
 #include "ScriptedBridge.h"
+#include "Settings.h"
 
 using namespace rvz;
 using rvz::test::BridgeCall;

@@ -10,6 +10,7 @@
 #include "Comm.h"
 #include "FuzzInput.h"
 #include "ServoConfig.h"
+#include "Settings.h"
 #include "SiUsbXpBridge.h"
 
 using namespace rvz;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "NumberText.h"
 
@@ -46,30 +47,23 @@ TServoConfig BuildConfig(const TServoFields& fields, char decimalSeparator)
     const auto deadBandCode = RoundAffine(DeadBandValue(fields.DeadBand, decimalSeparator), kDeadBandFactor, kDeadBandOffset);
     if (!deadBandCode)
         throw ConversionError("The dead band \"" + fields.DeadBand + "\" is out of range and cannot be stored.");
-    config.SetDeadBandCode(static_cast<std::uint64_t>(*deadBandCode));
+    StoreCode(config, Field::DeadBand, static_cast<std::uint64_t>(*deadBandCode));
 
-    config.SetLockBit(static_cast<std::uint64_t>(fields.LockIndex));
+    StoreCode(config, Field::Lock, static_cast<std::uint64_t>(fields.LockIndex));
 
     const std::int32_t neutral = ReadInteger(fields.Neutral, kDefaultNeutral);
     const std::int32_t signal = ReadInteger(fields.Signal, kDefaultSignal);
     const std::int32_t lower = std::min(ReadInteger(fields.Lower, kDefaultLowerLimit), neutral);
     const std::int32_t upper = std::max(ReadInteger(fields.Upper, kDefaultUpperLimit), neutral);
 
-    config.SetLowerCode(static_cast<std::uint64_t>(LimitCode(lower)));
-    config.SetUpperCode(static_cast<std::uint64_t>(LimitCode(upper)));
-    config.SetNeutralCode(static_cast<std::uint64_t>(NeutralCode(neutral)));
-    config.SetNeutralSignal(static_cast<std::uint32_t>(signal));
+    StoreCode(config, Field::Lower, static_cast<std::uint64_t>(LimitCode(lower)));
+    StoreCode(config, Field::Upper, static_cast<std::uint64_t>(LimitCode(upper)));
+    StoreCode(config, Field::Neutral, static_cast<std::uint64_t>(NeutralCode(neutral)));
+    StoreCode(config, Field::Signal, static_cast<std::uint32_t>(signal));
     return config;
 }
 
 namespace {
-
-// Registers' ranges: dead-band code 6 bits, limit codes 8 bits, neutral
-// code 13 bits, the neutral signal 16 bits.
-constexpr std::int64_t kDeadBandCodeMax = 0x3F;
-constexpr std::int64_t kLimitCodeMax = 0xFF;
-constexpr std::int64_t kNeutralCodeMax = 0x1FFF;
-constexpr std::int64_t kSignalMax = 0xFFFF;
 
 bool InRange(std::int64_t value, std::int64_t highest) { return value >= 0 && value <= highest; }
 
@@ -83,78 +77,35 @@ FieldProblem LimitProblem(std::string_view text, bool moved)
         return FieldProblem::NotANumber;
     if (moved)
         return FieldProblem::Moved;
-    return InRange(LimitCode(*value), kLimitCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+    return InRange(LimitCode(*value), MaxCode(Field::Lower)) ? FieldProblem::None : FieldProblem::Wraps;
 }
 
 }  // namespace
 
 bool StoreField(TServoConfig& record, Field field, std::string_view text, char decimalSeparator)
 {
+    std::optional<std::int64_t> code;
     if (field == Field::DeadBand) {
         const auto deadBand = ParseDecimal(text, decimalSeparator);
-        const auto code = deadBand ? RoundAffine(*deadBand, kDeadBandFactor, kDeadBandOffset) : std::nullopt;
-        if (!code || !InRange(*code, kDeadBandCodeMax))
-            return false;
-        record.Bytes[1] = static_cast<std::uint8_t>((record.Bytes[1] & ~kDeadBandCodeMax) | *code);
-        return true;
+        code = deadBand ? RoundAffine(*deadBand, kDeadBandFactor, kDeadBandOffset) : std::nullopt;
+    } else if (const auto value = ParseInteger(text)) {
+        switch (field) {
+        case Field::Lower:
+        case Field::Upper:
+            code = LimitCode(*value);
+            break;
+        case Field::Neutral:
+            code = ExactNeutralCode(*value);
+            break;
+        default:  // the lock's 0 or 1 and the signal are their own codes
+            code = *value;
+            break;
+        }
     }
-    const auto value = ParseInteger(text);
-    if (!value)
+    if (!code || !InRange(*code, MaxCode(field)))
         return false;
-    switch (field) {
-    case Field::Lock:
-        if (*value != 0 && *value != 1)
-            return false;
-        record.Bytes[6] = static_cast<std::uint8_t>((record.Bytes[6] & ~1) | *value);
-        return true;
-    case Field::Lower:
-    case Field::Upper: {
-        const std::int64_t code = LimitCode(*value);
-        if (!InRange(code, kLimitCodeMax))
-            return false;
-        record.Bytes[field == Field::Lower ? 7 : 8] = static_cast<std::uint8_t>(code);
-        return true;
-    }
-    case Field::Neutral: {
-        const std::int64_t code = ExactNeutralCode(*value);
-        if (!InRange(code, kNeutralCodeMax))
-            return false;
-        record.Bytes[9] = static_cast<std::uint8_t>(code & 0xFF);
-        record.Bytes[10] = static_cast<std::uint8_t>((record.Bytes[10] & ~0x1F) | (code >> 8));
-        return true;
-    }
-    case Field::Signal:
-        if (!InRange(*value, kSignalMax))
-            return false;
-        record.SetNeutralSignal(static_cast<std::uint64_t>(*value));
-        return true;
-    case Field::DeadBand:
-        break;
-    }
-    return false;
-}
-
-void CopyField(TServoConfig& to, const TServoConfig& from, Field field)
-{
-    auto copy = [&](std::size_t byte, std::uint8_t mask) {
-        to.Bytes[byte] = static_cast<std::uint8_t>((to.Bytes[byte] & ~mask) | (from.Bytes[byte] & mask));
-    };
-    switch (field) {
-    case Field::DeadBand:
-        return copy(1, kDeadBandCodeMax);
-    case Field::Lock:
-        return copy(6, 0x01);
-    case Field::Lower:
-        return copy(7, 0xFF);
-    case Field::Upper:
-        return copy(8, 0xFF);
-    case Field::Neutral:
-        copy(9, 0xFF);
-        return copy(10, 0x1F);
-    case Field::Signal:
-        copy(14, 0xFF);
-        return copy(15, 0xFF);
-    }
+    StoreCode(record, field, static_cast<std::uint64_t>(*code));
+    return true;
 }
 
 TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
@@ -164,7 +115,7 @@ TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
         problems.DeadBand = FieldProblem::NotANumber;
     } else {
         const auto code = RoundAffine(*deadBand, kDeadBandFactor, kDeadBandOffset);
-        problems.DeadBand = code && InRange(*code, kDeadBandCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+        problems.DeadBand = code && InRange(*code, MaxCode(Field::DeadBand)) ? FieldProblem::None : FieldProblem::Wraps;
     }
     const TLimitCheck limits = CheckLimits(fields.Neutral, fields.Lower, fields.Upper);
     problems.Lower = LimitProblem(fields.Lower, limits.LowerRed);
@@ -173,12 +124,12 @@ TFieldProblems CheckFields(const TServoFields& fields, char decimalSeparator)
         problems.Neutral = FieldProblem::NotANumber;
     } else {
         const std::int64_t code = ExactNeutralCode(*neutral);
-        problems.Neutral = InRange(code, kNeutralCodeMax) ? FieldProblem::None : FieldProblem::Wraps;
+        problems.Neutral = InRange(code, MaxCode(Field::Neutral)) ? FieldProblem::None : FieldProblem::Wraps;
     }
     if (const auto signal = ParseInteger(fields.Signal); !signal)
         problems.Signal = FieldProblem::NotANumber;
     else
-        problems.Signal = InRange(*signal, kSignalMax) ? FieldProblem::None : FieldProblem::Wraps;
+        problems.Signal = InRange(*signal, MaxCode(Field::Signal)) ? FieldProblem::None : FieldProblem::Wraps;
     return problems;
 }
 
@@ -186,17 +137,17 @@ TShownConfig ShowConfig(const TServoConfig& config, char decimalSeparator)
 {
     TShownConfig shown;
     // 13 - D/5 in tenths is 130 - 2D: exact, never a half.
-    shown.DeadBand = FormatTenthsShortest(130 - 2 * std::int64_t{config.DeadBandCode()}, decimalSeparator);
-    shown.LockIndex = config.LockBit();
+    shown.DeadBand = FormatTenthsShortest(130 - 2 * std::int64_t{CodeOf(config, Field::DeadBand)}, decimalSeparator);
+    shown.LockIndex = static_cast<int>(CodeOf(config, Field::Lock));
     // 12.8 x code = 64 code / 5, never a half.
-    shown.Lower = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.LowerCode()}, 5));
-    shown.Upper = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{config.UpperCode()}, 5));
+    shown.Lower = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{CodeOf(config, Field::Lower)}, 5));
+    shown.Upper = std::to_string(RoundHalfEvenDiv(64 * std::int64_t{CodeOf(config, Field::Upper)}, 5));
     // 960 + 5P/32 = (30720 + 5P) / 32: a half whenever P is 16 past a multiple of 32.
     // The top codes 8189 to 8191 lie nearer 2240 than 2239, but 2240 needs
     // code 8192, one past the 13 bits, and would be stored back as 960: they
     // show as 2239, so a record read and written back keeps its neutral near
     // where it was.
-    const std::int64_t neutral = RoundHalfEvenDiv(32 * std::int64_t{kNeutralBase} + 5 * std::int64_t{config.NeutralCode()}, 32);
+    const std::int64_t neutral = RoundHalfEvenDiv(32 * std::int64_t{kNeutralBase} + 5 * std::int64_t{CodeOf(config, Field::Neutral)}, 32);
     shown.Neutral = std::to_string(std::min<std::int64_t>(neutral, kHighestStoredNeutral));
     return shown;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "ServoConfig.h"
+#include "Settings.h"
 
 namespace rvz {
 
@@ -35,18 +36,12 @@ struct TServoFields {
 // texts. Throws ConversionError for a dead band too large to form a code.
 TServoConfig BuildConfig(const TServoFields& fields, char decimalSeparator);
 
-// One of the window's values, for storing it alone.
-enum class Field { DeadBand, Lock, Lower, Upper, Neutral, Signal };
-
 // Stores one value into its own bits of the record, by the same arithmetic
 // as BuildConfig, leaving every other bit as it is: a pulse limit is not
 // moved to the neutral position, and the lock takes "0" or "1". False, and
 // the record untouched, for a text that is not a number or a value that
 // its register cannot hold.
 bool StoreField(TServoConfig& record, Field field, std::string_view text, char decimalSeparator);
-
-// Copies one value's bits, and nothing else, from one record to another.
-void CopyField(TServoConfig& to, const TServoConfig& from, Field field);
 
 // What showing a record puts into the fields. The neutral signal is not
 // shown: its field keeps its text.

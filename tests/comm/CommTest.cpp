@@ -7,6 +7,7 @@
 #include "Comm.h"
 #include "Crc16.h"
 #include "ScriptedBridge.h"
+#include "Settings.h"
 
 namespace rvz {
 namespace {

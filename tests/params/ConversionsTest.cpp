@@ -59,7 +59,7 @@ TEST(BuildConfigTest, CommaLocaleReadsCommaDecimals)
     EXPECT_EQ(BuildConfig(fields, ',').Bytes[1], 35);
     EXPECT_EQ(ShowConfig(kStartingRecord, ',').DeadBand, "6");
     TServoConfig record = kStartingRecord;
-    record.SetDeadBandCode(1);
+    StoreCode(record, Field::DeadBand, 1);
     EXPECT_EQ(ShowConfig(record, ',').DeadBand, "12,8");
 }
 
@@ -161,7 +161,7 @@ TEST(BuildConfigTest, NeutralCodeRoundsToNearest)
                                  {"1502", 3469}}) {
         TServoFields fields;
         fields.Neutral = neutral;
-        EXPECT_EQ(Build(fields).NeutralCode(), code) << neutral;
+        EXPECT_EQ(CodeOf(Build(fields), Field::Neutral), code) << neutral;
     }
 }
 
@@ -171,7 +171,7 @@ TEST(ShowConfigTest, NeutralBesideTheHalvesRoundsToNearest)
 {
     for (auto [code, shown] : {std::pair{3439, "1497"}, {3441, "1498"}, {3471, "1502"}, {3473, "1503"}}) {
         TServoConfig record;
-        record.SetNeutralCode(static_cast<std::uint64_t>(code));
+        StoreCode(record, Field::Neutral, static_cast<std::uint64_t>(code));
         EXPECT_EQ(ShowConfig(record, '.').Neutral, shown) << code;
     }
 }
@@ -182,22 +182,22 @@ TEST(ShowConfigTest, TopNeutralCodesShowWhatStoresBackNearThem)
 {
     for (auto [code, shown, back] : {std::tuple{8188, "2239", 8186}, {8189, "2239", 8186}, {8191, "2239", 8186}}) {
         TServoConfig record;
-        record.SetNeutralCode(static_cast<std::uint64_t>(code));
+        StoreCode(record, Field::Neutral, static_cast<std::uint64_t>(code));
         TServoFields fields;
         fields.Neutral = ShowConfig(record, '.').Neutral;
         EXPECT_EQ(fields.Neutral, shown) << code;
-        EXPECT_EQ(Build(fields).NeutralCode(), back) << code;
+        EXPECT_EQ(CodeOf(Build(fields), Field::Neutral), back) << code;
     }
 }
 
 TEST(ShowConfigTest, NeutralHalvesGoToEven)
 {
     TServoConfig record;
-    record.SetNeutralCode(3440);
+    StoreCode(record, Field::Neutral, 3440);
     EXPECT_EQ(ShowConfig(record, '.').Neutral, "1498");
-    record.SetNeutralCode(3472);
+    StoreCode(record, Field::Neutral, 3472);
     EXPECT_EQ(ShowConfig(record, '.').Neutral, "1502");
-    record.SetNeutralCode(3456);
+    StoreCode(record, Field::Neutral, 3456);
     EXPECT_EQ(ShowConfig(record, '.').Neutral, "1500");
 }
 

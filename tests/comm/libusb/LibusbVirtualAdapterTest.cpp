@@ -12,6 +12,7 @@
 #include "Comm.h"
 #include "LateReplySweep.h"
 #include "LibusbHost.h"
+#include "Settings.h"
 #include "VirtualAdapter.h"
 
 namespace rvz {
@@ -23,7 +24,6 @@ using test::VirtualUsbBus;
 using namespace std::chrono_literals;
 
 using Registers = SimulatedAdapter::Registers;
-constexpr std::array<std::uint8_t, 11> kConfigMask{0, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1};
 
 // Waits, within a bound, for what the system announces on its own thread.
 bool Eventually(const std::function<bool()>& condition)
@@ -53,7 +53,7 @@ protected:
         ASSERT_EQ(IdentifyAdapter(comm, id), AdapterIdentity::Ours);
     }
 
-    bool ReadConfig(Registers& record) { return comm.ReadRegisters(record, kConfigMask, 11); }
+    bool ReadConfig(Registers& record) { return comm.ReadRegisters(record, ConfigMask, 11); }
 
     std::unique_ptr<VirtualUsbBus> bus;
     VirtualAdapter* adapter = nullptr;
@@ -92,7 +92,7 @@ TEST_F(VirtualAdapterTest, ReadsWritesAndSendsTheBlock)
     });
 
     record[7] = 0x55;
-    ASSERT_TRUE(comm.WriteRegisters(record, kConfigMask, 11));
+    ASSERT_TRUE(comm.WriteRegisters(record, ConfigMask, 11));
     EXPECT_EQ(adapter->WithServo([](SimulatedAdapter& servo) { return servo.ServoRegisters()[7]; }), 0x55);
 
     std::array<std::uint8_t, 17> block{};
