@@ -11,6 +11,7 @@
 #include "ExitCodes.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
 #include "Sending.h"
 
 namespace rvz::cli {

@@ -4,63 +4,17 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cstdio>
 
+#include "RecordJson.h"
 #include "ServoOperations.h"
 
 namespace rvz::cli {
-
-namespace {
-
-// A shown value as JSON: the lock as its letter, the others as numbers.
-nlohmann::json ValueJson(const TServoConfig& record, Field field)
-{
-    const std::string shown = ShownValue(record, field);
-    return field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
-}
-
-}  // namespace
-
-std::string HexByte(std::uint8_t byte)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
-
-std::string RegisterName(std::size_t reg)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02zX", reg);
-    return text;
-}
 
 bool SameSettings(const KnownRecord& known, const TServoConfig& servo)
 {
     return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
         return known.known[reg] && known.record.Bytes[reg] == servo.Bytes[reg];
     });
-}
-
-bool KnownRecord::Knows(Field field) const
-{
-    const std::vector<std::size_t> registers = RegistersOf(field);
-    return std::all_of(registers.begin(), registers.end(), [&](std::size_t reg) { return known[reg]; });
-}
-
-KnownRecord ReadFromServo(const TServoConfig& read)
-{
-    KnownRecord servo{read, {}};
-    for (std::size_t reg : kConfigRegisters)
-        servo.known.set(reg);
-    return servo;
-}
-
-KnownRecord WholeRecord(const TServoConfig& record)
-{
-    KnownRecord whole{record, {}};
-    whole.known.set();
-    return whole;
 }
 
 Differences Compare(const KnownRecord& from, const KnownRecord& to)
@@ -102,9 +56,9 @@ nlohmann::json DifferencesJson(const KnownRecord& from, const KnownRecord& to, c
 {
     nlohmann::json settings = nlohmann::json::object();
     for (Field field : differences.settings)
-        settings[SettingName(field)] = {{"from", ValueJson(from.record, field)}, {"to", ValueJson(to.record, field)}};
+        settings[SettingName(field)] = {{"from", SettingValueJson(from.record, field)}, {"to", SettingValueJson(to.record, field)}};
     for (Field field : differences.onlyTo)
-        settings[SettingName(field)] = {{"from", nullptr}, {"to", ValueJson(to.record, field)}};
+        settings[SettingName(field)] = {{"from", nullptr}, {"to", SettingValueJson(to.record, field)}};
     nlohmann::json registers = nlohmann::json::object();
     for (std::size_t reg : differences.registers)
         registers[RegisterName(reg)] = {{"from", HexByte(from.record.Bytes[reg])}, {"to", HexByte(to.record.Bytes[reg])}};

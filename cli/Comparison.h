@@ -6,37 +6,19 @@
 // registers of its settings, a parameter file gives all sixteen, JSON the
 // registers of the values it names.
 
-#include <bitset>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "KnownRecord.h"
 #include "ServoConfig.h"
 #include "ServoValues.h"
 
 namespace rvz::cli {
 
-// A record and which of its registers are known.
-struct KnownRecord {
-    TServoConfig record;
-    std::bitset<TServoConfig::kSize> known;
-
-    // Whether every register of the setting is known.
-    bool Knows(Field field) const;
-};
-
-// A record read from the servo: the registers of its settings.
-KnownRecord ReadFromServo(const TServoConfig& read);
-// A parameter file's record: every register.
-KnownRecord WholeRecord(const TServoConfig& record);
-
 // Whether the six registers of the servo's settings are known and hold what servo's do.
 bool SameSettings(const KnownRecord& known, const TServoConfig& servo);
-
-// "08", and a byte as "9C".
-std::string RegisterName(std::size_t reg);
-std::string HexByte(std::uint8_t byte);
 
 struct Differences {
     std::vector<Field> settings;          // known on both sides, shown differently

@@ -10,24 +10,14 @@
 #include "ExitCodes.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
+#include "RecordSource.h"
 
 namespace rvz::cli {
 
 namespace {
 
 inline constexpr const char* kServoSide = "servo";
-
-// JSON rather than a parameter record: named so, or text that opens with
-// a brace and is not a record's 16 bytes.
-bool LooksLikeJson(const std::string& name, const std::string& text)
-{
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (lower.ends_with(".json"))
-        return true;
-    const auto first = text.find_first_not_of(" \t\r\n");
-    return text.size() != TServoConfig::kSize && first != std::string::npos && text[first] == '{';
-}
 
 // One side as loaded. JSON's values are stored once the other side is
 // known: as write stores them, on top of what that side holds, so that the
@@ -59,32 +49,14 @@ public:
     {
         if (name == kServoSide)
             return Servo(loaded.known);
-        KnownRecord& side = loaded.known;
-        const std::string where = name == kStandardStream ? "standard input" : "\"" + name + "\"";
-        std::string text;
-        if (name == kStandardStream) {
-            std::istream* in = m_run.services.Input();
-            if (in)
-                text.assign(std::istreambuf_iterator<char>(*in), std::istreambuf_iterator<char>());
-        } else if (!ReadTextInput(name, text)) {
-            return Failure{kExitFileError, where + " cannot be read (a missing file, a folder or a device?)"};
-        }
-        if (LooksLikeJson(name, text)) {
-            loaded.where = where;
-            loaded.given.emplace();
-            if (auto problem = ValuesFromJson(text, where, *loaded.given))
-                return Failure{kExitBadArguments, where + ": " + *problem};
-            return std::nullopt;
-        }
-        if (text.size() < TServoConfig::kSize)
-            return Failure{kExitFileError, where + " holds " + std::to_string(text.size()) +
-                                               " bytes; a parameter record is 16"};
-        if (text.size() > TServoConfig::kSize)
-            m_run.Warn(where + " is " + std::to_string(text.size()) + " bytes long; only its first 16 are a parameter "
-                                                                      "record");
-        TServoConfig record;
-        std::copy_n(text.begin(), TServoConfig::kSize, record.Bytes.begin());
-        side = WholeRecord(record);
+        RecordSource source;
+        if (auto failure = ReadRecordSource(m_run, name, false, source))
+            return failure;
+        loaded.where = source.where;
+        if (source.given)
+            loaded.given = std::move(source.given);
+        else
+            loaded.known = WholeRecord(*source.record);
         return std::nullopt;
     }
 

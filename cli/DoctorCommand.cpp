@@ -8,6 +8,7 @@
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "OutputFiles.h"
+#include "RecordJson.h"
 #include "ServoValues.h"
 #include "SystemFacts.h"
 

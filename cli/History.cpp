@@ -10,6 +10,7 @@
 #include "FileWriting.h"
 #include "HistoryLock.h"
 #include "OutputFiles.h"
+#include "RecordJson.h"
 #include "ServoOperations.h"
 #include "ServoValues.h"
 
@@ -22,31 +23,6 @@ std::filesystem::path LockPath(const std::filesystem::path& file)
     std::filesystem::path lock = file;
     lock += ".lock";
     return lock;
-}
-
-// The known values and registers, as read --json prints a record.
-nlohmann::json KnownJson(const KnownRecord& known)
-{
-    nlohmann::json values = nlohmann::json::object();
-    for (const Setting& info : kSettings)
-        if (known.Knows(info.field)) {
-            const std::string shown = ShownValue(known.record, info.field);
-            values[std::string(info.name)] = info.field == Field::Lock ? nlohmann::json(shown) : nlohmann::json::parse(shown);
-        }
-    nlohmann::json registers = nlohmann::json::object();
-    for (std::size_t reg = 0; reg < TServoConfig::kSize; ++reg)
-        if (known.known[reg])
-            registers[RegisterName(reg)] = HexByte(known.record.Bytes[reg]);
-    return {{"values", values}, {"registers", registers}};
-}
-
-// Exactly two hex digits, as the history writes them.
-std::optional<std::uint8_t> TwoHexDigits(const std::string& text)
-{
-    if (text.size() != 2 || !std::isxdigit(static_cast<unsigned char>(text[0])) ||
-        !std::isxdigit(static_cast<unsigned char>(text[1])))
-        return std::nullopt;
-    return static_cast<std::uint8_t>(std::stoul(text, nullptr, 16));
 }
 
 // Why the history's file, or the folder it belongs in, cannot be used as
@@ -70,23 +46,6 @@ std::optional<std::string> NotAHistoryFile(const std::filesystem::path& file)
             break;
     }
     return std::nullopt;
-}
-
-// The registers of such JSON; the values are only for people to read.
-std::optional<KnownRecord> KnownFromJson(const nlohmann::json& json)
-{
-    if (!json.is_object() || !json.contains("registers") || !json["registers"].is_object())
-        return std::nullopt;
-    KnownRecord known;
-    for (const auto& [key, value] : json["registers"].items()) {
-        const auto reg = TwoHexDigits(key);
-        const auto byte = value.is_string() ? TwoHexDigits(value.get<std::string>()) : std::nullopt;
-        if (!reg || !byte || *reg >= TServoConfig::kSize)
-            return std::nullopt;
-        known.record.Bytes[*reg] = *byte;
-        known.known.set(*reg);
-    }
-    return known;
 }
 
 bool KnowsSettings(const KnownRecord& known)
@@ -126,9 +85,9 @@ nlohmann::json EntryJson(const HistoryEntry& entry)
             {"command", entry.command},
             {"arguments", entry.arguments},
             {"how", entry.block ? "block" : "registers"},
-            {"before", KnownJson(entry.before)},
-            {"written", KnownJson(entry.written)},
-            {"after", entry.after ? KnownJson(*entry.after) : nlohmann::json(nullptr)},
+            {"before", KnownRecordJson(entry.before)},
+            {"written", KnownRecordJson(entry.written)},
+            {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
             {"result", entry.result},
             {"verified", entry.verified}};
 }

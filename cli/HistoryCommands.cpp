@@ -8,6 +8,7 @@
 #include "ExitCodes.h"
 #include "History.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
 #include "Sending.h"
 
 namespace rvz::cli {

@@ -6,6 +6,8 @@
 #include "ExitCodes.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
+#include "RecordSource.h"
 
 namespace rvz::cli {
 

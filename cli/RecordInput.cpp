@@ -10,25 +10,13 @@
 #include "NumberText.h"
 #include "OutputFiles.h"
 #include "ParamFile.h"
+#include "RecordJson.h"
+#include "RecordSource.h"
 #include "Utf8Path.h"
 
 namespace rvz::cli {
 
 namespace {
-
-std::optional<std::string> InputText(RunContext& run, const std::string& file)
-{
-    if (file == kStandardStream) {
-        std::istream* in = run.services.Input();
-        if (!in)
-            return std::nullopt;
-        return std::string(std::istreambuf_iterator<char>(*in), std::istreambuf_iterator<char>());
-    }
-    std::string text;
-    if (!ReadTextInput(file, text))
-        return std::nullopt;
-    return text;
-}
 
 // What the window would store for a value given as text: its default for
 // a text that is not a number, a wrapped value, a limit moved to the
@@ -107,43 +95,19 @@ std::optional<std::string> LimitBeyondNeutral(const TServoConfig& record, const 
 
 }  // namespace
 
-std::optional<Failure> ReadParameterFile(RunContext& run, const std::string& file, TServoConfig& record)
-{
-    if (file != kStandardStream) {
-        const ParamFileResult read = ReadParamFile(PathFromUtf8(file), record);
-        if (!read)
-            return Failure{kExitFileError, "\"" + file + "\": " + DescribeParamFileError(read)};
-        std::error_code error;
-        const auto size = std::filesystem::file_size(PathFromUtf8(file), error);
-        if (!error && size > TServoConfig::kSize)
-            run.Warn("\"" + file + "\" is " + std::to_string(size) + " bytes long; only its first 16 are a parameter record");
-        return std::nullopt;
-    }
-    const std::string bytes = InputText(run, file).value_or("");
-    if (bytes.size() < TServoConfig::kSize)
-        return Failure{kExitFileError, "standard input holds " + std::to_string(bytes.size()) +
-                                           " bytes; a parameter record is 16"};
-    if (bytes.size() > TServoConfig::kSize)
-        run.Warn("standard input holds " + std::to_string(bytes.size()) + " bytes; only the first 16 are a parameter record");
-    std::copy_n(bytes.begin(), TServoConfig::kSize, record.Bytes.begin());
-    return std::nullopt;
-}
-
 std::optional<Failure> ReadRequest(RunContext& run, bool sendsSignal, RecordRequest& request)
 {
     const Options& options = run.options;
     if (options.jsonInput && options.file.empty())
         return Failure{kExitBadArguments, "--json reads a file: give it, or - for standard input"};
-    if (!options.file.empty() && options.jsonInput) {
-        const auto text = InputText(run, options.file);
-        if (!text)
-            return Failure{kExitFileError, "\"" + options.file + "\" cannot be read"};
-        if (auto problem = ValuesFromJson(*text, "\"" + options.file + "\"", request.given))
-            return Failure{kExitBadArguments, "\"" + options.file + "\": " + *problem};
-    } else if (!options.file.empty()) {
-        request.file.emplace();
-        if (auto failure = ReadParameterFile(run, options.file, *request.file))
+    if (!options.file.empty()) {
+        RecordSource source;
+        if (auto failure = ReadRecordSource(run, options.file, options.jsonInput, source))
             return failure;
+        if (source.given)
+            request.given = std::move(*source.given);
+        else
+            request.file = source.record;
     }
     // The settings come after the file: where both name a value, --set wins.
     std::vector<GivenValue> settings;

@@ -22,11 +22,7 @@ struct RecordRequest {
     std::vector<GivenValue> given;     // the JSON file's values first, then --set
 };
 
-// Reads a parameter file, or standard input for "-"; warns of bytes beyond
-// the record's 16.
-std::optional<Failure> ReadParameterFile(RunContext& run, const std::string& file, TServoConfig& record);
-
-// Reads the command's file (a parameter file, or JSON with --json) and its
+// Reads the command's file (a parameter file, or JSON: see RecordSource.h) and its
 // --set settings, before anything is sent; refuses a neutral signal where
 // the command does not send it, and asks for it where the command needs it
 // and cannot read it.

@@ -12,6 +12,7 @@
 #include "History.h"
 #include "OutputFiles.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
 #include "Sending.h"
 
 namespace rvz::cli {
@@ -81,13 +82,8 @@ std::string RestoreCommand(RunContext& run, const TServoConfig& before)
         return std::string(kProgram) + " write " + Quoted(*run.options.backup);
     // Without a backup: every register a write sends, as it was, byte for
     // byte; registers given alone are sent as they are.
-    std::string registers;
-    for (std::size_t reg : kConfigRegisters) {
-        char pair[16];
-        std::snprintf(pair, sizeof pair, "%s\"%02zX\":\"%02X\"", registers.empty() ? "" : ",", reg, before.Bytes[reg]);
-        registers += pair;
-    }
-    return "echo '{\"registers\":{" + registers + "}}' | " + kProgram + " write --json -";
+    const nlohmann::json registers = {{"registers", RegistersJson(ReadFromServo(before))}};
+    return "echo '" + JsonText(registers) + "' | " + kProgram + " write --json -";
 }
 
 // What a write that ended part-way may have left: read back when the servo

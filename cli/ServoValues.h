@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
-
 #include "Conversions.h"
 #include "Settings.h"
 #include "ServoConfig.h"
@@ -50,29 +48,10 @@ std::optional<std::string> AddGiven(std::vector<GivenValue>& given, GivenValue v
 // twice), or nullopt.
 std::optional<std::string> ParseSettings(const std::vector<std::string>& settings, std::vector<GivenValue>& given);
 
-// The values and registers of JSON as read --json prints it. Why it cannot
-// be taken (not such JSON, a key named twice or unknown, a value that is
-// neither a number nor a text, values and registers that disagree), or
-// nullopt. A number with a zero fraction counts as the whole number.
-std::optional<std::string> ValuesFromJson(const std::string& text, const std::string& where,
-                                          std::vector<GivenValue>& given);
-
 bool Gives(const std::vector<GivenValue>& given, Field field);
 
 // The record as the window shows it, then its registers in hex.
 std::string DescribeRecord(const TServoConfig& record, bool withSignal);
-// {"values": {NAME: value...}, "registers": {"01": "23", ...}}; numbers as numbers.
-nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
-// JSON as this tool reads it: discarded when it is not JSON or nests
-// deeper than kJsonDepth (a deeper nest would exhaust the stack when
-// copied), and with the first key that stands twice in one object noted
-// in twice, when given.
-inline constexpr int kJsonDepth = 16;
-nlohmann::json ParseShallowJson(const std::string& text, std::string* twice = nullptr);
-// JSON as text on one line. Text that is not UTF-8 (a file name in
-// another encoding) shows U+FFFD where its bytes were, instead of
-// stopping the program after a write has gone out.
-std::string JsonText(const nlohmann::json& json);
 // A value of the record as the window shows it ("Y" or "N" for the lock).
 std::string ShownValue(const TServoConfig& record, Field field);
 

@@ -11,6 +11,7 @@
 #include "Conversions.h"
 #include "FuzzInput.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
 #include "ServoValues.h"
 
 using namespace rvz;

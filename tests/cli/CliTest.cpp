@@ -201,6 +201,10 @@ TEST_F(CliTest, WriteJsonTakesWhatReadJsonPrinted)
     services.sim.ReplaceServo();
     ASSERT_EQ(Run({"write", "--json", File("servo.json"), "--verify"}), kExitOk) << err.str();
     EXPECT_EQ(services.sim.ServoRegisters(), held);
+    // Without --json the content says it is JSON: its values are sent, not its first 16 bytes.
+    services.sim.ReplaceServo();
+    ASSERT_EQ(Run({"write", File("servo.json"), "--verify"}), kExitOk) << err.str();
+    EXPECT_EQ(services.sim.ServoRegisters(), held);
 }
 
 TEST_F(CliTest, MakeShowAndInitShareTheWindowsRecord)
@@ -368,8 +372,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"ValuesOnTopOfTheOtherSide", {"@values.json", "@odd.svo"}, kExitOk, "no differences"},
     DiffCase{"ValuesOnTopOfOtherJson", {"@odd.json", "@values.json"}, kExitOk, "no differences"},
     DiffCase{"DeepNest", {"@deep.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
-    DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "holds 3 bytes; a parameter record is 16"},
-    DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "cannot be read"}),
+    DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "it holds fewer than 16 bytes"},
+    DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "does not exist"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // An init's undo puts the whole block back when the history knows it and

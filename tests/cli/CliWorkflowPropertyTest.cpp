@@ -23,6 +23,7 @@
 #include "CliFixture.h"
 #include "History.h"
 #include "RecordInput.h"
+#include "RecordJson.h"
 #include "ServoOperations.h"
 
 namespace rvz::cli {
