@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Main.h"
 
-#include <QAbstractButton>
-#include <QAccessibleWidget>
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,7 +13,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 #include <QWindow>
@@ -25,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "Attempts.h"
 #include "BusyPointer.h"
@@ -32,6 +29,7 @@
 #include "ServoOperations.h"
 #include "Conversions.h"
 #include "ErrorBox.h"
+#include "Keys.h"
 #include "Msgex.h"
 #include "NumberText.h"
 #include "ParamFile.h"
@@ -40,8 +38,6 @@
 #include "Reg.h"
 #include "StaticText.h"
 #include "ChoiceFieldAccessible.h"
-#include "SpinFieldAccessible.h"
-#include "SpokenTexts.h"
 #include "Strs.h"
 #include "UpDown.h"
 
@@ -57,60 +53,6 @@ std::string FieldText(const QLineEdit* field) { return field->text().toStdString
 
 std::filesystem::path FilePath(const QString& name) { return std::filesystem::path(name.toStdU16String()); }
 
-// Enter presses the focused push button, as Space does, like the buttons of
-// the desktop the window is modelled on.
-bool PressesFocusedButton(const QKeyEvent& key)
-{
-    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !key.isAutoRepeat();
-}
-
-// A key held down repeats; a repeat is no fresh press. Repeats of the keys
-// that press a button neither start another operation nor close the
-// result dialog before it could be read (a dialog's default button takes
-// any Enter, repeated or not). X sends a held key as release and press
-// pairs with one time stamp, and Qt flags the press as a repeat only when
-// both came in the same read: on a busy machine they may not, so a press
-// stamped with its key's last release is taken as a repeat too.
-class TKeyRepeatGuard final : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool pressesButtons = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-                                    key->key() == Qt::Key_Space || key->key() == Qt::Key_Select;
-        if (!pressesButtons)
-            return false;
-        const bool repeat = key->isAutoRepeat() || (event->type() == QEvent::KeyPress && key->timestamp() != 0 &&
-                                                    key->key() == m_releasedKey && key->timestamp() == m_releasedAt);
-        if (event->type() == QEvent::KeyRelease) {
-            m_releasedKey = key->key();
-            m_releasedAt = key->timestamp();
-        }
-        auto* widget = qobject_cast<QWidget*>(watched);
-        const bool atButtonOrDialog =
-            widget && (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QDialog*>(widget->window()));
-        return repeat && atButtonOrDialog;
-    }
-
-private:
-    int m_releasedKey = 0;
-    quint64 m_releasedAt = 0;
-};
-
-// A plain top-level widget reads as a "filler" to screen readers; the main
-// window is a window.
-QAccessibleInterface* ServoFormAccessible(const QString& className, QObject* object)
-{
-    if (className == QLatin1String(TServoForm::staticMetaObject.className()) && object && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    return nullptr;
-}
-
 }  // namespace
 
 TServoForm::TServoForm(TServoFormServices services)
@@ -124,9 +66,8 @@ TServoForm::TServoForm(TServoFormServices services)
       OpenDialog1(MakeOpenDialog1()),
       SaveDialog1(MakeSaveDialog1())
 {
-    static const bool accessibleAsWindow = (QAccessible::installFactory(ServoFormAccessible), true);
-    Q_UNUSED(accessibleAsWindow);
-    qApp->installEventFilter(new TKeyRepeatGuard(this));
+    SpeakAsWindow();
+    InstallKeyRepeatGuard(*this);
     setObjectName("ServoForm");
     setWindowTitle("Rivivev Uvezi");
     setFixedSize(kClientWidth, kClientHeight);
@@ -207,16 +148,6 @@ QLabel* TServoForm::AddLabel(const char* name, const QString& designed, int left
     return label;
 }
 
-void TServoForm::LabelField(QLabel* label, QWidget* field, TUpDown* arrows)
-{
-    // The buddy ties the caption to its field for screen readers.
-    label->setBuddy(field);
-    m_labelledFields.push_back({label, field, arrows});
-    // The dead band's arrows step its hidden field of tenths.
-    if (auto* edit = qobject_cast<QLineEdit*>(field); edit && arrows)
-        SpeakAsSpinBox(edit, arrows, edit == DBEdit ? 10 : 1);
-}
-
 QLineEdit* TServoForm::AddEdit(const char* name, const QString& text, const QString& hint, int left, int top)
 {
     auto* edit = new QLineEdit(text, this);
@@ -261,8 +192,9 @@ void TServoForm::CreateFields()
     Edit1->hide();
     DBUpDown = AddUpDown("DBUpDown", Edit1, 169, 56, 4, 130, 2, 60);
     AddUnitText("StaticText2", 0, 149, 58);
-    // The spin buttons step the hidden mirror, but speak of the dead band.
-    LabelField(dbLabel, DBEdit, DBUpDown);
+    // The spin buttons step the hidden mirror of tenths, but speak of the
+    // dead band.
+    m_screenReader.LabelField(dbLabel, DBEdit, DBUpDown, 10);
 
     QLabel* rstLabel = AddLabel("RSTLabel", QString::fromUtf8("锁舵："), 208, 64);
     RSTBox = new QComboBox(this);
@@ -272,7 +204,7 @@ void TServoForm::CreateFields()
     RSTBox->addItems({"N", "Y"});
     RSTBox->setCurrentIndex(1);
     Own(RSTBox);
-    LabelField(rstLabel, RSTBox, nullptr);
+    m_screenReader.LabelField(rstLabel, RSTBox, nullptr);
 
     // The four integer fields: a label, the field, its spin buttons at its
     // right edge and the unit text over the field's right-hand end.
@@ -309,17 +241,19 @@ void TServoForm::CreateFields()
         QLineEdit* edit = AddEdit(row.edit, QString::number(row.start), row.hint, row.left, row.top);
         TUpDown* upDown = AddUpDown(row.upDown, edit, row.left + 65, row.top, row.minimum, row.maximum, row.step, row.start);
         AddUnitText(row.unitText, row.tag, row.left + 45, row.top + 2);
-        LabelField(label, edit, upDown);
+        m_screenReader.LabelField(label, edit, upDown);
         this->*row.editMember = edit;
         if (row.upDownMember)
             this->*row.upDownMember = upDown;
     }
+    m_screenReader.SetLimitFields(SRLEdit, SRUEdit);
 
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(392, 160, 159, 122);
     Image1->setScaledContents(true);  // the 150 x 107 picture stretched to fill
     DrawPictureForScreen();
+    m_screenReader.SetPicture(Image1);
     Own(Image1);
 
     // The unit texts lie over the right-hand end of their fields.
@@ -383,57 +317,19 @@ void TServoForm::CreateButtons()
 void TServoForm::CreateKeys()
 {
     // Keys reach the toolbar and the operations without a place in the tab
-    // order. A key does what a click does, and nothing while the button is
-    // disabled.
-    const std::array<KeyedButton, 5> keyed{{{OpenBtn, QKeySequence(QKeySequence::Open)},
-                                            {SaveBtn, QKeySequence(QKeySequence::Save)},
-                                            {ReadBtn, QKeySequence(Qt::ALT | Qt::Key_R)},
-                                            {WriteBtn, QKeySequence(Qt::ALT | Qt::Key_W)},
-                                            {InitBtn, QKeySequence(Qt::ALT | Qt::Key_I)}}};
-    for (const KeyedButton& entry : keyed) {
-        QAbstractButton* button = entry.button;
-        OnKey(entry.key, [button] {
-            if (button->isEnabled())
-                button->click();
-        });
-        m_keyedButtons.push_back(entry);
-    }
-    // Alt+L as its caption's first letter, F10 as the key that opens a
-    // window's menu on both desktops.
+    // order.
+    m_keys = new TWindowKeys(*this);
+    const std::vector<TKeyedButton> keyed{{OpenBtn, QKeySequence(QKeySequence::Open)},
+                                          {SaveBtn, QKeySequence(QKeySequence::Save)},
+                                          {ReadBtn, QKeySequence(Qt::ALT | Qt::Key_R)},
+                                          {WriteBtn, QKeySequence(Qt::ALT | Qt::Key_W)},
+                                          {InitBtn, QKeySequence(Qt::ALT | Qt::Key_I)}};
+    for (const TKeyedButton& entry : keyed)
+        m_keys->ClickOnKey(entry.button, entry.key);
     for (const QKeySequence& key : LanguageMenuKeys())
-        OnKey(key, [this] { LanguageBtn->showMenu(); });
-    // The key event that closes the menu is still being handled when it
-    // closes; the flag lasts until that event is done.
-    connect(PopupMenu1, &QMenu::aboutToHide, this, [this] {
-        m_menuJustClosed = true;
-        QTimer::singleShot(0, this, [this] { m_menuJustClosed = false; });
-    });
-    // The menu opens on the language in use, so Enter alone changes nothing.
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
-        for (QAction* item : m_languageItems)
-            if (item->isChecked())
-                PopupMenu1->setActiveAction(item);
-    });
-}
-
-void TServoForm::OnKey(const QKeySequence& key, const std::function<void()>& action)
-{
-    // Only while this window itself is the active one: a tool window of its
-    // own (the demo's panel) shares its shortcuts, but a key pressed there
-    // must not program the servo.
-    // Nor while a menu is open, or by the key that closed it: a key meant
-    // for the menu must not program the servo. Held down, it acts once.
-    auto* shortcut = new QShortcut(key, this);
-    shortcut->setAutoRepeat(false);
-    connect(shortcut, &QShortcut::activated, this, [this, action] {
-        if (QApplication::activeWindow() == this && !QApplication::activePopupWidget() && !m_menuJustClosed)
-            action();
-    });
-}
-
-std::array<QKeySequence, 2> TServoForm::LanguageMenuKeys()
-{
-    return {QKeySequence(Qt::ALT | Qt::Key_L), QKeySequence(Qt::Key_F10)};
+        m_keys->OnKey(key, [this] { LanguageBtn->showMenu(); });
+    m_keys->WatchMenu(*PopupMenu1);
+    m_screenReader.SetKeys(keyed, LanguageBtn, LanguageMenuKeys());
 }
 
 void TServoForm::ConnectHandlers()
@@ -649,7 +545,7 @@ void TServoForm::SetConfig(const TServoConfig& config)
 
 void TServoForm::SREditChange()
 {
-    const TLimitCheck check = CheckLimits(FieldText(NeuEdit), FieldText(SRLEdit), FieldText(SRUEdit));
+    const TLimitCheck check = LimitCheck();
     auto colour = [this](QLineEdit* field, bool red) {
         QPalette palette = this->palette();  // the window's own text colour
         if (red)
@@ -658,23 +554,14 @@ void TServoForm::SREditChange()
     };
     colour(SRLEdit, check.LowerRed);
     colour(SRUEdit, check.UpperRed);
-    DescribeLimits(check);
+    m_screenReader.DescribeLimits(ShownLanguage(), check);
     SRLUpDown->SetMax(check.LowerSpinMax);
     SRUUpDown->SetMin(check.UpperSpinMin);
 }
 
-void TServoForm::DescribeLimits(const TLimitCheck& check)
+TLimitCheck TServoForm::LimitCheck() const
 {
-    // Red is not heard: a limit past the neutral position says so in its
-    // description, after its hint; back on its side, the hint alone.
-    const std::int32_t language = ShownLanguage();
-    const auto describe = [language](QLineEdit* field, bool past, Spoken side) {
-        const QString description = past ? SpokenText(side, language).arg(field->toolTip()) : QString();
-        if (field->accessibleDescription() != description)
-            field->setAccessibleDescription(description);
-    };
-    describe(SRLEdit, check.LowerRed, Spoken::AboveNeutral);
-    describe(SRUEdit, check.UpperRed, Spoken::BelowNeutral);
+    return CheckLimits(FieldText(NeuEdit), FieldText(SRLEdit), FieldText(SRUEdit));
 }
 
 void TServoForm::DBEditChange()
@@ -750,7 +637,7 @@ void TServoForm::CaptionsApplied()
     // Labels are auto-sized: each follows its new caption's width.
     for (QLabel* label : m_captionLabels)
         label->adjustSize();
-    NameForScreenReaders();
+    m_screenReader.Name(ShownLanguage(), LimitCheck());
 }
 
 std::int32_t TServoForm::ShownLanguage() const
@@ -759,49 +646,6 @@ std::int32_t TServoForm::ShownLanguage() const
         if (m_languageItems[column]->isChecked())
             return static_cast<std::int32_t>(column);
     return kEnglish;
-}
-
-void TServoForm::NameForScreenReaders()
-{
-    const std::int32_t language = ShownLanguage();
-    // Each field is named by its label's caption, the spin arrows by what
-    // they do to it; the hint, such as "0.4-13us", stays its description.
-    for (const LabelledField& labelled : m_labelledFields) {
-        const QString name = NameFromCaption(labelled.label->text());
-        labelled.field->setAccessibleName(name);
-        if (labelled.arrows) {
-            labelled.arrows->setAccessibleName(name);
-            labelled.arrows->SetArrowNames(SpokenText(Spoken::IncreaseArrow, language).arg(name),
-                                           SpokenText(Spoken::DecreaseArrow, language).arg(name));
-        }
-    }
-    Image1->setAccessibleName(SpokenText(Spoken::ServoPicture, language));
-
-    // Tooltips name the keys, with the caption in the current language.
-    auto keyNames = [](std::initializer_list<QKeySequence> keys) {
-        QStringList names;
-        for (const QKeySequence& key : keys)
-            names << key.toString(QKeySequence::NativeText);
-        return names.join(QStringLiteral(", "));
-    };
-    for (const KeyedButton& entry : m_keyedButtons)
-        entry.button->setToolTip(QStringLiteral("%1 (%2)").arg(entry.button->text(), keyNames({entry.key})));
-    const std::array<QKeySequence, 2> languageKeys = LanguageMenuKeys();
-    LanguageBtn->setToolTip(QStringLiteral("%1 (%2)").arg(LanguageBtn->text(), keyNames({languageKeys[0], languageKeys[1]})));
-
-    // A tooltip is a description to screen readers, but setting one tells
-    // them nothing: a reader that keeps what it was told would go on in
-    // the language before.
-    DescribeLimits(CheckLimits(FieldText(NeuEdit), FieldText(SRLEdit), FieldText(SRUEdit)));
-    std::vector<QWidget*> described{LanguageBtn};
-    for (const LabelledField& labelled : m_labelledFields)
-        described.push_back(labelled.field);
-    for (const KeyedButton& entry : m_keyedButtons)
-        described.push_back(entry.button);
-    for (QWidget* widget : described) {
-        QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&changed);
-    }
 }
 
 void TServoForm::pEnglishClick(int tag) { PickLanguage(*this, m_preferences, tag); }

@@ -5,7 +5,6 @@
 // attempts each and reports them in the result dialog.
 
 #include <QEvent>
-#include <QKeySequence>
 #include <QList>
 #include <QWidget>
 
@@ -13,15 +12,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <vector>
 
 #include "Conversions.h"
 #include "FileDialogs.h"
 #include "LanguageSwitch.h"
 #include "ParamFile.h"
+#include "ScreenReaderNames.h"
 #include "ServoConfig.h"
 
-class QAbstractButton;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -38,6 +36,7 @@ class TComm;
 class TMsgExForm;
 class TStaticText;
 class TUpDown;
+class TWindowKeys;
 struct TPreferences;
 
 // What the window works with, handed in by the program (or by a test).
@@ -91,7 +90,6 @@ private:
     void CreateFields();
     void CreateButtons();
     QLabel* AddLabel(const char* name, const QString& designed, int left, int top);
-    void LabelField(QLabel* label, QWidget* field, TUpDown* arrows);
     QLineEdit* AddEdit(const char* name, const QString& text, const QString& hint, int left, int top);
     TUpDown* AddUpDown(const char* name, QLineEdit* field, int left, int top, int minimum, int maximum, int step,
                        int position);
@@ -99,12 +97,9 @@ private:
     QPushButton* AddButton(const char* name, const QString& designed, int left);
     void Own(QObject* component);
     void CreateKeys();
-    void OnKey(const QKeySequence& key, const std::function<void()>& action);
-    static std::array<QKeySequence, 2> LanguageMenuKeys();
     void ConnectHandlers();
     std::int32_t ShownLanguage() const;
-    void NameForScreenReaders();
-    void DescribeLimits(const TLimitCheck& check);
+    TLimitCheck LimitCheck() const;
 
     void FormShow();
     void FormClose();
@@ -136,18 +131,7 @@ private:
     QList<QObject*> m_components;  // owned components in creation order
     QList<QLabel*> m_captionLabels;
     QMetaObject::Connection m_edit1Change;
-
-    struct LabelledField {
-        QLabel* label;
-        QWidget* field;
-        TUpDown* arrows;  // null for the lock box
-    };
-    std::vector<LabelledField> m_labelledFields;
-    struct KeyedButton {
-        QAbstractButton* button;
-        QKeySequence key;
-    };
-    std::vector<KeyedButton> m_keyedButtons;
+    TScreenReaderNames m_screenReader;
 
     QToolBar* ToolBar1 = nullptr;
     QToolButton* OpenBtn = nullptr;
@@ -170,7 +154,7 @@ private:
     QPushButton* ReadBtn = nullptr;
     QPushButton* WriteBtn = nullptr;
     QPushButton* InitBtn = nullptr;
-    bool m_menuJustClosed = false;  // see OnKey
+    TWindowKeys* m_keys = nullptr;
     QTimer* m_timer1 = nullptr;
     TFileDialog OpenDialog1;
     TFileDialog SaveDialog1;
