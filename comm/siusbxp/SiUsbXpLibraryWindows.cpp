@@ -72,7 +72,9 @@ SiUsbXpLibrary::SiUsbXpLibrary(const std::wstring& file)
     m_load.path = ModulePath(module);
     namespace o = siusbxp::ordinal;
     siusbxp::Functions& f = m_functions;
-    // The public names are those of the vendor's documentation.
+    // Each ordinal with the name it is exported by: a library whose named
+    // export sits at another ordinal is not the one we bind, and a report
+    // names the function a user can look for.
     if (Bind(module, o::kGetNumDevices, "count", "SI_GetNumDevices", f.getNumDevices, m_load) &&
         Bind(module, o::kOpen, "open", "SI_Open", f.open, m_load) &&
         Bind(module, o::kClose, "close", "SI_Close", f.close, m_load) &&
