@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "AdapterUsbBridge.h"
+#include "AdapterIds.h"
 #include "ExitCodes.h"
+#include "LinkAdvice.h"
 #include "ServoOperations.h"
 #include "SystemFacts.h"
-#include "TracingBridge.h"
+#include "UsbAdapters.h"
 
 namespace rvz::cli {
 
@@ -18,10 +19,9 @@ constexpr int kInterfaceNumber = 0;
 
 std::string Where(const UsbDeviceInfo& device)
 {
-    char text[48];
-    std::snprintf(text, sizeof text, "bus %03u address %03u (%04x:%04x)", device.bus, device.address, device.vendorId,
-                  device.productId);
-    return text;
+    char text[32];
+    std::snprintf(text, sizeof text, "bus %03u address %03u", device.bus, device.address);
+    return text + std::string(" (") + UsbIdText(device) + ")";
 }
 
 class Steps {
@@ -39,27 +39,6 @@ private:
     Diagnosis& m_d;
 };
 
-// Who to close for a busy adapter. Another servo tool of ours may be
-// writing to the servo, so it is never to be ended from here; any other
-// holder may be, by the one command where its PID is known.
-std::string CloseHolderAdvice(const SystemFacts& facts, const UsbDeviceInfo& device)
-{
-    const std::vector<std::string> holders = facts.ProgramsHolding(device.bus, device.address);
-    const std::string general = "Close that program (other servo tools, or another rivivev-uvezi) and retry";
-    if (holders.empty())
-        return general + ".";
-    const std::string& first = holders.front();
-    if (first.starts_with("rivivev-uvezi"))
-        return "Let " + first + " finish, or close it from its own window or terminal, and retry: it may be "
-               "writing to the servo, so do not end it from outside.";
-    // "name (PID 1234)": the number for kill.
-    const std::size_t at = first.rfind("(PID ");
-    if (at == std::string::npos)
-        return general + ".";
-    const std::string pid = first.substr(at + 5, first.size() - at - 6);
-    return general + "; or, if it hangs, end it: kill " + pid;
-}
-
 // The USB library's steps, up to a claimed and released interface.
 bool CheckUsb(UsbHost& usb, const SystemFacts& facts, Diagnosis& diagnosis, Steps& steps)
 {
@@ -72,8 +51,9 @@ bool CheckUsb(UsbHost& usb, const SystemFacts& facts, Diagnosis& diagnosis, Step
 
     const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(usb);
     if (adapters.empty()) {
-        steps.Fail("no device with the adapter's USB IDs (10c4:0002, 10c4:ea61) is attached",
-                   "Plug the adapter in (another cable or port may help); `lsusb -d 10c4:` should then list it.",
+        steps.Fail("no device with the adapter's USB IDs (" + AdapterUsbIdsText() + ") is attached",
+                   "Plug the adapter in (another cable or port may help); `lsusb -d " + UsbIdHex(kAdapterVendorId) +
+                       ":` should then list it.",
                    kExitNoAdapter);
         return false;
     }
@@ -128,44 +108,15 @@ void CheckSession(UsbBridge& bridge, LinkClock& clock, const SystemFacts& facts,
 {
     TComm comm(bridge, clock);
     const Connection link = Connect(comm, true);
-    const std::string why = std::string(DescribeLinkFailure(link.failure));
-    const std::string attempts = std::to_string(kAttempts) + " attempts";
     diagnosis.identification = link.identification;
-    switch (link.stage) {
-    case LinkStage::NoSession:
-        if (link.failure == LinkFailure::Busy && diagnosis.device)
-            steps.Fail("the adapter is in use by another program" +
-                           HoldersInParentheses(facts, diagnosis.device->bus, diagnosis.device->address),
-                       CloseHolderAdvice(facts, *diagnosis.device), kExitBusy);
-        else if (link.failure == LinkFailure::Busy)
-            steps.Fail("the adapter is in use by another program", "Close that program and retry.", kExitBusy);
-        else
-            steps.Fail("no adapter session can be opened: " + why, "Unplug the adapter, plug it in again and retry.",
-                       kExitNoAdapter);
-        return;
-    case LinkStage::NoAnswer:
-        steps.Fail("the adapter does not answer its identification (" + attempts + ", twice): " + why,
-                   "Unplug the adapter and plug it in again; if it stays silent, it is not a servo adapter.",
-                   kExitWrongAdapter);
-        return;
-    case LinkStage::NotOurs: {
-        char byte[8];
-        std::snprintf(byte, sizeof byte, "%02X", (*link.identification)[protocol::kIdentificationKeyIndex]);
-        steps.Fail("the device identifies as another kind (byte 21 is " + std::string(byte) +
-                       ", not A0; identification " + HexBytes(*link.identification) + ")",
-                   "This USBXpress device is not a servo adapter; attach the servo's own adapter.", kExitWrongAdapter);
-        return;
-    }
-    case LinkStage::Identified:
+    if (link.Identified())
         steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
-        steps.Fail("no servo answers the probe (" + attempts + "): " + why,
-                   "Plug the servo into the adapter (check the connector's orientation) and power it.", kExitNoServo);
-        return;
-    case LinkStage::ServoAnswers:
-        steps.Ok("the adapter identifies itself as a servo adapter (byte 21 is A0)");
+    const std::optional<LinkAdvice> advice =
+        AdviseOnLink(link, true, AdviceFor::Doctor, facts, [&] { return diagnosis.device; });
+    if (advice)
+        steps.Fail(advice->finding, advice->advice, advice->code);
+    else
         steps.Ok("a servo answers the probe");
-        return;
-    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "RecordJson.h"
 #include "ServoValues.h"
 #include "SystemFacts.h"
+#include "UsbAdapters.h"
 
 namespace rvz::cli {
 
@@ -31,9 +32,8 @@ std::string Report(RunContext& run, const Diagnosis& diagnosis, UsbBridge& bridg
     }
     if (diagnosis.device) {
         const DeviceNodeFacts node = facts.DeviceNode(diagnosis.device->bus, diagnosis.device->address);
-        char ids[16];
-        std::snprintf(ids, sizeof ids, "%04x:%04x", diagnosis.device->vendorId, diagnosis.device->productId);
-        report << "adapter: " << ids << " at " << node.path << " " << node.mode << " " << node.owner << ":" << node.group
+        report << "adapter: " << UsbIdText(*diagnosis.device) << " at " << node.path << " " << node.mode << " "
+               << node.owner << ":" << node.group
                << (node.readable ? " (you may open it)" : " (you may not open it)") << "\n";
         report << "descriptors: " << HexBytes(facts.RawDescriptors(diagnosis.device->bus, diagnosis.device->address))
                << "\n";

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What else on the system keeps the adapter from the tool, each finding with
 // the one command that fixes it.
-#include <cstdio>
-
+#include "AdapterIds.h"
 #include "Doctor.h"
+#include "UsbAdapters.h"
 
 namespace rvz::cli {
 
@@ -11,13 +11,6 @@ namespace {
 
 // The group that may open the adapter where logind gives no seat access.
 constexpr const char* kFallbackGroup = "plugdev";
-
-std::string Ids(const UsbDeviceInfo& device)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%04x:%04x", device.vendorId, device.productId);
-    return text;
-}
 
 DoctorStep Warning(std::string what, std::string fix) { return {std::move(what), true, std::move(fix), true}; }
 
@@ -39,20 +32,20 @@ std::optional<DoctorStep> SandboxFinding(const SystemFacts& facts)
 std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDeviceInfo& device)
 {
     std::vector<DoctorStep> findings;
-    const std::string ids = Ids(device);
+    const std::string ids = UsbIdText(device);
 
     // ModemManager probes the serial ports it finds with AT commands, which
     // would reach the servo, unless udev told it to leave the device alone.
+    const std::string trigger =
+        "sudo udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=" + UsbIdHex(kAdapterVendorId);
     if (facts.ProgramRunning("ModemManager") &&
         facts.UdevProperty(device.bus, device.address, "ID_MM_DEVICE_IGNORE").value_or("") != "1")
         findings.push_back(Warning(
             "ModemManager runs and is not told to leave the adapter alone; it may send its probes to the servo",
             facts.UdevRuleInstalled()
-                ? "Apply the installed udev rule to the attached adapter: sudo udevadm trigger --action=change "
-                  "--subsystem-match=usb --attr-match=idVendor=10c4"
+                ? "Apply the installed udev rule to the attached adapter: " + trigger
                 : "Install the udev rule, which tells it so, and apply it: sudo cmake --install build --component udev "
-                  "&& sudo udevadm control --reload-rules && sudo udevadm trigger --action=change "
-                  "--subsystem-match=usb --attr-match=idVendor=10c4"));
+                  "&& sudo udevadm control --reload-rules && " + trigger));
 
     // brltty takes some bridge chips' IDs for braille displays and claims them.
     // A packaged rule is masked by an empty one of the same name in /etc;

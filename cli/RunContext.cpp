@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RunContext.h"
 
-#include "AdapterUsbBridge.h"
 #include "Attempts.h"
 #include "ExitCodes.h"
+#include "LinkAdvice.h"
 #include "OutputFiles.h"
 #include "SystemFacts.h"
+#include "UsbAdapters.h"
 
 namespace rvz::cli {
 
@@ -138,13 +139,19 @@ RunContext::Sending::~Sending()
     m_run.services.SetSending(false);
 }
 
-std::string RunContext::Holders()
+std::optional<UsbDeviceInfo> RunContext::Adapter()
 {
     UsbHost* usb = services.Usb(options.demo);
     if (!usb)
-        return {};
+        return std::nullopt;
     const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(*usb);
-    return adapters.empty() ? std::string() : HoldersInParentheses(services.Facts(), adapters.front().bus, adapters.front().address);
+    return adapters.empty() ? std::nullopt : std::optional(adapters.front());
+}
+
+std::string RunContext::Holders()
+{
+    const std::optional<UsbDeviceInfo> adapter = Adapter();
+    return adapter ? HoldersInParentheses(services.Facts(), adapter->bus, adapter->address) : std::string();
 }
 
 std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
@@ -159,30 +166,11 @@ std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
 
 std::optional<Failure> RunContext::Describe(const Connection& link, bool servo)
 {
-    const std::string why = Reason(link.failure);
-    // The exit code becomes the signal's (see Finish).
-    if (link.failure == LinkFailure::Interrupted)
-        return Failure{kExitFailed, why};
-    switch (link.stage) {
-    case LinkStage::NoSession:
-        if (link.failure == LinkFailure::Busy)
-            return Failure{kExitBusy, why + Holders() + ": close it, or wait until it ends, and retry"};
-        return Failure{kExitNoAdapter, why + ": run '" + std::string(kProgram) + " doctor' to see why"};
-    case LinkStage::NoAnswer:
-        return Failure{kExitWrongAdapter,
-                       "the adapter does not answer its identification (" + why + "): plug it in again and retry"};
-    case LinkStage::NotOurs:
-        return Failure{kExitWrongAdapter, "the attached device is not a servo adapter (identification " +
-                                              HexBytes(*link.identification) + "); attach the servo's adapter"};
-    case LinkStage::Identified:
-        if (!servo)
-            return std::nullopt;
-        return Failure{kExitNoServo, "no servo answers " + AfterAttempts() + " (" + why +
-                                         "): plug the servo into the adapter, check its connector and power"};
-    case LinkStage::ServoAnswers:
+    const std::optional<LinkAdvice> advice =
+        AdviseOnLink(link, servo, AdviceFor::Command, services.Facts(), [this] { return Adapter(); });
+    if (!advice)
         return std::nullopt;
-    }
-    return std::nullopt;
+    return Failure{advice->code, OneLine(*advice)};
 }
 
 }  // namespace rvz::cli

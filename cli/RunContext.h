@@ -125,6 +125,8 @@ public:
 
 private:
     UsbBridge& Bridge();
+    // The first adapter on the USB bus, where the real adapter is used.
+    std::optional<UsbDeviceInfo> Adapter();
     // The session stops before its next command once a signal came.
     void StopOnSignal(TComm& comm);
 

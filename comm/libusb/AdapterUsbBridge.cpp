@@ -2,6 +2,7 @@
 #include "AdapterUsbBridge.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace rvz {
@@ -37,24 +38,6 @@ AdapterUsbBridge::~AdapterUsbBridge()
 {
     while (!m_sessions.empty())
         Close(m_sessions.begin()->first);
-}
-
-bool IsAdapter(const UsbDeviceInfo& device)
-{
-    return std::any_of(kAdapterUsbIds.begin(), kAdapterUsbIds.end(), [&](const UsbId& id) {
-        return id.vendorId == device.vendorId && id.productId == device.productId;
-    });
-}
-
-std::vector<UsbDeviceInfo> AttachedAdapters(UsbHost& host)
-{
-    if (!host.Start())
-        return {};
-    std::vector<UsbDeviceInfo> adapters;
-    for (const UsbDeviceInfo& device : host.ListDevices())
-        if (IsAdapter(device))
-            adapters.push_back(device);
-    return adapters;
 }
 
 std::vector<UsbDeviceInfo> AdapterUsbBridge::MatchingDevices() { return AttachedAdapters(m_host); }

@@ -4,32 +4,17 @@
 // where the vendor's library does not exist. It offers the same seven
 // operations with the results the adapter session relies on.
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "UsbAdapters.h"
 #include "UsbBridge.h"
 #include "UsbHost.h"
 
 namespace rvz {
-
-struct UsbId {
-    std::uint16_t vendorId;
-    std::uint16_t productId;
-};
-
-// The adapter's bridge microcontroller in its bulk firmware, and the vendor's
-// bridge chips in the same mode.
-inline constexpr std::array<UsbId, 2> kAdapterUsbIds{{{0x10C4, 0x0002}, {0x10C4, 0xEA61}}};
-
-// Whether the device carries one of the adapter's IDs.
-bool IsAdapter(const UsbDeviceInfo& device);
-// The attached devices with the adapter's IDs, in the host's order; none
-// when the USB library cannot start.
-std::vector<UsbDeviceInfo> AttachedAdapters(UsbHost& host);
 
 // Vendor requests of the bridge firmware.
 namespace bridge_request {
