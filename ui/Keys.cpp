@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -19,12 +20,14 @@ namespace {
 // that press a button neither start another operation nor close the
 // result dialog before it could be read (a dialog's default button takes
 // any Enter, repeated or not). X sends a held key as release and press
-// pairs with one time stamp, and Qt flags the press as a repeat only when
-// both came in the same read: on a busy machine they may not, so a press
-// stamped with its key's last release is taken as a repeat too.
+// pairs, and Qt flags the press as a repeat only when both came in the same
+// read; on a busy machine they often do not, and the pair carries no time
+// stamp Qt passes on. So a press that comes within kRepeatGap of its key's
+// release is a repeat too: no hand lets a key go and presses it again as
+// fast.
 class TKeyRepeatGuard final : public QObject {
 public:
-    using QObject::QObject;
+    explicit TKeyRepeatGuard(QObject* parent) : QObject(parent) { m_clock.start(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -36,11 +39,11 @@ protected:
                                     key->key() == Qt::Key_Space || key->key() == Qt::Key_Select;
         if (!pressesButtons)
             return false;
-        const bool repeat = key->isAutoRepeat() || (event->type() == QEvent::KeyPress && key->timestamp() != 0 &&
-                                                    key->key() == m_releasedKey && key->timestamp() == m_releasedAt);
+        const bool repeat = key->isAutoRepeat() || (event->type() == QEvent::KeyPress && key->key() == m_releasedKey &&
+                                                    m_clock.elapsed() - m_releasedAt < kRepeatGapMs);
         if (event->type() == QEvent::KeyRelease) {
             m_releasedKey = key->key();
-            m_releasedAt = key->timestamp();
+            m_releasedAt = m_clock.elapsed();
         }
         auto* widget = qobject_cast<QWidget*>(watched);
         const bool atButtonOrDialog =
@@ -49,8 +52,10 @@ protected:
     }
 
 private:
+    static constexpr qint64 kRepeatGapMs = 60;
+    QElapsedTimer m_clock;
     int m_releasedKey = 0;
-    quint64 m_releasedAt = 0;
+    qint64 m_releasedAt = -kRepeatGapMs;
 };
 
 }  // namespace
