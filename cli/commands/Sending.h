@@ -5,6 +5,7 @@
 // that ends part-way says what the servo may now hold and how to put it
 // back, --verify reads the registers back, and the history gets its line
 // once the outcome is known. A dry run says what would change instead.
+// The commands themselves are SendCommands.cpp's.
 
 #include <optional>
 #include <string>

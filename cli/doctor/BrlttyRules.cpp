@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "UdevRules.h"
+#include "BrlttyRules.h"
 
 #include <algorithm>
 #include <cctype>

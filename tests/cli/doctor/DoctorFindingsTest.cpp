@@ -10,7 +10,7 @@
 #include "Doctor.h"
 #include "FakeSystemFacts.h"
 #include "TempDir.h"
-#include "UdevRules.h"
+#include "BrlttyRules.h"
 
 namespace rvz::cli {
 namespace {
