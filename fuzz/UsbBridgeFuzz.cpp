@@ -4,6 +4,7 @@
 // and touches nothing out of bounds.
 #include <memory>
 
+#include "AdapterIds.h"
 #include "AdapterUsbBridge.h"
 #include "FuzzInput.h"
 
@@ -72,8 +73,8 @@ public:
         std::vector<UsbDeviceInfo> devices;
         for (int i = m_input.Byte() % 4; i > 0; --i) {
             const bool adapter = m_input.Byte() % 4 != 0;
-            devices.push_back({adapter ? std::uint16_t{0x10C4} : m_input.Integral<std::uint16_t>(),
-                               adapter ? std::uint16_t{0xEA61} : m_input.Integral<std::uint16_t>(), 1,
+            devices.push_back({adapter ? kAdapterUsbIds[1].vendorId : m_input.Integral<std::uint16_t>(),
+                               adapter ? kAdapterUsbIds[1].productId : m_input.Integral<std::uint16_t>(), 1,
                                static_cast<std::uint8_t>(m_input.Byte() % 3)});
         }
         return devices;
