@@ -29,7 +29,7 @@ TEST(SettingsTest, EachSettingOwnsItsBitsAlone)
         TServoConfig record;
         for (auto& byte : record.Bytes)
             byte = static_cast<std::uint8_t>(random());
-        const Setting& setting = kSettings[random() % kSettings.size()];
+        const Setting& setting = kSettings[static_cast<std::size_t>(random() % kSettings.size())];
         const std::uint64_t code = random();
         TServoConfig stored = record;
         StoreCode(stored, setting.field, code);
