@@ -55,8 +55,14 @@ std::optional<std::string> GivenRegisters(const nlohmann::json& registers, TServ
     static const std::vector<std::size_t> kSettingsRegisters = SettingRegisters(true);
     KnownRecord named;
     if (const auto problem = RegistersFromJson(registers, kSettingsRegisters, named)) {
-        if (problem->notARegister)
+        switch (problem->kind) {
+        case RegisterProblem::NotARegister:
             return "register \"" + problem->key + "\" is none of " + RegisterNames(kSettingsRegisters);
+        case RegisterProblem::Twice:
+            return "register " + problem->key + " stands twice";
+        case RegisterProblem::NotAByte:
+            break;
+        }
         return "register " + problem->key + " is " + registers[problem->key].dump() + ", not two hex digits";
     }
     for (const Setting& setting : kSettings) {
@@ -143,10 +149,13 @@ std::optional<RegisterProblem> RegistersFromJson(const nlohmann::json& registers
     for (const auto& [key, value] : registers.items()) {
         const auto reg = TwoHexDigits(key);
         if (!reg || std::find(allowed.begin(), allowed.end(), *reg) == allowed.end())
-            return RegisterProblem{key, true};
+            return RegisterProblem{key, RegisterProblem::NotARegister};
+        // "0A" and "0a" name one register: two values for it contradict.
+        if (known.known[*reg])
+            return RegisterProblem{key, RegisterProblem::Twice};
         const auto byte = value.is_string() ? TwoHexDigits(value.get<std::string>()) : std::nullopt;
         if (!byte)
-            return RegisterProblem{key, false};
+            return RegisterProblem{key, RegisterProblem::NotAByte};
         known.record.Bytes[*reg] = *byte;
         known.known.set(*reg);
     }

@@ -44,7 +44,7 @@ nlohmann::json RecordJson(const TServoConfig& record, bool withSignal);
 // not such, or nullopt.
 struct RegisterProblem {
     std::string key;
-    bool notARegister = false;  // else its value is not a byte
+    enum Kind { NotARegister, NotAByte, Twice } kind = NotARegister;
 };
 std::optional<RegisterProblem> RegistersFromJson(const nlohmann::json& registers,
                                                  const std::vector<std::size_t>& allowed, KnownRecord& known);
