@@ -16,11 +16,17 @@ namespace rvz::cli {
 
 namespace {
 
-// JSON opens with a brace. Sixteen bytes that do so could be a record whose
-// first register is 7B: they are JSON only when they parse as an object.
+// JSON opens with a brace, after a UTF-8 byte order mark if an editor put
+// one there. Text in UTF-16 (as some Windows shells save it) is taken as
+// JSON too, so that it is refused rather than sent as a record. Sixteen
+// bytes that open with a brace could be a record whose first register is
+// 7B: they are JSON only when they parse as an object.
 bool HoldsJson(const std::string& text)
 {
-    const auto first = text.find_first_not_of(" \t\r\n");
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        return true;
+    const std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    const auto first = text.find_first_not_of(" \t\r\n", start);
     if (first == std::string::npos || text[first] != '{')
         return false;
     return text.size() != TServoConfig::kSize || ParseShallowJson(text).is_object();
@@ -42,6 +48,8 @@ std::optional<Failure> TakeRecord(RunContext& run, const std::string& where, con
 
 std::optional<Failure> ReadRecordSource(RunContext& run, const std::string& name, bool json, RecordSource& source)
 {
+    if (name.empty())
+        return Failure{kExitBadArguments, "an empty file name names no file (an unset shell variable?)"};
     const bool standardInput = name == kStandardStream;
     source.where = standardInput ? "standard input" : "\"" + name + "\"";
     std::string text;

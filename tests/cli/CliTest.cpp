@@ -85,7 +85,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdapterStateTest,
         AdapterCase{"UnknownSetting", [](SimulatedAdapter&) {}, {"write", "--set", "speed=3"}, kExitBadArguments,
                     "\"speed\" is not a setting; use one of deadband, lock, upper, lower, neutral, signal"},
         AdapterCase{"MissingFile", [](SimulatedAdapter&) {}, {"show", "no-such-folder/such.svo"}, kExitFileError,
-                    "does not exist"}),
+                    "does not exist"},
+        AdapterCase{"EmptyFileName", [](SimulatedAdapter&) {}, {"diff", "", "servo"}, kExitBadArguments,
+                    "an empty file name"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CliTest, WriteAndVerifyChangeTheServo)
@@ -343,7 +345,10 @@ TEST_P(DiffTest, ComparesAsStored)
              {"short.svo", "abc"}, {"sign.json", R"({"registers": {"01": "-1"}})"},
              {"deep.json", "{\"values\": " + nest + "}"},
              {"values.json", R"({"values": {"neutral": 1500, "deadband": 6, "lock": "Y"}})"},
-             {"odd.json", R"({"registers": {"01": "E3", "06": "FF", "09": "80", "0A": "2D"}})"}})
+             {"odd.json", R"({"registers": {"01": "E3", "06": "FF", "09": "80", "0A": "2D"}})"},
+             {"bom.json", "\xEF\xBB\xBF" R"({"values": {"upper": 2100}})"},
+             {"utf16.json", std::string("\xFF\xFE{\0}\0", 6)},
+             {"twice.json", R"({"registers": {"09": "80", "0A": "0E", "0a": "0F"}})"}})
         std::ofstream(File(name), std::ios::binary) << text;
     // The servo's record with bits set that no value names.
     auto odd = services.sim.ServoRegisters();
@@ -372,6 +377,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiffTest, ::testing::Values(
     DiffCase{"ValuesOnTopOfTheOtherSide", {"@values.json", "@odd.svo"}, kExitOk, "no differences"},
     DiffCase{"ValuesOnTopOfOtherJson", {"@odd.json", "@values.json"}, kExitOk, "no differences"},
     DiffCase{"DeepNest", {"@deep.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
+    DiffCase{"ByteOrderMark", {"@a.svo", "@bom.json"}, kExitDifferent, "upper: 1997 -> 2099\n"},
+    DiffCase{"Utf16", {"@utf16.json", "servo"}, kExitBadArguments, "it is not JSON of the form"},
+    DiffCase{"RegisterInTwoCases", {"@twice.json", "servo"}, kExitBadArguments, "register 0a stands twice"},
     DiffCase{"ShortFile", {"@short.svo", "@a.svo"}, kExitFileError, "it holds fewer than 16 bytes"},
     DiffCase{"MissingFile", {"@none.svo", "servo"}, kExitFileError, "does not exist"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -509,6 +517,9 @@ TEST_F(CliTest, NothingIsLost)
     EXPECT_NE(err.str().find("standard output could not be written"), std::string::npos) << err.str();
     EXPECT_EQ(RunCli({"write", "--set", "upper=2100"}, services, full, err), kExitFileError);
     EXPECT_NE(err.str().find("; it was to say: written\n"), std::string::npos) << err.str();
+    err.str({});
+    EXPECT_EQ(RunCli({"read", "-o", "-"}, services, full, err), kExitFileError);
+    EXPECT_EQ(err.str().find("it was to say"), std::string::npos) << "a record's bytes are no message: " << err.str();
 
     const std::string notes = File("notes.txt");
     { std::ofstream(notes) << std::string(63, 'n'); }
