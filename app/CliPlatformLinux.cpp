@@ -39,7 +39,9 @@ void RestoreConsole() {}
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP}; }
+// Every signal that would end the program and can be caught: each stops a
+// command before its next exchange, and none tears a send.
+std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}; }
 
 void IgnoreBrokenPipes()
 {

@@ -23,6 +23,10 @@ enum ExitCode : int {
     // Stopped by a signal: 128 and the signal's number, as shells report it.
     kExitHangUp = 129,
     kExitInterrupted = 130,
+    kExitQuit = 131,
+    kExitUser1 = 138,
+    kExitUser2 = 140,
+    kExitAlarm = 142,
     kExitTerminated = 143,
 };
 
@@ -45,6 +49,10 @@ inline constexpr ExitCodeInfo kExitCodes[] = {
     {kExitNotAsLeft, "the servo does not hold what the write to undo left (undo)"},
     {kExitHangUp, "stopped by SIGHUP"},
     {kExitInterrupted, "interrupted (Ctrl+C)"},
+    {kExitQuit, "stopped by SIGQUIT"},
+    {kExitUser1, "stopped by SIGUSR1"},
+    {kExitUser2, "stopped by SIGUSR2"},
+    {kExitAlarm, "stopped by SIGALRM"},
     {kExitTerminated, "stopped by SIGTERM"},
 };
 
@@ -59,5 +67,17 @@ inline std::string ExitCodesSentence()
 
 // The exit code of a program stopped by signal number signal.
 constexpr int ExitCodeOfSignal(int signal) { return 128 + signal; }
+
+// A stopping signal as a message names it: "Ctrl+C", "SIGTERM".
+inline std::string SignalName(int signal)
+{
+    if (signal == kExitInterrupted - 128)
+        return "Ctrl+C";
+    const std::string prefix = "stopped by ";
+    for (const ExitCodeInfo& info : kExitCodes)
+        if (info.code == ExitCodeOfSignal(signal) && std::string(info.meaning).rfind(prefix, 0) == 0)
+            return std::string(info.meaning).substr(prefix.size());
+    return "signal " + std::to_string(signal);
+}
 
 }  // namespace rvz::cli

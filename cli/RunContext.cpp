@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RunContext.h"
 
+#include <algorithm>
+
 #include "Attempts.h"
 #include "ExitCodes.h"
 #include "LinkAdvice.h"
@@ -93,7 +95,10 @@ bool RunContext::Emit(const std::string& text)
     m_outputLost = true;
     // What was lost may be a write's result: the servo has changed all the
     // same, so it is said where it can still be read.
-    const std::string lost = text.substr(0, text.find('\n'));
+    // A record's bytes are no message: only text is repeated.
+    std::string lost = text.substr(0, text.find('\n'));
+    if (std::any_of(lost.begin(), lost.end(), [](unsigned char c) { return c < 0x20 && c != '\t'; }))
+        lost.clear();
     Fail({kExitFileError, "standard output could not be written (is the disk full, or the pipe closed?)" +
                               (lost.empty() ? std::string() : "; it was to say: " + lost)});
     return false;
@@ -122,14 +127,17 @@ RunContext::Session RunContext::OpenSession()
 void RunContext::SessionCloser::operator()(TComm* comm) const
 {
     if (comm->AdapterHandle() != kNullHandle && comm->ReplyMayBeOnItsWay())
-        run->Progress("waiting a second or two for replies still on their way, so that the next program does not "
-                      "take them for its own (Ctrl+C again quits at once)");
+        run->Progress(std::string("waiting a second or two for replies still on their way, so that the next program "
+                                  "does not take them for its own (") +
+                      (run->Stopped() != 0 ? "Ctrl+C again quits at once)" : "Ctrl+C twice quits at once)"));
     delete comm;
 }
 
 RunContext::Sending::Sending(RunContext& run, TComm& comm) : m_run(run), m_comm(comm)
 {
+    // Held first, then asked: a signal between the two is not lost.
     m_run.services.SetSending(true);
+    m_stoppedBefore = m_run.Stopped() != 0;
     m_comm.SetInterruption(nullptr);
 }
 

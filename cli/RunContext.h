@@ -111,16 +111,20 @@ public:
     std::string Holders();
 
     // While it lives, a signal lets the operation finish: nothing is torn.
+    // A signal that came before it stops the command instead: nothing may
+    // be sent once StoppedBefore says so.
     class Sending {
     public:
         Sending(RunContext& run, TComm& comm);
         ~Sending();
         Sending(const Sending&) = delete;
         Sending& operator=(const Sending&) = delete;
+        bool StoppedBefore() const { return m_stoppedBefore; }
 
     private:
         RunContext& m_run;
         TComm& m_comm;
+        bool m_stoppedBefore = false;
     };
 
 private:

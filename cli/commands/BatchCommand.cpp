@@ -54,7 +54,7 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     }
     const SendOutcome outcome = SendRecord(run, comm, before, record, false);
     result.unrecorded = RecordInHistory(run, "batch", false, ReadFromServo(before), record, outcome);
-    if (outcome.code != kExitOk && outcome.code != run.Stopped())
+    if (outcome.nothingSent || (outcome.code != kExitOk && outcome.code != run.Stopped()))
         return Fails(std::move(result), outcome.message);
     const nlohmann::json written = RecordJson(record, false);
     result.log["values"] = written["values"];

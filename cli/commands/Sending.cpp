@@ -71,18 +71,6 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
     return held + "; put back what it held with: " + RestoreCommand(run, before);
 }
 
-std::string SignalName(int signal)
-{
-    switch (signal) {
-    case 1:
-        return "SIGHUP";
-    case 15:
-        return "SIGTERM";
-    default:
-        return "Ctrl+C";
-    }
-}
-
 std::string RegistersKept(const TServoConfig& written, const Verification& check)
 {
     std::string differences;
@@ -103,6 +91,12 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before,
     OperationResult sent;
     {
         RunContext::Sending sending(run, comm);
+        if (sending.StoppedBefore()) {
+            SendOutcome stopped{run.Stopped(), "", "not sent", false, before};
+            stopped.message = "stopped by " + SignalName(run.services.StopSignal()) + " before anything was sent";
+            stopped.nothingSent = true;
+            return stopped;
+        }
         sent = block ? SendBlock(comm, record.Bytes) : WriteConfig(comm, record.Bytes);
     }
     const std::string done = block ? "parameter block sent" : "written";
@@ -165,6 +159,8 @@ std::optional<Failure> RecordInHistory(RunContext& run, const std::string& comma
                                        const KnownRecord& before, const TServoConfig& record,
                                        const SendOutcome& outcome)
 {
+    if (outcome.nothingSent)
+        return std::nullopt;  // the servo is as it was
     HistoryEntry entry;
     entry.time = run.services.Now();
     entry.command = command;

@@ -24,6 +24,8 @@ struct SendOutcome {
     // What the servo's settings hold afterwards, as read back or as sent;
     // nullopt when that is not known.
     std::optional<TServoConfig> after;
+    // A signal came before the first byte, so none was sent.
+    bool nothingSent = false;
 };
 
 // Sends record (block: as one parameter block, as Initialize does;

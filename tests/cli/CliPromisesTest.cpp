@@ -95,6 +95,16 @@ INSTANTIATE_TEST_SUITE_P(Cli, PathTest, ::testing::Values(
              EXPECT_EQ(p.Register(6), 0x00);
              EXPECT_EQ(p.Register(7), 70);
          }},
+    // The signal comes as the last read ends, before anything is sent.
+    Path{"CtrlCBeforeTheWrite", [](Promises& p) { p.services.signalAtCommand = 8; },
+         {"write", "--set", "neutral=1520"}, kExitInterrupted, "stopped by Ctrl+C before anything was sent",
+         [](Promises& p) {
+             EXPECT_EQ(p.Register(9), 0x80);
+             EXPECT_EQ(p.services.sim.CommandCount(), 8u);
+             std::error_code missing;
+             const auto size = std::filesystem::file_size(p.services.history, missing);
+             EXPECT_TRUE(missing || size == 0) << "no write to record";
+         }},
     Path{"SigtermInTheMiddleOfAWrite",
          [](Promises& p) {
              p.services.signalAtCommand = 14;

@@ -136,7 +136,7 @@ private:
         replaced = 0;
         // Often in the middle of a write: identify, probe and six reads come first.
         services.signalAtCommand = Chance(0.15) ? services.sim.CommandCount() + static_cast<std::size_t>(Between(1, 22)) : 0;
-        services.signalThen = Pick(std::vector<int>{1, 2, 15});
+        services.signalThen = Pick(std::vector<int>{1, 2, 3, 10, 12, 14, 15});
         services.clock.SleepFor(LinkTime{Between(0, 3000)});  // the next line comes after a while
     }
 
