@@ -91,10 +91,13 @@ std::optional<std::string> SaveBesideAndReplace(const fs::path& path, std::strin
     if (!::CloseHandle(handle) && !failed)
         failed = Because("cannot be written", ::GetLastError());
     if (!failed) {
-        const bool replaced =
-            target.exists ? ::ReplaceFileW(target.file.c_str(), temporary.c_str(), nullptr,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                          : ::MoveFileExW(temporary.c_str(), target.file.c_str(), MOVEFILE_WRITE_THROUGH);
+        // Whole paths: Wine's ReplaceFile takes a bare name for a folder.
+        std::error_code error;
+        const fs::path to = fs::absolute(target.file, error);
+        const fs::path from = fs::absolute(temporary, error);
+        const bool replaced = !error && (target.exists ? ::ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                                                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                                       : ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
         if (!replaced)
             failed = Because("cannot be put in place", ::GetLastError());
     }
