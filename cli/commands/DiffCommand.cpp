@@ -66,10 +66,8 @@ private:
     {
         if (!m_servo) {
             const auto comm = m_run.OpenSession();
-            if (auto failure = m_run.Connect(*comm, true))
-                return failure;
             TServoConfig read;
-            if (auto failure = ReadServo(*comm, read))
+            if (auto failure = ConnectAndReadServo(m_run, *comm, read))
                 return failure;
             m_servo = ReadFromServo(read);
         }

@@ -64,10 +64,8 @@ int RunRead(RunContext& run)
         if (auto refused = CheckParamFileTarget(*run.options.output, run.options.force))
             return run.Fail({kExitFileError, "\"" + *run.options.output + "\" " + *refused});
     const auto comm = run.OpenSession();
-    if (auto failure = run.Connect(*comm, true))
-        return run.Fail(*failure);
     TServoConfig record;
-    if (auto failure = ReadServo(*comm, record))
+    if (auto failure = ConnectAndReadServo(run, *comm, record))
         return run.Fail(*failure);
     if (run.options.output) {
         if (auto failure = SaveRecord(run, *run.options.output, AsSavedAfterRead(record)))

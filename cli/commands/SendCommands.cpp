@@ -45,9 +45,7 @@ std::optional<Failure> Prepare(RunContext& run, TComm& comm, bool sendsSignal, P
         return failure;
     if (auto failure = ReadRequest(run, sendsSignal, plan.request))
         return failure;
-    if (auto failure = run.Connect(comm, true))
-        return failure;
-    if (auto failure = ReadServo(comm, plan.before))
+    if (auto failure = ConnectAndReadServo(run, comm, plan.before))
         return failure;
     if (auto failure = BuildRecord(run, plan.request.file.value_or(plan.before), plan.request.given, plan.record))
         return failure;

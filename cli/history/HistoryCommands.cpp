@@ -139,10 +139,8 @@ int RunUndo(RunContext& run)
             return run.Fail({kExitFileError, "the history's line of " + which + " lacks what the servo held before"});
 
     const auto comm = run.OpenSession();
-    if (auto failure = run.Connect(*comm, true))
-        return run.Fail(*failure);
     TServoConfig now;
-    if (auto failure = ReadServo(*comm, now))
+    if (auto failure = ConnectAndReadServo(run, *comm, now))
         return run.Fail(*failure);
     const KnownRecord expected = LeftBy(entry);
     if (!SameSettings(expected, now)) {

@@ -217,6 +217,13 @@ std::optional<Failure> ReadServo(TComm& comm, TServoConfig& record)
     return std::nullopt;
 }
 
+std::optional<Failure> ConnectAndReadServo(RunContext& run, TComm& comm, TServoConfig& record)
+{
+    if (auto failure = run.Connect(comm, true))
+        return failure;
+    return ReadServo(comm, record);
+}
+
 TServoConfig AsSavedAfterRead(TServoConfig read)
 {
     // The neutral signal is not among the registers read; the window's

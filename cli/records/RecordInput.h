@@ -58,6 +58,8 @@ std::optional<Failure> SaveRecord(RunContext& run, const std::string& file, cons
 
 // Read Config, with its attempts, and the failure as a user reads it.
 std::optional<Failure> ReadServo(TComm& comm, TServoConfig& record);
+// Brings the link up as far as the servo (see RunContext::Connect), then ReadServo.
+std::optional<Failure> ConnectAndReadServo(RunContext& run, TComm& comm, TServoConfig& record);
 
 // A record read from the servo as it is saved: byte for byte, with the
 // window's starting neutral signal, which cannot be read.
