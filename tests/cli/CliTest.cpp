@@ -6,9 +6,11 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -207,6 +209,34 @@ TEST_F(CliTest, WriteJsonTakesWhatReadJsonPrinted)
     services.sim.ReplaceServo();
     ASSERT_EQ(Run({"write", File("servo.json"), "--verify"}), kExitOk) << err.str();
     EXPECT_EQ(services.sim.ServoRegisters(), held);
+}
+
+// Whatever a file holds, its content decides: a record, whatever its first
+// byte, is read byte for byte; JSON, after any byte order mark or spaces, is
+// never taken for a record's bytes.
+TEST_F(CliTest, ARecordIsNeverTakenForJsonNorJsonForARecord)
+{
+    const unsigned seed = 20261210;
+    std::printf("seed %u\n", seed);
+    std::mt19937 random(seed);
+    const std::vector<std::string> prefixes{"", " ", "\n\t ", "\xEF\xBB\xBF", "\xEF\xBB\xBF\r\n"};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(TServoConfig::kSize, '\0');
+        for (char& byte : bytes)
+            byte = static_cast<char>(random());
+        if (round % 3 == 0)
+            bytes[0] = '{';  // a record whose first register is 7B
+        { std::ofstream(File("r.svo"), std::ios::binary) << bytes; }
+        ASSERT_EQ(Run({"show", File("r.svo"), "--json"}), kExitOk) << err.str();
+        const auto shown = nlohmann::json::parse(out.str());
+        for (const auto& [key, value] : shown["registers"].items())
+            ASSERT_EQ(std::stoul(value.get<std::string>(), nullptr, 16),
+                      static_cast<unsigned char>(bytes[std::stoul(key, nullptr, 16)])) << key;
+
+        { std::ofstream(File("r.json"), std::ios::binary) << prefixes[random() % prefixes.size()] << out.str(); }
+        ASSERT_EQ(Run({"show", File("r.json")}), kExitBadArguments) << out.str();
+        ASSERT_NE(err.str().find("holds JSON"), std::string::npos) << err.str();
+    }
 }
 
 TEST_F(CliTest, MakeShowAndInitShareTheWindowsRecord)
