@@ -68,6 +68,8 @@ public:
 
     const Options& options;
     CliServices& services;
+    // The history's trim failed, and the user was told (once a command is enough).
+    bool toldHistoryNotTrimmed = false;
 
     // Opens the trace file, if one was asked for; before any command runs.
     std::optional<Failure> Prepare();

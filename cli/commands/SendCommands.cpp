@@ -70,17 +70,9 @@ int Send(RunContext& run, bool block)
     const char* command = block ? "init" : "write";
     if (run.options.dryRun)  // as read: what the history knows holds only for the servo its blocks went to
         return run.Emit(DryRunReport(command, ReadFromServo(plan.before), plan.record, block)) ? kExitOk : kExitFileError;
-    const KnownRecord before = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
-    const SendOutcome outcome = SendRecord(run, *comm, plan.before, plan.record, block);
-    const auto unrecorded = RecordInHistory(run, command, block, before, plan.record, outcome);
-    if (outcome.code != kExitOk) {
-        if (unrecorded)
-            run.Warn(unrecorded->message);
-        return run.Fail({outcome.code, outcome.message});
-    }
-    if (!run.Emit(outcome.message + "\n"))
-        return kExitFileError;
-    return unrecorded ? run.Fail(*unrecorded) : kExitOk;
+    const KnownRecord known = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
+    const SendOutcome outcome = SendRecord(run, *comm, {command, block, known, plan.before, plan.record});
+    return EndSend(run, outcome);
 }
 
 }  // namespace

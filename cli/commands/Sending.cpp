@@ -85,22 +85,34 @@ std::string RegistersKept(const TServoConfig& written, const Verification& check
 
 }  // namespace
 
-SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before, const TServoConfig& record,
-                       bool block)
+namespace {
+
+std::string HistoryName(RunContext& run) { return "the history of writes \"" + run.HistoryFile().string() + "\""; }
+
+// Said once a command: the line is in, but the history keeps growing.
+void TellNotTrimmed(RunContext& run, const Appended& appended)
 {
-    OperationResult sent;
-    {
-        RunContext::Sending sending(run, comm);
-        if (sending.StoppedBefore()) {
-            SendOutcome stopped{run.Stopped(), "", "not sent", false, before};
-            stopped.message = "stopped by " + SignalName(run.services.StopSignal()) + " before anything was sent";
-            stopped.nothingSent = true;
-            return stopped;
-        }
-        sent = block ? SendBlock(comm, record.Bytes) : WriteConfig(comm, record.Bytes);
-    }
-    const std::string done = block ? "parameter block sent" : "written";
-    if (!sent && block)
+    if (!appended.notTrimmed || run.toldHistoryNotTrimmed)
+        return;
+    run.toldHistoryNotTrimmed = true;
+    run.Warn(HistoryName(run) + " cannot be trimmed: " + *appended.notTrimmed + "; it keeps every line, and grows");
+}
+
+SendOutcome NothingSent(RunContext& run, const TServoConfig& servo)
+{
+    SendOutcome stopped{run.Stopped(), "", "not sent", false, servo};
+    stopped.message = "stopped by " + SignalName(run.services.StopSignal()) + " before anything was sent";
+    stopped.nothingSent = true;
+    return stopped;
+}
+
+// What the servo holds after a send that went out, as the user is told it.
+SendOutcome Outcome(RunContext& run, TComm& comm, const SendRequest& request, const OperationResult& sent)
+{
+    const TServoConfig& before = request.servo;
+    const TServoConfig& record = request.record;
+    const std::string done = request.block ? "parameter block sent" : "written";
+    if (!sent && request.block)
         // The servo takes a block whole or not at all, so nothing is torn.
         return {kExitFailed, Failed("the parameter block", sent.failure) +
                                  "; the servo holds the block whole or not at all", "failed", false, std::nullopt};
@@ -135,47 +147,82 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before,
     }
     written.verified = true;
     written.result = "written and verified";
-    written.message = done + " and verified" + (block ? " (the neutral signal cannot be read back)" : "");
+    written.message = done + " and verified" + (request.block ? " (the neutral signal cannot be read back)" : "");
     return written;
+}
+
+}  // namespace
+
+SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
+{
+    HistoryEntry entry;
+    entry.id = NewEntryId();
+    entry.time = run.services.Now();
+    entry.command = request.command;
+    entry.arguments = run.Arguments();
+    entry.block = request.block;
+    entry.before = request.known;
+    entry.written = request.block ? WholeRecord(request.record) : ReadFromServo(request.record);
+    entry.result = kUnfinished;
+    OperationResult sent;
+    {
+        RunContext::Sending sending(run, comm);
+        if (sending.StoppedBefore())
+            return NothingSent(run, request.servo);
+        const Appended ahead = AppendHistory(run.HistoryFile(), entry);
+        TellNotTrimmed(run, ahead);
+        if (ahead.failed) {
+            SendOutcome refused{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " +
+                                                    *ahead.failed, "not sent", false, request.servo};
+            refused.nothingSent = true;
+            return refused;
+        }
+        if (run.Stopped() != 0) {  // came while the line was written
+            entry.result = "not sent";
+            AppendOutcome(run.HistoryFile(), entry);  // should it fail, the line says unfinished: no less true
+            return NothingSent(run, request.servo);
+        }
+        sent = request.block ? SendBlock(comm, request.record.Bytes) : WriteConfig(comm, request.record.Bytes);
+    }
+    SendOutcome outcome = Outcome(run, comm, request, sent);
+    if (outcome.after)
+        entry.after = ReadFromServo(*outcome.after);
+    entry.result = outcome.result;
+    entry.verified = outcome.verified;
+    const Appended done = AppendOutcome(run.HistoryFile(), entry);
+    TellNotTrimmed(run, done);
+    if (done.failed)
+        outcome.unrecorded = Failure{kExitFileError, HistoryName(run) + ": the outcome of this write could not be "
+                                                         "added: " + *done.failed + "; it shows the write as "
+                                                         "unfinished"};
+    return outcome;
+}
+
+int EndSend(RunContext& run, const SendOutcome& outcome, const std::string& okPrefix, const std::string& failPrefix)
+{
+    if (outcome.code != kExitOk) {
+        if (outcome.unrecorded)
+            run.Warn(outcome.unrecorded->message);
+        return run.Fail({outcome.code, failPrefix + outcome.message});
+    }
+    if (!run.Emit(okPrefix + outcome.message + "\n"))
+        return kExitFileError;
+    return outcome.unrecorded ? run.Fail(*outcome.unrecorded) : kExitOk;
 }
 
 std::optional<Failure> CheckHistoryFirst(RunContext& run)
 {
     if (auto problem = CheckHistory(run.HistoryFile(), run.options.dryRun))
-        return Failure{kExitFileError, "the history of writes \"" + run.HistoryFile().string() + "\" " +
-                                           "cannot be written, so nothing was sent: " + *problem};
+        return Failure{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " + *problem};
     return std::nullopt;
 }
 
 KnownRecord KnownServo(RunContext& run, const TServoConfig& read)
 {
-    std::vector<HistoryEntry> entries;
-    int skipped = 0;
-    ReadHistory(run.HistoryFile(), entries, skipped);
-    return KnownBefore(entries, read);
-}
-
-std::optional<Failure> RecordInHistory(RunContext& run, const std::string& command, bool block,
-                                       const KnownRecord& before, const TServoConfig& record,
-                                       const SendOutcome& outcome)
-{
-    if (outcome.nothingSent)
-        return std::nullopt;  // the servo is as it was
-    HistoryEntry entry;
-    entry.time = run.services.Now();
-    entry.command = command;
-    entry.arguments = run.Arguments();
-    entry.block = block;
-    entry.before = before;
-    entry.written = block ? WholeRecord(record) : ReadFromServo(record);
-    if (outcome.after)
-        entry.after = ReadFromServo(*outcome.after);
-    entry.result = outcome.result;
-    entry.verified = outcome.verified;
-    if (auto problem = AppendHistory(run.HistoryFile(), entry))
-        return Failure{kExitFileError, "the history of writes \"" + run.HistoryFile().string() + "\": " + *problem +
-                                           "; undo will not know of this write"};
-    return std::nullopt;
+    HistoryReader history(run.HistoryFile());
+    if (history.Open())
+        return ReadFromServo(read);
+    return KnownBefore(history, read);
 }
 
 std::string DryRunReport(const std::string& command, const KnownRecord& before, const TServoConfig& record,

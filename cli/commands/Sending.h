@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sending a record to the servo, shared by write, init, batch and undo:
-// once the first byte goes out a signal lets the operation finish, a write
-// that ends part-way says what the servo may now hold and how to put it
-// back, --verify reads the registers back, and the history gets its line
-// once the outcome is known. A dry run says what would change instead.
+// the history's line is written before the first byte goes out, a signal
+// then lets the operation finish, a write that ends part-way says what the
+// servo may now hold and how to put it back, --verify reads the registers
+// back, and the history's line gets its outcome. A dry run says what would
+// change instead.
 // The commands themselves are SendCommands.cpp's.
 
 #include <optional>
@@ -24,24 +25,34 @@ struct SendOutcome {
     // What the servo's settings hold afterwards, as read back or as sent;
     // nullopt when that is not known.
     std::optional<TServoConfig> after;
-    // A signal came before the first byte, so none was sent.
+    // Nothing was sent: a signal came first, or the history could not take the write's line.
     bool nothingSent = false;
+    // The write went out, but its outcome could not be added to the
+    // history, which shows it as unfinished.
+    std::optional<Failure> unrecorded = std::nullopt;
 };
 
-// Sends record (block: as one parameter block, as Initialize does;
-// otherwise register by register, as Write Config does) to a servo that
-// held before.
-SendOutcome SendRecord(RunContext& run, TComm& comm, const TServoConfig& before, const TServoConfig& record,
-                       bool block);
+// What is about to be sent, and to what.
+struct SendRequest {
+    const char* command;  // write, init, batch or undo: for the history
+    bool block;           // as one parameter block (as Initialize does), or register by register (as Write Config does)
+    KnownRecord known;    // what the servo holds, as the history knows it
+    TServoConfig servo;   // what the servo held when read
+    TServoConfig record;  // what is sent
+};
+
+// Sends the record: first the history's line that says what is about to
+// be sent (nothing is sent without it), then the record, holding signals,
+// then the outcome, to the user and to the history.
+SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request);
+
+// Tells the user how a send ended (its message after okPrefix or
+// failPrefix), and the command's exit code.
+int EndSend(RunContext& run, const SendOutcome& outcome, const std::string& okPrefix = "",
+            const std::string& failPrefix = "");
 
 // Whether the history can take the line of a write, before anything is sent.
 std::optional<Failure> CheckHistoryFirst(RunContext& run);
-
-// Appends the line of a write that may have changed the servo (before: as
-// the history knows it). Why it could not, or nullopt.
-std::optional<Failure> RecordInHistory(RunContext& run, const std::string& command, bool block,
-                                       const KnownRecord& before, const TServoConfig& record,
-                                       const SendOutcome& outcome);
 
 // What the servo holds, as the history knows it.
 KnownRecord KnownServo(RunContext& run, const TServoConfig& read);

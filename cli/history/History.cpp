@@ -2,10 +2,11 @@
 #include "History.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iterator>
+#include <random>
 
 #include "FileWriting.h"
 #include "HistoryLock.h"
@@ -18,6 +19,13 @@ namespace rvz::cli {
 
 namespace {
 
+// How much of the file one read from its end takes.
+constexpr std::size_t kChunk = 64 * 1024;
+// No entry comes near this; a longer line is passed over without being kept.
+constexpr std::size_t kLongestLine = 256 * 1024;
+// An outcome that says nothing was sent takes its entry out of the history.
+constexpr const char* kNotSent = "not sent";
+
 std::filesystem::path LockPath(const std::filesystem::path& file)
 {
     std::filesystem::path lock = file;
@@ -26,14 +34,21 @@ std::filesystem::path LockPath(const std::filesystem::path& file)
 }
 
 // Why the history's file, or the folder it belongs in, cannot be used as
-// one (a folder, a pipe, a device, a folder that is a file); nullopt when
-// it is a regular file or may become one.
+// one (a folder, a pipe, a device, a link that leads nowhere or round in
+// a loop, a folder that is a file); nullopt when it is a regular file or
+// may become one.
 std::optional<std::string> NotAHistoryFile(const std::filesystem::path& file)
 {
     std::error_code error;
     const auto status = std::filesystem::status(file, error);
     if (status.type() == std::filesystem::file_type::regular)
         return std::nullopt;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) {
+        const std::string leadsTo = std::filesystem::read_symlink(file, error).string();
+        return status.type() == std::filesystem::file_type::not_found
+                   ? "is a link to \"" + leadsTo + "\", which does not exist"
+                   : "is a link to \"" + leadsTo + "\" that cannot be followed (a loop?)";
+    }
     if (status.type() != std::filesystem::file_type::not_found)
         return std::string("is not a regular file (a folder, a pipe or a device?)");
     for (std::filesystem::path folder = file.parent_path(); !folder.empty(); folder = folder.parent_path()) {
@@ -53,23 +68,25 @@ bool KnowsSettings(const KnownRecord& known)
     return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) { return known.known[reg]; });
 }
 
-
-
 // Trims to the newest whole lines within three quarters of limit, by a new
-// file put in the old one's place: a crash leaves one or the other.
-std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_t limit)
+// file put in the old one's place: a crash leaves one or the other. Only
+// what is kept is read, so a history that could not be trimmed for a long
+// while costs no more to trim than one that could.
+std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_t size, std::uintmax_t limit)
 {
+    const std::uintmax_t keep = std::min<std::uintmax_t>(limit / 4 * 3, size);
+    // One byte more, to see whether what is kept begins a line.
+    const std::uintmax_t from = size - keep - (size > keep ? 1 : 0);
     std::ifstream in(file, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.seekg(static_cast<std::streamoff>(from));
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
     // A history that could not be read whole is kept as it is, never trimmed to nothing.
-    if (!in.is_open() || in.bad())
+    if (!in)
         return std::string("it could not be read to be trimmed");
-    in.close();
-    // Bounded by the text, so it fits a size_t even where that is 32 bits.
-    const auto keep = static_cast<std::size_t>(std::min<std::uintmax_t>(limit / 4 * 3, text.size()));
-    std::size_t start = text.size() - keep;
-    if (start > 0) {
-        const std::size_t lineEnd = text.find('\n', start - 1);
+    std::size_t start = 0;
+    if (from > 0) {
+        const std::size_t lineEnd = text.find('\n');
         start = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
     }
     if (auto failed = files::SaveBesideAndReplace(file, std::string_view(text).substr(start)))
@@ -77,36 +94,107 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
     return std::nullopt;
 }
 
+// Appends one line, ending first a line a crash left without its end.
+Appended AppendLine(const std::filesystem::path& file, std::string line, std::uintmax_t limit)
+{
+    if (auto problem = CheckHistory(file))
+        return {problem, std::nullopt};
+    std::string why;
+    const auto lock = TakeHistoryLock(LockPath(file), why);
+    if (!lock)
+        return {"its lock cannot be taken (" + why + ")", std::nullopt};
+    {
+        std::ifstream in(file, std::ios::binary | std::ios::ate);
+        if (in && in.tellg() > 0) {
+            in.seekg(-1, std::ios::end);
+            if (in.get() != '\n')
+                line.insert(0, "\n");
+        }
+    }
+    std::error_code error;
+    const std::uintmax_t sizeBefore = std::filesystem::exists(file, error) ? std::filesystem::file_size(file, error) : 0;
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    errno = 0;
+    out << line;
+    out.flush();
+    if (!out) {
+        const int code = errno;
+        // What part of the line went in is taken out again, where it can be.
+        out.close();
+        if (!error)
+            std::filesystem::resize_file(file, sizeBefore, error);
+        return {"the line could not be written (" +
+                    (code != 0 ? std::string(std::strerror(code)) : std::string("is the disk full?")) + ")",
+                std::nullopt};
+    }
+    out.close();
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error && size > limit)
+        if (auto failed = Trim(file, size, limit))
+            return {std::nullopt, failed};
+    return {};
+}
+
 }  // namespace
+
+std::string NewEntryId()
+{
+    thread_local std::mt19937_64 random{(static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}()};
+    char id[20];
+    std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(random()));
+    return id;
+}
 
 nlohmann::json EntryJson(const HistoryEntry& entry)
 {
-    return {{"time", entry.time},
-            {"command", entry.command},
-            {"arguments", entry.arguments},
-            {"how", entry.block ? "block" : "registers"},
-            {"before", KnownRecordJson(entry.before)},
-            {"written", KnownRecordJson(entry.written)},
-            {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
-            {"result", entry.result},
-            {"verified", entry.verified}};
+    nlohmann::json line = {{"time", entry.time},
+                           {"command", entry.command},
+                           {"arguments", entry.arguments},
+                           {"how", entry.block ? "block" : "registers"},
+                           {"before", KnownRecordJson(entry.before)},
+                           {"written", KnownRecordJson(entry.written)},
+                           {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
+                           {"result", entry.result},
+                           {"verified", entry.verified}};
+    if (!entry.id.empty())
+        line["id"] = entry.id;
+    return line;
 }
+
+namespace {
+
+// Gives entry the outcome of a line {"outcome": id, "after", "result", "verified"}; false when it is no outcome.
+bool TakeOutcome(HistoryEntry& entry, const nlohmann::json& outcome)
+{
+    if (!outcome.contains("result") || !outcome["result"].is_string() || !outcome.contains("verified") ||
+        !outcome["verified"].is_boolean() || !outcome.contains("after"))
+        return false;
+    std::optional<KnownRecord> after;
+    if (!outcome["after"].is_null() && !(after = KnownFromJson(outcome["after"])))
+        return false;
+    entry.after = after;
+    entry.result = outcome["result"].get<std::string>();
+    entry.verified = outcome["verified"].get<bool>();
+    return true;
+}
+
+}  // namespace
 
 std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
 {
     const auto text = [&](const char* key) {
         return line.contains(key) && line[key].is_string() ? std::optional(line[key].get<std::string>()) : std::nullopt;
     };
-    if (!line.is_object() || !text("time") || !text("command") || !text("how") || !text("result") ||
-        !line.contains("arguments") || !line["arguments"].is_array() || !line.contains("verified") ||
-        !line["verified"].is_boolean() || !line.contains("after"))
+    if (!line.is_object() || !text("time") || !text("command") || !text("how") || !line.contains("arguments") ||
+        !line["arguments"].is_array() || (line.contains("id") && !text("id")))
         return std::nullopt;
     HistoryEntry entry;
+    if (!TakeOutcome(entry, line))
+        return std::nullopt;
     entry.time = *text("time");
     entry.command = *text("command");
-    entry.result = *text("result");
     entry.block = *text("how") == "block";
-    entry.verified = line["verified"].get<bool>();
+    entry.id = text("id").value_or("");
     for (const nlohmann::json& argument : line["arguments"]) {
         if (!argument.is_string())
             return std::nullopt;
@@ -118,19 +206,114 @@ std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
         return std::nullopt;
     entry.before = *before;
     entry.written = *written;
-    if (!line["after"].is_null()) {
-        entry.after = KnownFromJson(line["after"]);
-        if (!entry.after)
-            return std::nullopt;
-    }
     return entry;
 }
 
-KnownRecord KnownBefore(const std::vector<HistoryEntry>& entries, const TServoConfig& read)
+HistoryReader::HistoryReader(std::filesystem::path file) : m_file(std::move(file)) {}
+
+HistoryReader::~HistoryReader() = default;
+
+std::optional<std::string> HistoryReader::Open()
+{
+    if (auto refused = NotAHistoryFile(m_file))
+        return refused;
+    std::error_code error;
+    if (!std::filesystem::exists(m_file, error))
+        return std::nullopt;
+    std::string why;
+    m_lock = TakeHistoryLock(LockPath(m_file), why, LockUse::Read);
+    if (!m_lock)
+        return "its lock cannot be taken (" + why + ")";
+    m_in.open(m_file, std::ios::binary | std::ios::ate);
+    if (!m_in)
+        return std::string("it cannot be read");
+    m_unread = static_cast<std::uintmax_t>(m_in.tellg());
+    return std::nullopt;
+}
+
+bool HistoryReader::ReadChunk()
+{
+    if (m_unread == 0) {
+        if (m_partial.empty())
+            return false;
+        m_lines.push_back(std::move(m_partial));  // the file's first line
+        m_partial.clear();
+        return true;
+    }
+    const auto size = static_cast<std::size_t>(std::min<std::uintmax_t>(kChunk, m_unread));
+    m_unread -= size;
+    std::string text(size, '\0');
+    m_in.seekg(static_cast<std::streamoff>(m_unread));
+    m_in.read(text.data(), static_cast<std::streamsize>(size));
+    if (!m_in) {  // what cannot be read is as if it were not there
+        m_unread = 0;
+        m_partial.clear();
+        ++m_skipped;
+        return false;
+    }
+    text += m_partial;
+    m_partial.clear();
+    std::size_t start = 0;
+    if (m_unread > 0) {
+        start = text.find('\n');
+        if (start == std::string::npos) {
+            // A line this long is none of ours: what is kept of it is only enough to see that.
+            m_partial = text.size() > kLongestLine ? text.substr(0, kLongestLine) : std::move(text);
+            return true;
+        }
+        m_partial = text.substr(0, start++);
+    }
+    for (std::size_t end; start <= text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        m_lines.push_back(text.substr(start, end - start));
+    }
+    return true;
+}
+
+std::optional<HistoryEntry> HistoryReader::Older()
+{
+    for (;;) {
+        while (m_lines.empty())
+            if (!ReadChunk())
+                return std::nullopt;
+        const std::string line = std::move(m_lines.back());
+        m_lines.pop_back();
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        const nlohmann::json parsed = line.size() < kLongestLine ? ParseShallowJson(line) : nlohmann::json();
+        if (parsed.is_object() && parsed.contains("outcome") && parsed["outcome"].is_string()) {
+            m_outcomes.emplace(parsed["outcome"].get<std::string>(), parsed);  // the newest of one id counts
+            continue;
+        }
+        auto entry = EntryFromJson(parsed);
+        if (!entry) {
+            ++m_skipped;
+            continue;
+        }
+        if (!entry->id.empty()) {
+            const auto outcome = m_outcomes.find(entry->id);
+            if (outcome != m_outcomes.end()) {
+                if (!TakeOutcome(*entry, outcome->second))
+                    ++m_skipped;  // an edited outcome: the entry stays as written ahead
+                m_outcomes.erase(outcome);
+            }
+            if (entry->result == kNotSent)
+                continue;
+        }
+        return entry;
+    }
+}
+
+KnownRecord KnownBefore(HistoryReader& history, const TServoConfig& read)
 {
     KnownRecord known = ReadFromServo(read);
     TServoConfig expected = read;
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    for (int depth = 0; depth < kChainLimit; ++depth) {
+        const auto entry = history.Older();
+        if (!entry)
+            break;
         // A write that failed, or that left something else, breaks the chain:
         // the servo read now may be another.
         if (!entry->after || !SameSettings(*entry->after, expected))
@@ -159,6 +342,7 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool 
     if (auto refused = NotAHistoryFile(file))
         return "it " + *refused;
     std::error_code error;
+    std::string why;
     if (dryRun) {  // nothing is made: the nearest folder there is must take a new file
         std::filesystem::path folder = file.parent_path();
         while (!std::filesystem::exists(folder, error) && folder != folder.parent_path())
@@ -166,12 +350,15 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool 
         const bool there = std::filesystem::exists(file, error);
         if (auto refused = CheckCanWrite(there ? file : folder / "history", OutputMode::Append))
             return "it " + *refused;
+        if (there && !std::filesystem::exists(LockPath(file), error) && !files::FolderWritable(folder))
+            return std::string("its lock cannot be taken (its folder cannot be written)");
+        if (there && !TakeHistoryLock(LockPath(file), why, LockUse::Check))
+            return "its lock cannot be taken (" + why + ")";
         return std::nullopt;
     }
     std::filesystem::create_directories(file.parent_path(), error);
     if (error)
         return "its folder \"" + file.parent_path().string() + "\" cannot be made (" + error.message() + ")";
-    std::string why;
     const auto lock = TakeHistoryLock(LockPath(file), why);
     if (!lock)
         return "its lock cannot be taken (" + why + ")";
@@ -180,61 +367,36 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool 
     return std::nullopt;
 }
 
-std::optional<std::string> AppendHistory(const std::filesystem::path& file, const HistoryEntry& entry,
-                                         std::uintmax_t limit)
+Appended AppendHistory(const std::filesystem::path& file, const HistoryEntry& entry, std::uintmax_t limit)
 {
-    if (auto problem = CheckHistory(file))
-        return problem;
-    std::string why;
-    const auto lock = TakeHistoryLock(LockPath(file), why);
-    if (!lock)
-        return "its lock cannot be taken (" + why + ")";
-    std::string line = JsonText(EntryJson(entry)) + "\n";
-    {
-        // A line that a crash left without its end is ended first.
-        std::ifstream in(file, std::ios::binary | std::ios::ate);
-        if (in && in.tellg() > 0) {
-            in.seekg(-1, std::ios::end);
-            if (in.get() != '\n')
-                line.insert(0, "\n");
-        }
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::app);
-    out << line;
-    out.flush();
-    if (!out)
-        return std::string("the line could not be written (is the disk full?)");
-    out.close();
-    std::error_code error;
-    if (std::filesystem::file_size(file, error) > limit && !error)
-        return Trim(file, limit);
-    return std::nullopt;
+    return AppendLine(file, JsonText(EntryJson(entry)) + "\n", limit);
+}
+
+Appended AppendOutcome(const std::filesystem::path& file, const HistoryEntry& entry, std::uintmax_t limit)
+{
+    const nlohmann::json outcome = {{"outcome", entry.id},
+                                    {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
+                                    {"result", entry.result},
+                                    {"verified", entry.verified}};
+    return AppendLine(file, JsonText(outcome) + "\n", limit);
 }
 
 std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,
-                                       int& skipped)
+                                       int& skipped, std::size_t newest)
 {
-    if (auto refused = NotAHistoryFile(file))
-        return refused;
-    std::error_code error;
-    if (!std::filesystem::exists(file, error))
-        return std::nullopt;
-    std::string why;
-    const auto lock = TakeHistoryLock(LockPath(file), why);
-    if (!lock)
-        return "its lock cannot be taken (" + why + ")";
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::string("it cannot be read");
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty())
-            continue;
-        const nlohmann::json parsed = ParseShallowJson(line);
-        if (auto entry = EntryFromJson(parsed))
-            entries.push_back(std::move(*entry));
-        else
-            ++skipped;
+    HistoryReader reader(file);
+    if (auto problem = reader.Open())
+        return problem;
+    std::vector<HistoryEntry> newestFirst;
+    while (newestFirst.size() < newest) {
+        auto entry = reader.Older();
+        if (!entry)
+            break;
+        newestFirst.push_back(std::move(*entry));
     }
+    entries.insert(entries.end(), std::make_move_iterator(newestFirst.rbegin()),
+                   std::make_move_iterator(newestFirst.rend()));
+    skipped += reader.Skipped();
     return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 // history and undo: the writes made from the command line, and each one
 // put back. An undo reads the servo first and goes ahead only when it holds
 // what that write left; it is itself a write in the history.
+#include <algorithm>
 #include <cstdio>
 
 #include "Commands.h"
@@ -64,10 +65,11 @@ std::string Joined(const std::vector<std::string>& words)
     return line;
 }
 
-std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& entries)
+// The newest entries of the history, at most newest of them.
+std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& entries, std::size_t newest)
 {
     int skipped = 0;
-    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped))
+    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest))
         return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" " + *problem};
     if (skipped > 0)
         run.Warn("the history \"" + run.HistoryFile().string() + "\" has " + std::to_string(skipped) +
@@ -78,22 +80,37 @@ std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& e
 // "#2 2026-12-09T10:00:00Z write --set upper=2000 (written and verified)"
 std::string Heading(const HistoryEntry& entry, std::size_t back)
 {
-    return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + "  (" +
-           Shown(entry.result) + ")";
+    const std::string result = entry.Unfinished() ? "unfinished: the program ended during the send, so the servo may "
+                                                    "hold the old or the new value of each setting"
+                                                  : Shown(entry.result);
+    return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + "  (" + result +
+           ")";
 }
 
 // What the servo's settings should hold for the undo to go ahead: what
 // the write left, or when that is not known, what it sent.
 KnownRecord LeftBy(const HistoryEntry& entry) { return entry.after.value_or(ReadFromServo(entry.written.record)); }
 
+// Whether the servo holds what the write left; where its end is not on
+// record, each register as it was before or as it was sent.
+bool HoldsWhatItLeft(const HistoryEntry& entry, const TServoConfig& now)
+{
+    if (!entry.Unfinished())
+        return SameSettings(LeftBy(entry), now);
+    return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
+        return now.Bytes[reg] == entry.before.record.Bytes[reg] ||
+               (entry.written.known[reg] && now.Bytes[reg] == entry.written.record.Bytes[reg]);
+    });
+}
+
 }  // namespace
 
 int RunHistory(RunContext& run)
 {
     std::vector<HistoryEntry> entries;
-    if (auto failure = LoadHistory(run, entries))
+    if (auto failure = LoadHistory(run, entries, run.options.count > 0 ? static_cast<std::size_t>(run.options.count) : 10))
         return run.Fail(*failure);
-    const std::size_t shown = std::min<std::size_t>(entries.size(), run.options.count > 0 ? run.options.count : 10);
+    const std::size_t shown = entries.size();
     std::string text;
     if (entries.empty() && !run.options.json)
         text = "no writes yet (the history is kept in \"" + run.HistoryFile().string() + "\")\n";
@@ -122,10 +139,10 @@ int RunHistory(RunContext& run)
 
 int RunUndo(RunContext& run)
 {
-    std::vector<HistoryEntry> entries;
-    if (auto failure = LoadHistory(run, entries))
-        return run.Fail(*failure);
     const std::size_t back = static_cast<std::size_t>(run.options.back);
+    std::vector<HistoryEntry> entries;
+    if (auto failure = LoadHistory(run, entries, back))
+        return run.Fail(*failure);
     if (entries.empty())
         return run.Fail({kExitBadArguments, "the history holds no write to undo (\"" + run.HistoryFile().string() + "\")"});
     if (back > entries.size())
@@ -143,7 +160,7 @@ int RunUndo(RunContext& run)
     if (auto failure = ConnectAndReadServo(run, *comm, now))
         return run.Fail(*failure);
     const KnownRecord expected = LeftBy(entry);
-    if (!SameSettings(expected, now)) {
+    if (!HoldsWhatItLeft(entry, now)) {
         const KnownRecord servo = ReadFromServo(now);
         const std::string found = DifferencesText(expected, servo, Compare(expected, servo));
         if (!run.options.force)
@@ -184,16 +201,8 @@ int RunUndo(RunContext& run)
         return run.Fail(*failure);
     if (run.options.dryRun)
         return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
-    const SendOutcome outcome = SendRecord(run, *comm, now, record, block);
-    const auto unrecorded = RecordInHistory(run, "undo", block, before, record, outcome);
-    if (outcome.code != kExitOk) {
-        if (unrecorded)
-            run.Warn(unrecorded->message);
-        return run.Fail({outcome.code, "undoing " + which + ": " + outcome.message});
-    }
-    if (!run.Emit("undid " + which + ": " + outcome.message + "\n"))
-        return kExitFileError;
-    return unrecorded ? run.Fail(*unrecorded) : kExitOk;
+    const SendOutcome outcome = SendRecord(run, *comm, {"undo", block, before, now, record});
+    return EndSend(run, outcome, "undid " + which + ": ", "undoing " + which + ": ");
 }
 
 }  // namespace rvz::cli

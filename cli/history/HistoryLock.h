@@ -18,8 +18,19 @@ public:
     virtual ~HistoryLock() = default;
 };
 
-// Waits (a few seconds at most) for the lock at path, creating the file
-// when missing; null, with why in error, when it cannot be had.
-std::unique_ptr<HistoryLock> TakeHistoryLock(const std::filesystem::path& path, std::string& error);
+enum class LockUse {
+    Append,  // the lock's file is made when missing
+    // Reading makes nothing, and a folder this user cannot write has a
+    // history to read all the same: the lock's file is opened to read, and
+    // where there is none, nobody appends there to be waited for (one who
+    // begins while the file is read leaves at most a line it passes over).
+    Read,
+    Check,  // a dry run makes nothing: the lock is taken only where its file is
+};
+
+// Waits (a few seconds at most) for the lock at path; null, with why in
+// error, when it cannot be had.
+std::unique_ptr<HistoryLock> TakeHistoryLock(const std::filesystem::path& path, std::string& error,
+                                             LockUse use = LockUse::Append);
 
 }  // namespace rvz::cli
