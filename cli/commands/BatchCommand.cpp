@@ -20,17 +20,18 @@ namespace {
 
 // One servo's part of the batch: its log line, and the line for standard output.
 struct ServoResult {
-    bool ok = false;
+    int code = kExitOk;  // why it failed: a value refused (2), the write failed (6), other values kept (7) ...
     nlohmann::json log;
     std::string line;
-    std::optional<Failure> unrecorded;  // the history could not take its line
+    std::optional<Failure> stops;  // the batch cannot go on: the history cannot take its lines
 };
 
-ServoResult Fails(ServoResult result, const std::string& error)
+ServoResult Fails(ServoResult result, int code, const std::string& error, const char* how = "failed")
 {
-    result.log["result"] = "failed";
+    result.code = code;
+    result.log["result"] = how;
     result.log["error"] = error;
-    result.line += "failed (" + error + ")";
+    result.line += how == std::string("failed") ? "failed (" + error + ")" : error;  // the error says what was kept
     return result;
 }
 
@@ -42,26 +43,32 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     result.line = "servo " + std::to_string(servo) + ": ";
     TServoConfig before;
     if (auto failure = ReadServo(comm, before))
-        return Fails(std::move(result), failure->message);
+        return Fails(std::move(result), failure->code, failure->message);
     result.log["before"] = RecordJson(before, false);
     TServoConfig record;
     if (auto failure = BuildRecord(run, request.file.value_or(before), request.given, record))
-        return Fails(std::move(result), failure->message + " (nothing was sent)");
+        return Fails(std::move(result), failure->code, failure->message);
     if (run.options.dryRun) {
         result.line += DryRunReport("the batch", ReadFromServo(before), record, false);
-        result.ok = true;
         return result;
     }
-    const SendOutcome outcome = SendRecord(run, comm, before, record, false);
-    result.unrecorded = RecordInHistory(run, "batch", false, ReadFromServo(before), record, outcome);
-    if (outcome.nothingSent || (outcome.code != kExitOk && outcome.code != run.Stopped()))
-        return Fails(std::move(result), outcome.message);
-    const nlohmann::json written = RecordJson(record, false);
-    result.log["values"] = written["values"];
-    result.log["registers"] = written["registers"];
+    const SendOutcome outcome = SendRecord(run, comm, {"batch", false, ReadFromServo(before), before, record});
+    result.stops = outcome.unrecorded;
+    if (outcome.nothingSent && outcome.code == kExitFileError)
+        result.stops = Failure{outcome.code, outcome.message};
+    const bool written = !outcome.nothingSent && (outcome.code == kExitOk || outcome.code == run.Stopped() ||
+                                                  outcome.code == kExitMismatch);
+    if (!written)
+        return Fails(std::move(result), outcome.code, outcome.message);
+    const nlohmann::json sent = RecordJson(record, false);
+    result.log["values"] = sent["values"];
+    result.log["registers"] = sent["registers"];
+    if (outcome.code == kExitMismatch) {
+        result.log["after"] = RecordJson(*outcome.after, false);
+        return Fails(std::move(result), outcome.code, outcome.message, "kept other values");
+    }
     result.log["result"] = run.options.verify && outcome.code == kExitOk ? "written and verified" : "written";
     result.line += result.log["result"].get<std::string>();
-    result.ok = true;
     return result;
 }
 
@@ -120,17 +127,21 @@ int RunBatch(RunContext& run)
     };
     int done = 0;
     int failed = 0;
+    int firstFailure = kExitOk;  // the batch ends with the code of its first failed servo
     auto tally = [&] { return "done: " + std::to_string(done) + ", failed: " + std::to_string(failed) + "\n"; };
     for (int servo = 1; options.count <= 0 || servo <= options.count; ++servo) {
         run.Instruct("waiting for servo " + std::to_string(servo) + ": plug it in with its adapter (Ctrl+C ends the batch)");
         if (!WaitUntil(run, servoAnswers))
             break;
         const ServoResult result = Program(run, *comm, servo, request);
-        if (!result.ok && !result.log.contains("before") && run.Stopped() != 0)
+        const bool ok = result.code == kExitOk;
+        if (!ok && !result.log.contains("before") && run.Stopped() != 0)
             break;  // stopped before anything of this servo was read
         if (options.dryRun)
-            return run.Emit(result.line + (result.ok ? "" : "\n")) ? (result.ok ? kExitOk : kExitFailed) : kExitFileError;
-        (result.ok ? done : failed) += 1;
+            return run.Emit(result.line + (ok ? "" : "\n")) ? result.code : kExitFileError;
+        (ok ? done : failed) += 1;
+        if (!ok && firstFailure == kExitOk)
+            firstFailure = result.code;
         // The log line first: a servo programmed is never without it.
         if (log.is_open()) {
             log << JsonText(result.log) << "\n";
@@ -143,10 +154,10 @@ int RunBatch(RunContext& run)
         }
         if (!run.Emit(result.line + "\n"))
             return kExitFileError;
-        if (result.unrecorded) {
+        if (result.stops) {
             run.Emit(tally());
-            return run.Fail({result.unrecorded->code, result.unrecorded->message + "; the batch stopped after servo " +
-                                                          std::to_string(servo)});
+            return run.Fail({result.stops->code, result.stops->message + "; the batch stopped at servo " +
+                                                     std::to_string(servo)});
         }
         if (run.Stopped() != 0 || servo == options.count)
             break;
@@ -159,7 +170,7 @@ int RunBatch(RunContext& run)
         return kExitFileError;
     if (const int stopped = run.Stopped())
         return stopped;
-    return failed > 0 ? kExitFailed : kExitOk;
+    return firstFailure;
 }
 
 }  // namespace rvz::cli
