@@ -34,6 +34,7 @@ void CatchStopSignals()
 {
     for (int signal : rvz::app::StopSignals())
         std::signal(signal, OnStopSignal);
+    rvz::app::CatchConsoleClose(OnStopSignal);
     rvz::app::IgnoreBrokenPipes();
 }
 
@@ -106,6 +107,8 @@ int main(int argc, char** argv)
     rvz::app::PrepareConsole();
     ProgramServices services;
     const int code = rvz::cli::RunCli(rvz::app::Utf8Arguments(argc, argv), services, std::cout, std::cerr);
+    std::cout.flush();
+    rvz::app::CommandEnded();
     rvz::app::RestoreConsole();
     return code;
 }

@@ -38,6 +38,13 @@ bool StandardErrorIsTerminal();
 // The signals that ask a command to stop: Ctrl+C everywhere, and where the
 // platform has them, SIGTERM and SIGHUP.
 std::vector<int> StopSignals();
+// Where the system ends a program a few seconds after its console is
+// closed (or the user logs off, or the machine shuts down), that asks the
+// command to stop as stop(SIGTERM) does, and holds the end off, within
+// those seconds, until CommandEnded: a write that has begun is finished.
+// Elsewhere SIGHUP does it, and these do nothing.
+void CatchConsoleClose(void (*stop)(int));
+void CommandEnded();
 // A closed pipe, or a file grown to the size limit, makes a write fail, as
 // a full disk does, rather than end the program between the servo and its
 // log, or between two commands of a write.

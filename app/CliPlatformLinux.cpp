@@ -43,6 +43,10 @@ bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 // command before its next exchange, and none tears a send.
 std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}; }
 
+void CatchConsoleClose(void (*)(int)) {}
+
+void CommandEnded() {}
+
 void IgnoreBrokenPipes()
 {
     std::signal(SIGPIPE, SIG_IGN);

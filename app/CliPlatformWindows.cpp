@@ -78,6 +78,39 @@ void RestoreConsole()
 // is never raised by the system, but may be by the program's own runtime.
 std::vector<int> StopSignals() { return {SIGINT, SIGTERM, SIGBREAK}; }
 
+namespace {
+
+void (*g_stopOnClose)(int) = nullptr;
+HANDLE g_commandEnded = nullptr;
+
+// Ctrl+C and Ctrl+Break go on to the runtime, which raises SIGINT and
+// SIGBREAK. Closing the console, logging off and shutting down end the
+// program once this returns, or 5 seconds after the event at the latest.
+BOOL WINAPI OnConsoleControl(DWORD event)
+{
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
+        return FALSE;
+    g_stopOnClose(SIGTERM);
+    ::WaitForSingleObject(g_commandEnded, 4500);
+    return TRUE;
+}
+
+}  // namespace
+
+void CatchConsoleClose(void (*stop)(int))
+{
+    g_stopOnClose = stop;
+    g_commandEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (g_commandEnded)
+        ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void CommandEnded()
+{
+    if (g_commandEnded)
+        ::SetEvent(g_commandEnded);
+}
+
 // Windows has no SIGPIPE: a write to a closed pipe fails.
 void IgnoreBrokenPipes() {}
 
