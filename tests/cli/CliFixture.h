@@ -18,9 +18,72 @@
 
 namespace rvz::cli::test {
 
+// Thrown where the program is killed outright: nothing after it runs.
+struct ProgramKilled {};
+
+// The simulated adapter as a program sees it, which can be killed just as
+// a command of its has gone out: the system then closes the adapter, and
+// the program touches nothing more.
+class KillableBridge final : public UsbBridge {
+public:
+    explicit KillableBridge(SimulatedAdapter& sim) : m_sim(sim) {}
+    std::size_t killAtCommand = 0;  // the servo's command count at which it dies (0: never)
+    bool killed = false;
+
+    BridgeStatus GetNumDevices(std::uint32_t* count) override { return killed ? kDead : m_sim.GetNumDevices(count); }
+    BridgeStatus Open(std::uint32_t index, BridgeHandle* handle) override
+    {
+        if (killed)
+            return kDead;
+        const BridgeStatus status = m_sim.Open(index, handle);
+        m_open = status == 0 ? *handle : kNullHandle;
+        return status;
+    }
+    BridgeStatus Close(BridgeHandle handle) override
+    {
+        if (killed)
+            return 0;
+        m_open = kNullHandle;
+        return m_sim.Close(handle);
+    }
+    BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> to, std::uint32_t* received) override
+    {
+        return killed ? kDead : m_sim.Read(handle, to, received);
+    }
+    BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> from, std::uint32_t* written) override
+    {
+        if (killed)
+            return kDead;
+        const BridgeStatus status = m_sim.Write(handle, from, written);
+        if (killAtCommand > 0 && m_sim.CommandCount() >= killAtCommand) {
+            killAtCommand = 0;
+            killed = true;
+            if (m_open != kNullHandle)
+                m_sim.Close(m_open);  // as the system closes a killed program's files
+            m_open = kNullHandle;
+            throw ProgramKilled{};
+        }
+        return status;
+    }
+    BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t transmit, std::uint8_t receive) override
+    {
+        return killed ? kDead : m_sim.FlushBuffers(handle, transmit, receive);
+    }
+    BridgeStatus SetTimeouts(std::uint32_t read, std::uint32_t write) override
+    {
+        return killed ? kDead : m_sim.SetTimeouts(read, write);
+    }
+
+private:
+    static constexpr BridgeStatus kDead = 0xFF;
+    SimulatedAdapter& m_sim;
+    BridgeHandle m_open = kNullHandle;
+};
+
 class TestServices final : public CliServices {
 public:
     SimulatedAdapter sim{true};
+    KillableBridge killable{sim};
     // The session's waits pass in virtual time.
     ManualLinkClock clock;
     std::function<void()> onPause;  // what happens at the bench while the batch waits
@@ -33,7 +96,7 @@ public:
     std::istringstream input;
     std::filesystem::path history;
 
-    UsbBridge& Bridge(bool) override { return sim; }
+    UsbBridge& Bridge(bool) override { return killable; }
     UsbHost* Usb(bool) override { return nullptr; }
     LinkClock& Clock() override { return clock; }
     void Pause(std::chrono::milliseconds duration) override
@@ -59,11 +122,18 @@ public:
 class CliFixture : public ::testing::Test {
 public:
     CliFixture() { services.history = temp.path() / "history.jsonl"; }
+    // The exit code, or kKilled when the program was killed outright.
+    static constexpr int kKilled = -9;
     int Run(std::vector<std::string> arguments)
     {
         out.str({});
         err.str({});
-        return RunCli(arguments, services, out, err);
+        services.killable.killed = false;
+        try {
+            return RunCli(arguments, services, out, err);
+        } catch (const ProgramKilled&) {
+            return kKilled;
+        }
     }
     std::uint8_t Register(int i) const { return services.sim.ServoRegisters()[static_cast<std::size_t>(i)]; }
     std::string File(const char* name) const { return (temp.path() / name).string(); }

@@ -171,6 +171,14 @@ INSTANTIATE_TEST_SUITE_P(Cli, PathTest, ::testing::Values(
     Path{"BatchRefusesAValueBeforeTheFirstServo", {}, {"batch", "--set", "lower=abc", "--count", "2"},
          kExitBadArguments, "lower=abc is not a whole number of microseconds",
          [](Promises& p) { EXPECT_EQ(p.services.sim.CommandCount(), 0u); }},
+    // Against the servo it is judged with: its neutral position 1500.
+    Path{"BatchRefusesAValueAgainstOneServo", {}, {"batch", "--set", "lower=1600", "--count", "1"}, kExitBadArguments,
+         "servo 1: failed (lower=1600 would be stored as 1600, above the neutral position 1500; nothing was sent",
+         [](Promises& p) {
+             const std::string said = p.out.str() + p.err.str();
+             EXPECT_EQ(said.find("nothing was sent"), said.rfind("nothing was sent")) << "said once: " << said;
+             EXPECT_EQ(p.services.sim.ServoRegisters(), kFactory);
+         }},
     Path{"ReadToStandardOutputTwice", {}, {"read", "-o", "-", "--json"}, kExitBadArguments,
          "-o - and --json both write to standard output", {}},
     Path{"ASilentServo", [](Promises& p) { p.services.sim.SetServoSilent(true); }, {"read"}, kExitNoServo,

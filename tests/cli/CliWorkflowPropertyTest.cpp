@@ -2,12 +2,15 @@
 // The command line's promises as a property over random work, in virtual
 // time: random command lines (make, show, read, write, init, batch; with
 // --set, files, JSON, --backup, --log, --verify) against the simulated
-// servo, with late and lost replies, unplugs and a signal at a random
-// command. Exit 0 means the servo holds exactly what was asked and nothing
-// else changed; a write that fails after it began says what the servo may
-// hold and how to put it back; a signal never tears a servo; every servo a
-// batch wrote has its log line; a backup holds what the servo held; no file
-// is left half-written.
+// servo, with late and lost replies, unplugs, a signal or a kill at a
+// random command, and a history that is a link leading nowhere or round in
+// a loop, in a folder that cannot be written, or held to a file-size limit.
+// Exit 0 means the servo holds exactly what was asked and nothing else
+// changed; a write that fails after it began says what the servo may hold
+// and how to put it back; a signal never tears a servo; a servo changed is
+// always in the history, which says how the write ended or that it did not
+// (killed); every servo a batch wrote has its log line; a backup holds what
+// the servo held; no file is left half-written.
 //
 // The seed is printed; RVZ_CLI_PROPERTY_SEED replays a run and
 // RVZ_CLI_PROPERTY_STEPS makes it longer.
@@ -19,6 +22,12 @@
 #include <map>
 #include <random>
 #include <set>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "CliFixture.h"
 #include "History.h"
@@ -46,10 +55,16 @@ bool SameConfig(const Registers& a, const Registers& b)
     return true;
 }
 
+// What may be wrong with the history's file or folder while a command runs.
+enum class HistoryFault { None, LinkToNowhere, LinkInALoop, FolderReadOnly, SizeLimit };
+
 class Workflow : public test::CliFixture {
 public:
     void Start(std::uint64_t seed)
     {
+#ifndef _WIN32
+        std::signal(SIGXFSZ, SIG_IGN);  // as the program does: a file at its limit fails like a full disk
+#endif
         m_random.seed(seed);
         services.sim.UseClock(services.clock);
         services.sim.KeepCommands(false);
@@ -81,14 +96,19 @@ public:
         const std::vector<HistoryEntry> history = History();
         m_described = Join(arguments);
         m_replacedServos.clear();
+        const HistoryFault fault = BreakHistory();
         const auto folder = Folder();
         const int code = Run(arguments);
+        const bool folderKept = Folder() == folder;
+        MendHistory(fault);
         const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
         ++m_outcomes[arguments[0] + (dry ? " --dry-run " : " ") + std::to_string(code)];
         m_described += " -> " + std::to_string(code) + ": " + out.str() + err.str();
+        if (std::string broken = JudgeFault(arguments, code, before, fault); !broken.empty())
+            return broken;
         if (std::string broken = JudgeHistory(arguments, code, before, history); !broken.empty())
             return broken;
-        if (dry && Folder() != folder)
+        if (dry && !folderKept)
             return "a dry run made, changed or removed a file";
         return Judge(arguments, code, before);
     }
@@ -101,7 +121,7 @@ public:
         std::map<std::string, std::uintmax_t> files;
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(temp.path()))
-            files[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size(error) : 0;
+            files[entry.path().filename().string()] = entry.is_regular_file(error) ? entry.file_size(error) : 0;
         return files;
     }
 
@@ -137,6 +157,8 @@ private:
         // Often in the middle of a write: identify, probe and six reads come first.
         services.signalAtCommand = Chance(0.15) ? services.sim.CommandCount() + static_cast<std::size_t>(Between(1, 22)) : 0;
         services.signalThen = Pick(std::vector<int>{1, 2, 3, 10, 12, 14, 15});
+        services.killable.killAtCommand =
+            Chance(0.06) ? services.sim.CommandCount() + static_cast<std::size_t>(Between(1, 22)) : 0;
         services.clock.SleepFor(LinkTime{Between(0, 3000)});  // the next line comes after a while
     }
 
@@ -153,10 +175,16 @@ private:
     {
         std::vector<std::string> arguments;
         const std::string command = Pick(std::vector<std::string>{"make", "show", "read", "read", "write", "write",
-                                                                  "write", "init", "batch", "undo", "undo", "diff"});
+                                                                  "write", "init", "batch", "undo", "undo", "diff",
+                                                                  "history"});
         arguments.push_back(command);
         if (command == "undo" || command == "diff")
             return DrawHistoryCommand(arguments);
+        if (command == "history") {
+            if (Chance(0.5))
+                arguments.insert(arguments.end(), {"--count", std::to_string(Between(1, 5))});
+            return arguments;
+        }
         const bool sends = command == "write" || command == "init" || command == "batch";
         if (sends && Chance(0.3) && !m_files.empty()) {
             const std::string& file = Pick(m_files);
@@ -203,6 +231,95 @@ private:
         return arguments;
     }
 
+    std::filesystem::path Aside() const { return temp.path() / "history.aside"; }
+
+    // Now and then the history's file or folder is made hostile for one command.
+    HistoryFault BreakHistory()
+    {
+        const std::filesystem::path& history = services.history;
+        const auto fault = Chance(0.9) ? HistoryFault::None
+                                       : Pick(std::vector<HistoryFault>{HistoryFault::LinkToNowhere, HistoryFault::LinkInALoop,
+                                                                        HistoryFault::FolderReadOnly, HistoryFault::SizeLimit});
+        std::error_code error;
+        switch (fault) {
+        case HistoryFault::None:
+            break;
+        case HistoryFault::LinkToNowhere:
+        case HistoryFault::LinkInALoop:
+#ifndef _WIN32
+            std::filesystem::rename(history, Aside(), error);
+            std::filesystem::create_symlink(fault == HistoryFault::LinkToNowhere ? "gone/history.jsonl" : "history.jsonl",
+                                            history);
+#endif
+            break;
+        case HistoryFault::FolderReadOnly:
+#ifndef _WIN32
+            if (Chance(0.5))
+                std::filesystem::remove(history.string() + ".lock", error);
+            std::filesystem::permissions(temp.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+#endif
+            break;
+        case HistoryFault::SizeLimit:
+#ifndef _WIN32
+        {
+            // Somewhere in the line written ahead, or in the outcome's line after it.
+            const std::uintmax_t size = std::filesystem::exists(history) ? std::filesystem::file_size(history) : 0;
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(size + static_cast<std::uintmax_t>(Between(0, 1400)));
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+#endif
+            break;
+        }
+        return fault;
+    }
+
+    void MendHistory(HistoryFault fault)
+    {
+#ifndef _WIN32
+        std::error_code error;
+        if (fault == HistoryFault::LinkToNowhere || fault == HistoryFault::LinkInALoop) {
+            std::filesystem::remove(services.history);
+            std::filesystem::rename(Aside(), services.history, error);
+        }
+        if (fault == HistoryFault::FolderReadOnly)
+            std::filesystem::permissions(temp.path(), std::filesystem::perms::owner_all);
+        if (fault == HistoryFault::SizeLimit) {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+#else
+        (void)fault;
+#endif
+    }
+
+    // With a history that cannot be written, nothing is sent, and a dry run
+    // says so as the real run would; one that can still be read is read.
+    std::string JudgeFault(const std::vector<std::string>& arguments, int code, const Registers& before,
+                           HistoryFault fault)
+    {
+        const std::string& command = arguments[0];
+        const bool sends = command == "write" || command == "init" || command == "undo" || command == "batch";
+        const bool link = fault == HistoryFault::LinkToNowhere || fault == HistoryFault::LinkInALoop;
+#ifndef _WIN32
+        const bool readOnly = fault == HistoryFault::FolderReadOnly && ::geteuid() != 0;
+#else
+        const bool readOnly = false;
+#endif
+        if ((link || readOnly) && sends && !SameConfig(services.sim.ServoRegisters(), before) && replaced == 0)
+            return "a write went out with a history that cannot be written";
+        if ((link || readOnly) && (command == "write" || command == "init") && code == kExitOk)
+            return "a write or init succeeded with a history that cannot be written";
+        if (command == "history" && link && code != kExitFileError)
+            return "the history of a link that cannot be followed was read";
+        if (command == "history" && !link && code != kExitOk)
+            return "the history could not be read";
+        return {};
+    }
+
     std::vector<HistoryEntry> History() const
     {
         std::vector<HistoryEntry> entries;
@@ -234,11 +351,16 @@ private:
         if (command == "batch" && !dry) {
             std::size_t written = 0;
             std::ifstream log(File("log.jsonl"));
-            for (std::string line; std::getline(log, line);)
-                written += nlohmann::json::parse(line).contains("values") ? 1 : 0;
+            for (std::string line; std::getline(log, line);)  // a line cut by a size limit is none
+                written += nlohmann::json::parse(line, nullptr, false).contains("values") ? 1 : 0;
             if (added < written)
                 return "a batch servo written without its line in the history";
         }
+        if (code == kKilled && !SameConfig(now, before) && (added != 1 || !entries.back().Unfinished()))
+            return "a write killed during its send is not on record as unfinished";
+        if (added == 1 && entries.back().Unfinished() && code != kKilled &&
+            (out.str() + err.str()).find("shows the write as unfinished") == std::string::npos)
+            return "the history shows a write as unfinished without a word to the user";
         if (added == 1 && command != "batch") {
             const HistoryEntry& line = entries.back();
             for (std::size_t reg : kConfigRegisters)
@@ -254,7 +376,7 @@ private:
             if (sendFailed && line.result != "failed")
                 return "a failed write is on record as " + line.result;
         }
-        if (command != "undo" || dry)
+        if (command != "undo" || dry || (code == kExitFileError && now == before))  // a history it could not read
             return {};
         std::size_t back = 1;
         if (arguments.size() > 1 && std::isdigit(static_cast<unsigned char>(arguments[1][0])))
@@ -264,7 +386,10 @@ private:
             return code == kExitBadArguments && now == before ? "" : "an undo of a write the history does not hold";
         const HistoryEntry& undone = earlier[earlier.size() - back];
         const KnownRecord left = undone.after.value_or(ReadFromServo(undone.written.record));
-        const bool asLeft = SameConfig(left.record.Bytes, before);
+        // Where the write's end is not on record, each register as it was before it or as it was sent.
+        const bool asLeft = undone.Unfinished() ? std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
+            return before[reg] == undone.before.record.Bytes[reg] || before[reg] == undone.written.record.Bytes[reg];
+        }) : SameConfig(left.record.Bytes, before);
         if (code == kExitNotAsLeft && (asLeft || now != before))
             return "an undo refused a servo that held what the write left, or changed it";
         if (code == kExitOk && !asLeft && !forced)
@@ -345,7 +470,7 @@ private:
         // A link that fails is the session's to judge; valid files are never refused.
         if (command == "diff" && (code == kExitBadArguments || code == kExitFileError))
             return "diff refused valid files";
-        if (command == "diff" && code <= kExitDifferent && (code == kExitOk) != DiffSaysEqual(arguments[2], before))
+        if (command == "diff" && code >= kExitOk && code <= kExitDifferent && (code == kExitOk) != DiffSaysEqual(arguments[2], before))
             return "diff said equal for records that differ as stored, or the other way round";
         const bool dry = std::find(arguments.begin(), arguments.end(), "--dry-run") != arguments.end();
         if ((command == "write" || command == "init") && !dry) {
@@ -363,7 +488,9 @@ private:
                                  said.find("whole or not at all") != std::string::npos;
             if (code == kExitFailed && !unchanged && !toldWritten && !toldHow)
                 return "a write that began and failed does not say how to put the servo back";
-            if ((code == kExitBadArguments || code == kExitFileError) && !unchanged)
+            const bool refused = code == kExitBadArguments ||
+                                 (code == kExitFileError && said.find("shows the write as unfinished") == std::string::npos);
+            if (refused && !unchanged)
                 return "a refused command changed the servo";
             for (std::size_t i = 0; i + 1 < arguments.size(); ++i)
                 if (arguments[i] == "--backup" && !unchanged && !std::filesystem::exists(arguments[i + 1]))
@@ -416,7 +543,8 @@ private:
         {
             std::ifstream log(File("log.jsonl"));
             for (std::string line; std::getline(log, line);)
-                lines.push_back(nlohmann::json::parse(line));
+                if (auto parsed = nlohmann::json::parse(line, nullptr, false); !parsed.is_discarded())
+                    lines.push_back(parsed);
         }
         // Closed first: Windows keeps a file that is open.
         std::filesystem::remove(File("log.jsonl"));
@@ -427,12 +555,15 @@ private:
             if (line["result"] == "failed" && line.contains("values"))
                 return "a failed servo's line carries values as if written";
             if (line["result"] != "failed" && index < servos.size()) {
+                // A servo that kept other values holds what was read back from it.
+                const nlohmann::json& held =
+                    line["result"] == "kept other values" ? line["after"]["registers"] : line["registers"];
                 char hex[4];
                 for (std::size_t reg : kConfigRegisters) {
                     std::snprintf(hex, sizeof hex, "%02X", servos[index][reg]);
                     char key[4];
                     std::snprintf(key, sizeof key, "%02zX", reg);
-                    if (line["registers"][key] != hex)
+                    if (held[key] != hex)
                         return "servo " + std::to_string(index + 1) + " does not hold what its line says: " + line.dump() + " servos " + std::to_string(servos.size());
                 }
             }
