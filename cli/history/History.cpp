@@ -84,6 +84,7 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
     // A history that could not be read whole is kept as it is, never trimmed to nothing.
     if (!in)
         return std::string("it could not be read to be trimmed");
+    in.close();  // Windows replaces no file that is open
     std::size_t start = 0;
     if (from > 0) {
         const std::size_t lineEnd = text.find('\n');

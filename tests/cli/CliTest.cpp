@@ -533,7 +533,9 @@ TEST(HistoryFileTest, AppendsWholeLinesAndDropsTheOldest)
     const std::uintmax_t limit = 20 * EntryJson(entry).dump().size();
     for (int i = 0; i < 60; ++i) {
         entry.time = "late " + std::to_string(i);
-        ASSERT_EQ(AppendHistory(file, entry, limit).failed, std::nullopt);
+        const Appended appended = AppendHistory(file, entry, limit);
+        ASSERT_EQ(appended.failed, std::nullopt);
+        ASSERT_EQ(appended.notTrimmed, std::nullopt);
         ASSERT_LE(std::filesystem::file_size(file), limit);
     }
     entries.clear();

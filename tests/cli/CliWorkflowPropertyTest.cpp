@@ -233,46 +233,45 @@ private:
 
     std::filesystem::path Aside() const { return temp.path() / "history.aside"; }
 
-    // Now and then the history's file or folder is made hostile for one command.
+    // Now and then the history's file or folder is made hostile for one
+    // command (where links, permissions and size limits are POSIX ones).
     HistoryFault BreakHistory()
     {
-        const std::filesystem::path& history = services.history;
         const auto fault = Chance(0.9) ? HistoryFault::None
                                        : Pick(std::vector<HistoryFault>{HistoryFault::LinkToNowhere, HistoryFault::LinkInALoop,
                                                                         HistoryFault::FolderReadOnly, HistoryFault::SizeLimit});
+#ifdef _WIN32
+        (void)fault;
+        return HistoryFault::None;
+#else
+        const std::filesystem::path& history = services.history;
         std::error_code error;
         switch (fault) {
         case HistoryFault::None:
             break;
         case HistoryFault::LinkToNowhere:
         case HistoryFault::LinkInALoop:
-#ifndef _WIN32
             std::filesystem::rename(history, Aside(), error);
             std::filesystem::create_symlink(fault == HistoryFault::LinkToNowhere ? "gone/history.jsonl" : "history.jsonl",
                                             history);
-#endif
             break;
         case HistoryFault::FolderReadOnly:
-#ifndef _WIN32
             if (Chance(0.5))
                 std::filesystem::remove(history.string() + ".lock", error);
             std::filesystem::permissions(temp.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-#endif
             break;
-        case HistoryFault::SizeLimit:
-#ifndef _WIN32
-        {
+        case HistoryFault::SizeLimit: {
             // Somewhere in the line written ahead, or in the outcome's line after it.
             const std::uintmax_t size = std::filesystem::exists(history) ? std::filesystem::file_size(history) : 0;
             rlimit limit{};
             ::getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = static_cast<rlim_t>(size + static_cast<std::uintmax_t>(Between(0, 1400)));
             ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-#endif
             break;
         }
+        }
         return fault;
+#endif
     }
 
     void MendHistory(HistoryFault fault)
