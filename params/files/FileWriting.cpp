@@ -71,4 +71,17 @@ fs::path UnusedNameBeside(const fs::path& file, const char* kind)
     return name;
 }
 
+std::optional<std::string> NoRoomFor(const std::filesystem::path& file, std::uintmax_t bytes)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::exists(file, error) ? std::filesystem::file_size(file, error) : 0;
+    if (const auto limit = FileSizeLimit(); limit && size + bytes > *limit)
+        return "would pass the file-size limit of " + std::to_string(*limit) + " bytes";
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (!error && space.available < bytes)
+        return "would not fit on the disk (" + std::to_string(space.available) + " bytes free)";
+    return std::nullopt;
+}
+
 }  // namespace rvz::files

@@ -59,6 +59,11 @@ std::filesystem::path UnusedNameBeside(const std::filesystem::path& file, const 
 std::optional<std::string> ProbeFolder(const std::filesystem::path& folder);
 inline bool FolderWritable(const std::filesystem::path& folder) { return !ProbeFolder(folder); }
 
+// Why bytes more cannot be appended to file (or make a new one): the disk
+// has less room, or the file would pass this process's file-size limit;
+// nullopt when they fit. A dry run's answer to "would the append fail?".
+std::optional<std::string> NoRoomFor(const std::filesystem::path& file, std::uintmax_t bytes);
+
 // Replaces the file at path (or makes it) with content, as described above.
 // Why it was not done, or nullopt.
 std::optional<std::string> SaveBesideAndReplace(const std::filesystem::path& path, std::string_view content);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writing files on POSIX systems: exclusive creation, fsync, then rename.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,14 @@ void FlushFolder(const fs::path& folder)
 }  // namespace
 
 bool MayWrite(const fs::path& file) { return ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0; }
+
+std::optional<std::uintmax_t> FileSizeLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::nullopt;
+    return static_cast<std::uintmax_t>(limit.rlim_cur);
+}
 
 std::optional<std::string> ProbeFolder(const fs::path& folder)
 {

@@ -62,6 +62,9 @@ bool MayWrite(const fs::path& file)
     return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Windows sets no file-size limit on a process.
+std::optional<std::uintmax_t> FileSizeLimit() { return std::nullopt; }
+
 std::optional<std::string> ProbeFolder(const fs::path& folder)
 {
     fs::path made;
