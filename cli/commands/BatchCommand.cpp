@@ -48,11 +48,14 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     TServoConfig record;
     if (auto failure = BuildRecord(run, request.file.value_or(before), request.given, record))
         return Fails(std::move(result), failure->code, failure->message);
+    const SendRequest send{"batch", false, ReadFromServo(before), before, record};
     if (run.options.dryRun) {
+        if (auto failure = CheckHistoryRoom(run, send))
+            return Fails(std::move(result), failure->code, failure->message);
         result.line += DryRunReport("the batch", ReadFromServo(before), record, false);
         return result;
     }
-    const SendOutcome outcome = SendRecord(run, comm, {"batch", false, ReadFromServo(before), before, record});
+    const SendOutcome outcome = SendRecord(run, comm, send);
     result.stops = outcome.unrecorded;
     if (outcome.nothingSent && outcome.code == kExitFileError)
         result.stops = Failure{outcome.code, outcome.message};

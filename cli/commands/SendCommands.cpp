@@ -68,11 +68,14 @@ int Send(RunContext& run, bool block)
     if (auto failure = Prepare(run, *comm, block, plan))
         return run.Fail(*failure);
     const char* command = block ? "init" : "write";
-    if (run.options.dryRun)  // as read: what the history knows holds only for the servo its blocks went to
-        return run.Emit(DryRunReport(command, ReadFromServo(plan.before), plan.record, block)) ? kExitOk : kExitFileError;
     const KnownRecord known = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
-    const SendOutcome outcome = SendRecord(run, *comm, {command, block, known, plan.before, plan.record});
-    return EndSend(run, outcome);
+    const SendRequest request{command, block, known, plan.before, plan.record};
+    if (!run.options.dryRun)
+        return EndSend(run, SendRecord(run, *comm, request));
+    if (auto failure = CheckHistoryRoom(run, request))
+        return run.Fail(*failure);
+    // As read: what the history knows holds only for the servo its blocks went to.
+    return run.Emit(DryRunReport(command, ReadFromServo(plan.before), plan.record, block)) ? kExitOk : kExitFileError;
 }
 
 }  // namespace

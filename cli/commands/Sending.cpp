@@ -151,33 +151,43 @@ SendOutcome Outcome(RunContext& run, TComm& comm, const SendRequest& request, co
     return written;
 }
 
-}  // namespace
-
-SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
+// The history's line of a write, as written before it is sent.
+HistoryEntry AheadEntry(RunContext& run, const SendRequest& request)
 {
     HistoryEntry entry;
     entry.id = NewEntryId();
     entry.time = run.services.Now();
     entry.command = request.command;
-    entry.arguments = run.Arguments();
+    entry.arguments = RecordedArguments(run.Arguments());
     entry.block = request.block;
     entry.before = request.known;
     entry.written = request.block ? WholeRecord(request.record) : ReadFromServo(request.record);
     entry.result = kUnfinished;
+    return entry;
+}
+
+}  // namespace
+
+SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
+{
+    if (run.Stopped() != 0)
+        return NothingSent(run, request.servo);
+    // Written before signals are held: a second Ctrl+C while another
+    // program holds the history's lock still ends the program at once, and
+    // the line then says no more than that the write may have begun.
+    HistoryEntry entry = AheadEntry(run, request);
+    const Appended ahead = AppendHistory(run.HistoryFile(), entry);
+    TellNotTrimmed(run, ahead);
+    if (ahead.failed) {
+        SendOutcome refused{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " +
+                                                *ahead.failed, "not sent", false, request.servo};
+        refused.nothingSent = true;
+        return refused;
+    }
     OperationResult sent;
     {
         RunContext::Sending sending(run, comm);
-        if (sending.StoppedBefore())
-            return NothingSent(run, request.servo);
-        const Appended ahead = AppendHistory(run.HistoryFile(), entry);
-        TellNotTrimmed(run, ahead);
-        if (ahead.failed) {
-            SendOutcome refused{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " +
-                                                    *ahead.failed, "not sent", false, request.servo};
-            refused.nothingSent = true;
-            return refused;
-        }
-        if (run.Stopped() != 0) {  // came while the line was written
+        if (sending.StoppedBefore()) {  // came while the line was written
             entry.result = "not sent";
             AppendOutcome(run.HistoryFile(), entry);  // should it fail, the line says unfinished: no less true
             return NothingSent(run, request.servo);
@@ -208,6 +218,18 @@ int EndSend(RunContext& run, const SendOutcome& outcome, const std::string& okPr
     if (!run.Emit(okPrefix + outcome.message + "\n"))
         return kExitFileError;
     return outcome.unrecorded ? run.Fail(*outcome.unrecorded) : kExitOk;
+}
+
+std::optional<Failure> CheckHistoryRoom(RunContext& run, const SendRequest& request)
+{
+    HistoryEntry entry = AheadEntry(run, request);
+    const std::size_t ahead = JsonText(EntryJson(entry)).size();
+    entry.after = entry.written;  // the longest outcome: one that names what the servo holds
+    entry.result = "written and verified";
+    const std::size_t outcome = JsonText(OutcomeJson(entry)).size();
+    if (auto problem = CheckHistory(run.HistoryFile(), true, ahead + outcome + 3))  // and their line ends
+        return Failure{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " + *problem};
+    return std::nullopt;
 }
 
 std::optional<Failure> CheckHistoryFirst(RunContext& run)

@@ -54,6 +54,10 @@ int EndSend(RunContext& run, const SendOutcome& outcome, const std::string& okPr
 // Whether the history can take the line of a write, before anything is sent.
 std::optional<Failure> CheckHistoryFirst(RunContext& run);
 
+// A dry run's last check: whether the history has room for the lines the
+// write would add (the disk, the file-size limit), as the real run needs.
+std::optional<Failure> CheckHistoryRoom(RunContext& run, const SendRequest& request);
+
 // What the servo holds, as the history knows it.
 KnownRecord KnownServo(RunContext& run, const TServoConfig& read);
 

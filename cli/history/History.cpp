@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <iterator>
 #include <random>
 
@@ -23,6 +24,12 @@ namespace {
 constexpr std::size_t kChunk = 64 * 1024;
 // No entry comes near this; a longer line is passed over without being kept.
 constexpr std::size_t kLongestLine = 256 * 1024;
+// Outcomes kept while their entries are looked for.
+constexpr std::size_t kOutcomesKept = 1024;
+// What of the command line a line keeps: enough to tell the write, well
+// within the longest line a reader takes.
+constexpr std::size_t kArgumentKept = 1024;
+constexpr std::size_t kArgumentsKept = 16 * 1024;
 // An outcome that says nothing was sent takes its entry out of the history.
 constexpr const char* kNotSent = "not sent";
 
@@ -44,10 +51,16 @@ std::optional<std::string> NotAHistoryFile(const std::filesystem::path& file)
     if (status.type() == std::filesystem::file_type::regular)
         return std::nullopt;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) {
-        const std::string leadsTo = std::filesystem::read_symlink(file, error).string();
-        return status.type() == std::filesystem::file_type::not_found
-                   ? "is a link to \"" + leadsTo + "\", which does not exist"
-                   : "is a link to \"" + leadsTo + "\" that cannot be followed (a loop?)";
+        const std::string leadsTo = "is a link to \"" + std::filesystem::read_symlink(file, error).string() + "\"";
+        switch (status.type()) {
+        case std::filesystem::file_type::not_found:
+            return leadsTo + ", which does not exist";
+        case std::filesystem::file_type::none:
+        case std::filesystem::file_type::unknown:
+            return leadsTo + " that cannot be followed (a loop?)";
+        default:
+            return leadsTo + ", which is not a regular file (a folder, a pipe or a device?)";
+        }
     }
     if (status.type() != std::filesystem::file_type::not_found)
         return std::string("is not a regular file (a folder, a pipe or a device?)");
@@ -138,6 +151,24 @@ Appended AppendLine(const std::filesystem::path& file, std::string line, std::ui
 
 }  // namespace
 
+std::vector<std::string> RecordedArguments(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> kept;
+    std::size_t total = 0;
+    for (const std::string& argument : arguments) {
+        if (total >= kArgumentsKept) {
+            kept.push_back("...");
+            break;
+        }
+        std::size_t length = std::min({argument.size(), kArgumentKept, kArgumentsKept - total});
+        while (length < argument.size() && length > 0 && (static_cast<unsigned char>(argument[length]) & 0xC0) == 0x80)
+            --length;  // not in the middle of a character
+        kept.push_back(length < argument.size() ? argument.substr(0, length) + "..." : argument);
+        total += length;
+    }
+    return kept;
+}
+
 std::string NewEntryId()
 {
     thread_local std::mt19937_64 random{(static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}()};
@@ -217,17 +248,21 @@ HistoryReader::~HistoryReader() = default;
 std::optional<std::string> HistoryReader::Open()
 {
     if (auto refused = NotAHistoryFile(m_file))
-        return refused;
+        return "it " + *refused;
     std::error_code error;
     if (!std::filesystem::exists(m_file, error))
         return std::nullopt;
+    // Held only while the file is opened and its end taken: every line
+    // before that end is whole, what is appended after it is not read, and
+    // a trim puts a new file in its place while this one is read. So no
+    // read, however long, keeps a write waiting.
     std::string why;
-    m_lock = TakeHistoryLock(LockPath(m_file), why, LockUse::Read);
-    if (!m_lock)
+    const auto lock = TakeHistoryLock(LockPath(m_file), why, LockUse::Read);
+    if (!lock)
         return "its lock cannot be taken (" + why + ")";
     m_in.open(m_file, std::ios::binary | std::ios::ate);
     if (!m_in)
-        return std::string("it cannot be read");
+        return std::string("it cannot be opened");
     m_unread = static_cast<std::uintmax_t>(m_in.tellg());
     return std::nullopt;
 }
@@ -285,7 +320,15 @@ std::optional<HistoryEntry> HistoryReader::Older()
             continue;
         const nlohmann::json parsed = line.size() < kLongestLine ? ParseShallowJson(line) : nlohmann::json();
         if (parsed.is_object() && parsed.contains("outcome") && parsed["outcome"].is_string()) {
-            m_outcomes.emplace(parsed["outcome"].get<std::string>(), parsed);  // the newest of one id counts
+            // The newest of one id counts. An outcome follows its entry within
+            // a few lines; one whose entry has not come for so many was left
+            // by a trim, and is let go.
+            if (m_outcomes.emplace(parsed["outcome"].get<std::string>(), parsed).second)
+                m_outcomeOrder.push_back(parsed["outcome"].get<std::string>());
+            if (m_outcomeOrder.size() > kOutcomesKept) {
+                m_outcomes.erase(m_outcomeOrder.front());
+                m_outcomeOrder.pop_front();
+            }
             continue;
         }
         auto entry = EntryFromJson(parsed);
@@ -336,7 +379,7 @@ KnownRecord KnownBefore(HistoryReader& history, const TServoConfig& read)
     return known;
 }
 
-std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun)
+std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun, std::uintmax_t lineBytes)
 {
     if (file.empty())
         return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
@@ -344,17 +387,21 @@ std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool 
         return "it " + *refused;
     std::error_code error;
     std::string why;
-    if (dryRun) {  // nothing is made: the nearest folder there is must take a new file
+    if (dryRun) {  // nothing is made: what the real run would meet, in its order
         std::filesystem::path folder = file.parent_path();
         while (!std::filesystem::exists(folder, error) && folder != folder.parent_path())
             folder = folder.parent_path();
+        const bool lockThere = std::filesystem::symlink_status(LockPath(file), error).type() !=
+                               std::filesystem::file_type::not_found;
+        if (!lockThere && !files::FolderWritable(folder))
+            return std::string("its lock cannot be taken (its folder cannot be written)");
+        if (lockThere && !TakeHistoryLock(LockPath(file), why, LockUse::Check))
+            return "its lock cannot be taken (" + why + ")";
         const bool there = std::filesystem::exists(file, error);
         if (auto refused = CheckCanWrite(there ? file : folder / "history", OutputMode::Append))
             return "it " + *refused;
-        if (there && !std::filesystem::exists(LockPath(file), error) && !files::FolderWritable(folder))
-            return std::string("its lock cannot be taken (its folder cannot be written)");
-        if (there && !TakeHistoryLock(LockPath(file), why, LockUse::Check))
-            return "its lock cannot be taken (" + why + ")";
+        if (auto full = files::NoRoomFor(there ? file : folder / "history", lineBytes))
+            return "its lines " + *full;
         return std::nullopt;
     }
     std::filesystem::create_directories(file.parent_path(), error);
@@ -373,13 +420,17 @@ Appended AppendHistory(const std::filesystem::path& file, const HistoryEntry& en
     return AppendLine(file, JsonText(EntryJson(entry)) + "\n", limit);
 }
 
+nlohmann::json OutcomeJson(const HistoryEntry& entry)
+{
+    return {{"outcome", entry.id},
+            {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
+            {"result", entry.result},
+            {"verified", entry.verified}};
+}
+
 Appended AppendOutcome(const std::filesystem::path& file, const HistoryEntry& entry, std::uintmax_t limit)
 {
-    const nlohmann::json outcome = {{"outcome", entry.id},
-                                    {"after", entry.after ? KnownRecordJson(*entry.after) : nlohmann::json(nullptr)},
-                                    {"result", entry.result},
-                                    {"verified", entry.verified}};
-    return AppendLine(file, JsonText(outcome) + "\n", limit);
+    return AppendLine(file, JsonText(OutcomeJson(entry)) + "\n", limit);
 }
 
 std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,

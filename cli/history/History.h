@@ -12,10 +12,10 @@
 // one's place. It is read from its end, as far back as the reader needs.
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,8 +25,6 @@
 #include "Comparison.h"
 
 namespace rvz::cli {
-
-class HistoryLock;
 
 // The history's size: past this the oldest lines go, down to three quarters of it.
 inline constexpr std::uintmax_t kHistoryLimit = 1024 * 1024;
@@ -51,10 +49,16 @@ struct HistoryEntry {
     bool Unfinished() const { return result == kUnfinished; }
 };
 
+// The command line as a line keeps it: each argument, and all of them,
+// cut to a length no reader refuses, with "..." where cut.
+std::vector<std::string> RecordedArguments(const std::vector<std::string>& arguments);
+
 // A new entry's id: different for every entry, from any program at any time.
 std::string NewEntryId();
 
 nlohmann::json EntryJson(const HistoryEntry& entry);
+// The line that gives an entry written ahead (by its id) its outcome.
+nlohmann::json OutcomeJson(const HistoryEntry& entry);
 // The entry of a line; nullopt for a line that is not one (torn, or edited).
 std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line);
 
@@ -75,12 +79,12 @@ private:
     bool ReadChunk();
 
     std::filesystem::path m_file;
-    std::unique_ptr<HistoryLock> m_lock;
     std::ifstream m_in;
     std::uintmax_t m_unread = 0;  // the bytes before what has been read
     std::string m_partial;        // the start of a line whose beginning is still unread
     std::vector<std::string> m_lines;  // whole lines read and not yet taken; the newest last
     std::map<std::string, nlohmann::json> m_outcomes;  // outcomes seen, by the id of their entry
+    std::deque<std::string> m_outcomeOrder;            // their ids, as they were seen
     int m_skipped = 0;
 };
 
@@ -97,8 +101,10 @@ KnownRecord KnownBefore(HistoryReader& history, const TServoConfig& read);
 
 // Whether a line can be appended: the folder made, the lock taken, the file
 // opened. Why not, or nullopt. Run before anything is sent. A dry run
-// makes nothing and takes a lock only where one is there.
-std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun = false);
+// makes nothing, takes a lock only where one is there, and asks whether
+// lineBytes more would fit on the disk and within the file-size limit.
+std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun = false,
+                                        std::uintmax_t lineBytes = 0);
 
 // What appending a line came to.
 struct Appended {

@@ -70,7 +70,7 @@ std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& e
 {
     int skipped = 0;
     if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest))
-        return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" " + *problem};
+        return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" cannot be read: " + *problem};
     if (skipped > 0)
         run.Warn("the history \"" + run.HistoryFile().string() + "\" has " + std::to_string(skipped) +
                  " line(s) that are not entries (left torn, or edited); they are passed over");
@@ -80,8 +80,9 @@ std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& e
 // "#2 2026-12-09T10:00:00Z write --set upper=2000 (written and verified)"
 std::string Heading(const HistoryEntry& entry, std::size_t back)
 {
-    const std::string result = entry.Unfinished() ? "unfinished: the program ended during the send, so the servo may "
-                                                    "hold the old or the new value of each setting"
+    const std::string result = entry.Unfinished() ? "unfinished: its outcome is not on record (the program ended "
+                                                    "during the send, could not add it, or is still sending), so the "
+                                                    "servo may hold the old or the new value of each setting"
                                                   : Shown(entry.result);
     return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + "  (" + result +
            ")";
@@ -91,12 +92,13 @@ std::string Heading(const HistoryEntry& entry, std::size_t back)
 // the write left, or when that is not known, what it sent.
 KnownRecord LeftBy(const HistoryEntry& entry) { return entry.after.value_or(ReadFromServo(entry.written.record)); }
 
-// Whether the servo holds what the write left; where its end is not on
-// record, each register as it was before or as it was sent.
+// Whether the servo holds what the write left; where that is not known
+// (unfinished, or failed with the servo unread), each register as it was
+// before or as it was sent.
 bool HoldsWhatItLeft(const HistoryEntry& entry, const TServoConfig& now)
 {
-    if (!entry.Unfinished())
-        return SameSettings(LeftBy(entry), now);
+    if (entry.after)
+        return SameSettings(*entry.after, now);
     return std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
         return now.Bytes[reg] == entry.before.record.Bytes[reg] ||
                (entry.written.known[reg] && now.Bytes[reg] == entry.written.record.Bytes[reg]);
@@ -163,12 +165,16 @@ int RunUndo(RunContext& run)
     if (!HoldsWhatItLeft(entry, now)) {
         const KnownRecord servo = ReadFromServo(now);
         const std::string found = DifferencesText(expected, servo, Compare(expected, servo));
+        // What the write left is on record, or else only what it sent.
+        const std::string notHeld = entry.after ? "the servo does not hold what " + which + " left"
+                                                : "the servo holds, register by register, neither what it held before " +
+                                                      which + " nor what that write sent";
         if (!run.options.force)
-            return run.Fail({kExitNotAsLeft, "the servo does not hold what " + which + " left (another servo, or "
-                                             "changed since), so nothing was sent; what that write left -> what the "
-                                             "servo holds now:\n" + found + "give --force to put back what it held before all "
-                                             "the same"});
-        run.Warn("the servo does not hold what " + which + " left; --force puts back what it held before all the same");
+            return run.Fail({kExitNotAsLeft, notHeld + " (another servo, or changed since), so nothing was sent; " +
+                                                 (entry.after ? "what that write left" : "what that write sent") +
+                                                 " -> what the servo holds now:\n" + found +
+                                                 "give --force to put back what it held before all the same"});
+        run.Warn(notHeld + "; --force puts back what it held before all the same");
     }
 
     // A block comes back as a block when the history knows all it replaced.
@@ -199,10 +205,12 @@ int RunUndo(RunContext& run)
                    : kExitFileError;
     if (auto failure = CheckHistoryFirst(run))
         return run.Fail(*failure);
-    if (run.options.dryRun)
-        return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
-    const SendOutcome outcome = SendRecord(run, *comm, {"undo", block, before, now, record});
-    return EndSend(run, outcome, "undid " + which + ": ", "undoing " + which + ": ");
+    const SendRequest request{"undo", block, before, now, record};
+    if (!run.options.dryRun)
+        return EndSend(run, SendRecord(run, *comm, request), "undid " + which + ": ", "undoing " + which + ": ");
+    if (auto failure = CheckHistoryRoom(run, request))
+        return run.Fail(*failure);
+    return run.Emit(DryRunReport("undo", before, record, block)) ? kExitOk : kExitFileError;
 }
 
 }  // namespace rvz::cli

@@ -15,8 +15,11 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include "CliFixture.h"
@@ -482,6 +485,11 @@ TEST_F(CliTest, HistoryTextIsKeptAndShownSafely)
 #ifndef _WIN32  // Windows hands arguments over as UTF-16, so they come as UTF-8 from its code page
     EXPECT_NE(entries[0].arguments.back().find("b\xEF\xBF\xBD.svo"), std::string::npos) << entries[0].arguments.back();
 #endif
+    // A command line longer than any line a reader takes is kept cut.
+    ASSERT_EQ(Run({"write", "--set", "upper=" + std::string(300'000, '0') + "2100"}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"history", "--count", "1"}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("#1  2026-12-08T10:00:00Z  write --set upper=0000"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("000...  (written)"), std::string::npos) << out.str().substr(0, 200);
     entries[0].time = "\x1B[2K\nforged\xC2\x9B\xE2\x80\xAE";
     ASSERT_EQ(AppendHistory(services.history, entries[0]).failed, std::nullopt);
     ASSERT_EQ(Run({"history"}), kExitOk);
@@ -557,8 +565,9 @@ TEST_F(CliTest, AWriteKilledDuringItsSendIsOnRecordAsUnfinished)
     EXPECT_EQ(Register(9), 0x00) << "the neutral position torn: its first register new";
     EXPECT_EQ(Register(10), 0x0D) << "and its second old";
     ASSERT_EQ(Run({"history"}), kExitOk) << err.str();
-    EXPECT_NE(out.str().find("write --set lower=900 --set neutral=1520  (unfinished: the program ended during the "
-                             "send, so the servo may hold the old or the new value of each setting)"),
+    EXPECT_NE(out.str().find("write --set lower=900 --set neutral=1520  (unfinished: its outcome is not on record (the "
+                             "program ended during the send, could not add it, or is still sending), so the servo may "
+                             "hold the old or the new value of each setting)"),
               std::string::npos) << out.str();
     ASSERT_EQ(Run({"undo", "--verify"}), kExitOk) << err.str();
     EXPECT_EQ(services.sim.ServoRegisters(), SimulatedAdapter::kFactoryRegisters);
@@ -599,7 +608,22 @@ TEST_F(CliTest, NothingIsSentWithoutTheHistorysLine)
     tryWrite("is a link to \"gone/history.jsonl\", which does not exist");
     EXPECT_EQ(Run({"history"}), kExitFileError);
     std::filesystem::remove(services.history);
+    // No history yet, and a lock's file that cannot be one.
+    std::filesystem::remove(services.history.string() + ".lock");
+    std::filesystem::create_directory(services.history.string() + ".lock");
+    tryWrite("its lock cannot be taken");
+    std::filesystem::remove(services.history.string() + ".lock");
     std::filesystem::rename(File("kept.jsonl"), services.history);
+    // A file-size limit the line would pass (the program ignores SIGXFSZ, and so does this test).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = static_cast<rlim_t>(std::filesystem::file_size(services.history) + 100);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    tryWrite("cannot be written, so nothing was sent");  // the real run meets the limit, the dry run foresees it
+    limit.rlim_cur = unlimited;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     if (::geteuid() == 0)
         return;  // a folder is never read-only to root
     // A folder this user may read but not write, with no lock's file in it.

@@ -385,8 +385,8 @@ private:
             return code == kExitBadArguments && now == before ? "" : "an undo of a write the history does not hold";
         const HistoryEntry& undone = earlier[earlier.size() - back];
         const KnownRecord left = undone.after.value_or(ReadFromServo(undone.written.record));
-        // Where the write's end is not on record, each register as it was before it or as it was sent.
-        const bool asLeft = undone.Unfinished() ? std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
+        // Where what the write left is not on record, each register as it was before it or as it was sent.
+        const bool asLeft = !undone.after ? std::all_of(kConfigRegisters.begin(), kConfigRegisters.end(), [&](std::size_t reg) {
             return before[reg] == undone.before.record.Bytes[reg] || before[reg] == undone.written.record.Bytes[reg];
         }) : SameConfig(left.record.Bytes, before);
         if (code == kExitNotAsLeft && (asLeft || now != before))
