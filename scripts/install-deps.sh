@@ -49,7 +49,14 @@ done
 
 echo "Installing: ${missing[*]}"
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: these packages are missing: ${missing[*]}" >&2
+    echo "install-deps: there is no sudo here; as root, run: apt-get update && apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
 # 32-bit Wine comes from the i386 architecture, which apt must know first.
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386
@@ -66,7 +73,13 @@ for p in "${missing[@]}"; do
   if [ "$p" = "wine32:i386" ]; then optional+=("$p"); else required+=("$p"); fi
 done
 install() { DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$@"; }
-[ ${#required[@]} -eq 0 ] || install "${required[@]}"
+if [ ${#required[@]} -gt 0 ] && ! install "${required[@]}"; then
+  retry="apt-get update && apt-get install ${required[*]}"
+  [ ${#sudo[@]} -eq 0 ] || retry="sudo apt-get update && sudo apt-get install ${required[*]}"
+  echo "install-deps: these packages could not be installed: ${required[*]}" >&2
+  echo "install-deps: once the package mirror answers again, retry with: $retry" >&2
+  exit 1
+fi
 if [ ${#optional[@]} -gt 0 ] && ! install "${optional[@]}"; then
   echo "install-deps: WARNING: ${optional[*]} could not be installed; the 32-bit Windows build's tests will be left out" >&2
 fi
