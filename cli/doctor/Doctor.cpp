@@ -52,9 +52,7 @@ bool CheckUsb(UsbHost& usb, const SystemFacts& facts, Diagnosis& diagnosis, Step
     const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(usb);
     if (adapters.empty()) {
         steps.Fail("no device with the adapter's USB IDs (" + AdapterUsbIdsText() + ") is attached",
-                   "Plug the adapter in (another cable or port may help); `lsusb -d " + UsbIdHex(kAdapterVendorId) +
-                       ":` should then list it.",
-                   kExitNoAdapter);
+                   NoAdapterAdvice(facts), kExitNoAdapter);
         return false;
     }
     std::string listed;
@@ -70,10 +68,7 @@ bool CheckUsb(UsbHost& usb, const SystemFacts& facts, Diagnosis& diagnosis, Step
         const DeviceNodeFacts node = facts.DeviceNode(adapters.front().bus, adapters.front().address);
         if (usb.LastOpenError() == UsbResult::Access)
             steps.Fail("you may not open " + node.path + " (" + node.mode + " " + node.owner + ":" + node.group + ")",
-                       "Install the udev rule (sudo cmake --install build --component udev, then sudo udevadm control "
-                       "--reload-rules && sudo udevadm trigger) and plug the adapter in again, or join the group " +
-                           node.group + ".",
-                       kExitNoAdapter);
+                       MayNotOpenAdvice(facts, adapters.front()), kExitNoAdapter);
         else
             steps.Fail("the adapter cannot be opened", "Unplug the adapter, plug it in again and retry.", kExitNoAdapter);
         return false;

@@ -50,6 +50,14 @@ std::optional<DoctorStep> SandboxFinding(const SystemFacts& facts);
 // warning with the one command that fixes it.
 std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDeviceInfo& device);
 
+// The advice when no adapter is attached, naming only tools the system has
+// (or the package that brings them).
+std::string NoAdapterAdvice(const SystemFacts& facts);
+// The advice when the user may not open the adapter: the one fix that
+// applies to this system and user (install the rule, apply it, join the
+// group it grants, log in again).
+std::string MayNotOpenAdvice(const SystemFacts& facts, const UsbDeviceInfo& device);
+
 // The steps as lines: "[ok]   ...", "[warn] ..." and "[fail] ...", then the
 // advice.
 std::string DescribeDiagnosis(const Diagnosis& diagnosis);

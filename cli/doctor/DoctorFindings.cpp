@@ -14,7 +14,60 @@ constexpr const char* kFallbackGroup = "plugdev";
 
 DoctorStep Warning(std::string what, std::string fix) { return {std::move(what), true, std::move(fix), true}; }
 
+// Makes udev apply its rules again to the attached adapter.
+std::string TriggerRule()
+{
+    return "sudo udevadm control --reload-rules && sudo udevadm trigger --action=change --subsystem-match=usb "
+           "--attr-match=idVendor=" + UsbIdHex(kAdapterVendorId);
+}
+
+// Installs the rule from the source folder it was built in (a package installs it itself).
+std::string InstallRule() { return "sudo cmake --install build --component udev && " + TriggerRule(); }
+
+// Whether udev applied the adapter's rule to the attached device: the rule
+// sets ID_MM_DEVICE_IGNORE, which nothing else of ours does.
+bool RuleApplied(const SystemFacts& facts, const UsbDeviceInfo& device)
+{
+    return facts.UdevProperty(device.bus, device.address, "ID_MM_DEVICE_IGNORE").value_or("") == "1";
+}
+
+// Joins the group the rule grants the adapter to, made first where the system has none.
+std::string JoinFallbackGroup(const SystemFacts& facts)
+{
+    const std::string group = kFallbackGroup;
+    const std::string join = "sudo usermod -aG " + group + " " + facts.UserName();
+    return facts.GroupExists(group) ? join : "sudo groupadd --system " + group + " && " + join;
+}
+
 }  // namespace
+
+std::string NoAdapterAdvice(const SystemFacts& facts)
+{
+    const std::string list = "lsusb -d " + UsbIdHex(kAdapterVendorId) + ":";
+    return "Plug the adapter in (another cable or port may help); `" + list + "` should then list it" +
+           (facts.ToolInstalled("lsusb") ? "." : " (lsusb comes with the package usbutils).");
+}
+
+std::string MayNotOpenAdvice(const SystemFacts& facts, const UsbDeviceInfo& device)
+{
+    // Only the rule, or the group it grants, opens the adapter: never the
+    // node's own group, which may be root's or the user's own.
+    if (!facts.UdevRuleInstalled())
+        return "Install the udev rule, which lets you open it, and apply it: " + InstallRule();
+    if (!RuleApplied(facts, device))
+        return "The udev rule is installed but was not applied to this adapter (plugged in before the rule came?); "
+               "apply it, or plug the adapter in again: " + TriggerRule();
+    if (!facts.SeatAccessManaged() && !facts.UserInGroup(kFallbackGroup))
+        return std::string("No logind hands this seat the adapter, so only the group ") + kFallbackGroup +
+               " opens it; join it, then log out and in again: " + JoinFallbackGroup(facts);
+    if (!facts.SeatAccessManaged())
+        return std::string("The rule was applied and you are in the group ") + kFallbackGroup +
+               ", yet the node is not yours to open: a later udev rule may set its group or mode; see which with: "
+               "udevadm test $(udevadm info -q path -n " + facts.DeviceNode(device.bus, device.address).path + ")";
+    return std::string("The rule gives the adapter to the user at the machine's seat; from another login (ssh, "
+                       "another seat) join the group ") + kFallbackGroup + ", then log out and in again: " +
+           JoinFallbackGroup(facts);
+}
 
 std::optional<DoctorStep> SandboxFinding(const SystemFacts& facts)
 {
@@ -36,16 +89,11 @@ std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDevic
 
     // ModemManager probes the serial ports it finds with AT commands, which
     // would reach the servo, unless udev told it to leave the device alone.
-    const std::string trigger =
-        "sudo udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=" + UsbIdHex(kAdapterVendorId);
-    if (facts.ProgramRunning("ModemManager") &&
-        facts.UdevProperty(device.bus, device.address, "ID_MM_DEVICE_IGNORE").value_or("") != "1")
+    if (facts.ProgramRunning("ModemManager") && !RuleApplied(facts, device))
         findings.push_back(Warning(
             "ModemManager runs and is not told to leave the adapter alone; it may send its probes to the servo",
-            facts.UdevRuleInstalled()
-                ? "Apply the installed udev rule to the attached adapter: " + trigger
-                : "Install the udev rule, which tells it so, and apply it: sudo cmake --install build --component udev "
-                  "&& sudo udevadm control --reload-rules && " + trigger));
+            facts.UdevRuleInstalled() ? "Apply the installed udev rule to the attached adapter: " + TriggerRule()
+                                      : "Install the udev rule, which tells it so, and apply it: " + InstallRule()));
 
     // brltty takes some bridge chips' IDs for braille displays and claims them.
     // A packaged rule is masked by an empty one of the same name in /etc;
@@ -77,12 +125,9 @@ std::vector<DoctorStep> AdapterFindings(const SystemFacts& facts, const UsbDevic
     const DeviceNodeFacts node = facts.DeviceNode(device.bus, device.address);
     if (!facts.SeatAccessManaged() && facts.UdevRuleInstalled() && !facts.UserInGroup(kFallbackGroup) &&
         !node.readable) {
-        const std::string group = kFallbackGroup;
-        const std::string join = "sudo usermod -aG " + group + " " + facts.UserName();
         findings.push_back(Warning("no logind hands this seat the adapter, and " + facts.UserName() +
-                                       " is not in the group " + group + ", which may open it",
-                                   "Join the group, then log out and in again: " +
-                                       (facts.GroupExists(group) ? join : "sudo groupadd --system " + group + " && " + join)));
+                                       " is not in the group " + kFallbackGroup + ", which may open it",
+                                   "Join the group, then log out and in again: " + JoinFallbackGroup(facts)));
     }
     return findings;
 }

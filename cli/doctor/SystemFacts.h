@@ -68,6 +68,9 @@ public:
     // Whether logind hands device access to the user at the seat (uaccess).
     virtual bool SeatAccessManaged() const = 0;
     virtual bool GroupExists(const std::string& name) const = 0;
+    // Whether a command of that name is on the path (or in the system's
+    // sbin folders), for advice that names only tools the system has.
+    virtual bool ToolInstalled(const std::string& name) const = 0;
 };
 
 // This system's facts.

@@ -230,6 +230,19 @@ public:
     }
 
     bool GroupExists(const std::string& name) const override { return ::getgrnam(name.c_str()) != nullptr; }
+    bool ToolInstalled(const std::string& name) const override
+    {
+        const char* path = std::getenv("PATH");
+        std::string folders = std::string(path ? path : "") + ":/usr/sbin:/sbin:/usr/bin:/bin";
+        for (std::size_t start = 0; start <= folders.size();) {
+            const std::size_t end = std::min(folders.find(':', start), folders.size());
+            const std::string folder = folders.substr(start, end - start);
+            if (!folder.empty() && ::access((folder + "/" + name).c_str(), X_OK) == 0)
+                return true;
+            start = end + 1;
+        }
+        return false;
+    }
 };
 
 }  // namespace

@@ -60,6 +60,7 @@ public:
     SandboxFacts Sandbox() const override { return {}; }
     bool SeatAccessManaged() const override { return true; }
     bool GroupExists(const std::string&) const override { return false; }
+    bool ToolInstalled(const std::string&) const override { return false; }
 };
 
 }  // namespace

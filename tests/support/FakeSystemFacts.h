@@ -28,6 +28,7 @@ public:
     SandboxFacts sandbox;
     bool logind = true;
     bool plugdevExists = true;
+    std::vector<std::string> tools{"lsusb", "cmake"};
 
     std::string OperatingSystem() const override { return "Linux 6.1.0 x86_64"; }
     DeviceNodeFacts DeviceNode(std::uint8_t, std::uint8_t) const override { return node; }
@@ -54,6 +55,10 @@ public:
     SandboxFacts Sandbox() const override { return sandbox; }
     bool SeatAccessManaged() const override { return logind; }
     bool GroupExists(const std::string& group) const override { return group != "plugdev" || plugdevExists; }
+    bool ToolInstalled(const std::string& name) const override
+    {
+        return std::find(tools.begin(), tools.end(), name) != tools.end();
+    }
 };
 
 }  // namespace rvz::test

@@ -56,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
                         f.udevProperties.clear();
                     },
                     "ModemManager runs",
+                    "sudo udevadm control --reload-rules && "
                     "sudo udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=10c4"},
         FindingCase{"ModemManagerWithoutTheRule",
                     [](FakeSystemFacts& f) {
@@ -117,6 +118,69 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
                     "Snap sandbox", "sudo snap connect rivivev-uvezi:raw-usb"},
         FindingCase{"SandboxWithUsb",
                     [](FakeSystemFacts& f) { f.sandbox = {SandboxFacts::Kind::Flatpak, "x", true}; }, "", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// The advice when the user may not open the adapter, or none is attached:
+// the one fix for this system and user, never a group the node merely
+// belongs to (root's, the user's own), and only tools the system has.
+struct AdviceCase {
+    const char* name;
+    std::function<void(FakeSystemFacts&)> arrange;
+    const char* endsWith;
+};
+
+class AdviceTest : public ::testing::TestWithParam<AdviceCase> {};
+
+TEST_P(AdviceTest, FitsTheSystemAndTheUser)
+{
+    FakeSystemFacts facts;
+    facts.node.readable = false;
+    GetParam().arrange(facts);
+    const std::string advice =
+        std::string(GetParam().name) == "NoLsusb" ? NoAdapterAdvice(facts) : MayNotOpenAdvice(facts, kAdapter);
+    EXPECT_TRUE(advice.ends_with(GetParam().endsWith)) << advice;
+    for (const std::string& group : {std::string("root"), facts.node.group, facts.user})
+        EXPECT_TRUE(group == "plugdev" || advice.find("group " + group) == std::string::npos) << advice;
+}
+
+const char* const kTrigger = "sudo udevadm control --reload-rules && sudo udevadm trigger --action=change "
+                             "--subsystem-match=usb --attr-match=idVendor=10c4";
+
+INSTANTIATE_TEST_SUITE_P(Cli, AdviceTest,
+    ::testing::Values(
+        AdviceCase{"RuleMissing",
+                   [](FakeSystemFacts& f) {
+                       f.udevRule = false;
+                       f.udevProperties.clear();
+                       f.node = {"/dev/bus/usb/001/002", "root", "root", "crw-rw-r--", false, true};
+                   },
+                   ": sudo cmake --install build --component udev && sudo udevadm control --reload-rules && sudo "
+                   "udevadm trigger --action=change --subsystem-match=usb --attr-match=idVendor=10c4"},
+        AdviceCase{"RuleInstalledNotApplied",
+                   [](FakeSystemFacts& f) {
+                       f.udevProperties.clear();
+                       f.node = {"/dev/bus/usb/001/002", "root", "root", "crw-rw-r--", false, true};
+                   },
+                   kTrigger},
+        AdviceCase{"NoLogindOutsidePlugdev", [](FakeSystemFacts& f) { f.logind = false; },
+                   ", then log out and in again: sudo usermod -aG plugdev ana"},
+        AdviceCase{"NoLogindNoPlugdevGroup",
+                   [](FakeSystemFacts& f) {
+                       f.logind = false;
+                       f.plugdevExists = false;
+                   },
+                   ": sudo groupadd --system plugdev && sudo usermod -aG plugdev ana"},
+        AdviceCase{"NoLogindInPlugdevAnotherRuleWins",
+                   [](FakeSystemFacts& f) {
+                       f.logind = false;
+                       f.groups.push_back("plugdev");
+                       f.node = {"/dev/bus/usb/001/002", "frtest", "frtest", "c---------", false, true};
+                   },
+                   "udevadm test $(udevadm info -q path -n /dev/bus/usb/001/002)"},
+        AdviceCase{"NodeOfTheUsersOwnGroupFromAnotherLogin",
+                   [](FakeSystemFacts& f) { f.node = {"/dev/bus/usb/001/002", "ana", "ana", "c---------", false, true}; },
+                   ", then log out and in again: sudo usermod -aG plugdev ana"},
+        AdviceCase{"NoLsusb", [](FakeSystemFacts& f) { f.tools = {}; }, "(lsusb comes with the package usbutils)."}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // brltty's rules as udev reads them: what is switched off, renamed away or
