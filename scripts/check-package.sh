@@ -40,9 +40,14 @@ done
 
 # Qt's own texts in the window's Chinese come from Qt's translations.
 dpkg-deb -f "$deb" Recommends | grep -qw qt6-translations-l10n || fail "the package does not recommend qt6-translations-l10n"
+# The window's Chinese is read only with a CJK font.
+dpkg-deb -f "$deb" Recommends | grep -qw fonts-noto-cjk || fail "the package does not recommend a CJK font"
 
 echo "== install"
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "$deb" >/dev/null
+# The maintainer scripts say nothing, whether or not udevd runs here.
+said=$(DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "$deb" 2>&1 >/dev/null) ||
+  fail "the install failed: $said"
+! grep -q "udev\|reload request" <<<"$said" || fail "the maintainer scripts said: $said"
 installed=$(dpkg -L rivivev-uvezi)
 version=$(dpkg-deb -f "$deb" Version)
 /usr/bin/rivivev-uvezi-cli --version | grep -qx "rivivev-uvezi-cli $version" || fail "--version does not say $version"

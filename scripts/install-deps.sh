@@ -1,15 +1,25 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian/Ubuntu packages that are missing from the given list.
-# Usage: scripts/install-deps.sh build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check
+# Installs the Debian/Ubuntu packages that are missing from the given list;
+# with --missing, only prints those missing from each list given, one a line.
+# Usage: scripts/install-deps.sh [--missing] build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check ...
 set -euo pipefail
+sets=build
+only_list=0
+if [ "${1:-}" = --missing ]; then
+  only_list=1
+  shift
+fi
+[ $# -eq 0 ] || sets="$*"
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
 # Qt's translation of its own texts (file dialogs, standard buttons) into the
 # window's Chinese languages; the Windows download bundles Debian's files.
 qt_texts=(qt6-translations-l10n)
-case "${1:-build}" in
+all=()
+for set in $sets; do
+case "$set" in
   build) packages=("${build_packages[@]}" "${qt_texts[@]}" fonts-dejavu-core) ;;
   # umockdev emulates a USB adapter for the tests that run the real libusb;
   # the window's accessibility test walks it through AT-SPI on a virtual
@@ -38,13 +48,20 @@ case "${1:-build}" in
   package-check) packages=(lintian appstream desktop-file-utils man-db xvfb xauth openbox xdotool) ;;
   # The demo shows Traditional and Simplified Chinese, which needs a CJK font.
   demo) packages=("${build_packages[@]}" "${qt_texts[@]}" fonts-noto-cjk) ;;
-  *) echo "usage: $0 build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check" >&2; exit 2 ;;
+  *) echo "usage: $0 [--missing] build|test|demo|fuzz|windows|qt-mingw|windows-package|screenshots|package|package-check ..." >&2; exit 2 ;;
 esac
+all+=("${packages[@]}")
+done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in "${all[@]}"; do
+  case " ${missing[*]} " in *" $p "*) continue ;; esac
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+if [ $only_list = 1 ]; then
+  [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
+  exit 0
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
