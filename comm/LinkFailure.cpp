@@ -13,7 +13,7 @@ std::string_view DescribeLinkFailure(LinkFailure failure)
     case LinkFailure::AdapterGone:
         return "the adapter went away (unplugged, or its cable came loose)";
     case LinkFailure::NoPermission:
-        return "you may not open the adapter (the udev rule is missing)";
+        return "you may not open the adapter (no udev rule gives it to you here)";
     case LinkFailure::LibraryMissing:
         return "the adapter's USB library (SIUSBXP.DLL) is missing or incomplete";
     case LinkFailure::NotOurs:
