@@ -56,7 +56,8 @@ done
 missing=()
 for p in "${all[@]}"; do
   case " ${missing[*]} " in *" $p "*) continue ;; esac
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  # "installed", whether held or not.
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" = installed ] || missing+=("$p")
 done
 if [ $only_list = 1 ]; then
   [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
@@ -69,14 +70,17 @@ sudo=()
 if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null; then
     echo "install-deps: these packages are missing: ${missing[*]}" >&2
-    echo "install-deps: there is no sudo here; as root, run: apt-get update && apt-get install ${missing[*]}" >&2
+    architecture=""
+    printf '%s\n' "${missing[@]}" | grep -q ':i386$' && architecture="dpkg --add-architecture i386 && "
+    echo "install-deps: there is no sudo here; as root, run: ${architecture}apt-get update && apt-get install ${missing[*]}" >&2
     exit 1
   fi
   sudo=(sudo)
 fi
 # 32-bit Wine comes from the i386 architecture, which apt must know first.
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo[@]}" dpkg --add-architecture i386
+  "${sudo[@]}" dpkg --add-architecture i386 ||
+    echo "install-deps: the i386 architecture could not be added; 32-bit Wine will be missing" >&2
 fi
 # A mirror caught mid-sync fails one index or another; the lists already
 # there still name what we need, and the install says so when they do not.
@@ -89,12 +93,13 @@ optional=()
 for p in "${missing[@]}"; do
   if [ "$p" = "wine32:i386" ]; then optional+=("$p"); else required+=("$p"); fi
 done
-install() { DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "$@"; }
+# Set past sudo, which would drop it from the environment.
+install() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@"; }
 if [ ${#required[@]} -gt 0 ] && ! install "${required[@]}"; then
   retry="apt-get update && apt-get install ${required[*]}"
   [ ${#sudo[@]} -eq 0 ] || retry="sudo apt-get update && sudo apt-get install ${required[*]}"
   echo "install-deps: these packages could not be installed: ${required[*]}" >&2
-  echo "install-deps: once the package mirror answers again, retry with: $retry" >&2
+  echo "install-deps: see apt-get's message above (a package mirror that does not answer, or sudo refused); retry with: $retry" >&2
   exit 1
 fi
 if [ ${#optional[@]} -gt 0 ] && ! install "${optional[@]}"; then

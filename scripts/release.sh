@@ -16,15 +16,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# What the Debian package and the Windows download need: 32-bit Wine runs
-# the Windows build's tests, NSIS makes its installer.
-missing=$(scripts/install-deps.sh --missing package windows windows-package)
+# What the Debian package and the Windows download are built with: the
+# cross compilers, Qt for MinGW's build tools, NSIS for the installer.
+# 32-bit Wine only runs the Windows build's tests, which a release does not.
+missing=$(scripts/install-deps.sh --missing package windows qt-mingw windows-package | grep -v ':i386$' || true)
 if [ -n "$missing" ]; then
   echo "release: these packages are missing:" $missing >&2
-  if grep -q ':i386$' <<<"$missing"; then
-    echo "release: 32-bit Wine needs the i386 architecture: sudo dpkg --add-architecture i386 && sudo apt-get update" >&2
-  fi
-  echo "release: get the rest with: scripts/install-deps.sh package && scripts/install-deps.sh windows && scripts/install-deps.sh windows-package" >&2
+  echo "release: get them with: scripts/install-deps.sh package && scripts/install-deps.sh windows &&" \
+    "scripts/install-deps.sh qt-mingw && scripts/install-deps.sh windows-package" >&2
   exit 2
 fi
 [ -z "$(git status --porcelain --untracked-files=no)" ] ||
@@ -44,9 +43,9 @@ if [ -f "$out/SOURCE" ] && [ "$(cat "$out/SOURCE")" != "$commit" ]; then
 fi
 
 mkdir -p release
-stage=$(mktemp -d "release/.$version.XXXXXX")
+stage=$(mktemp -d "$PWD/release/.$version.XXXXXX")
 step="starting"
-trap 'echo "release: failed while $step; release/$version is as it was before" >&2' ERR
+trap 'echo "release: failed while $step; $out is as it was before" >&2' ERR
 trap 'rm -rf "$stage"' EXIT
 
 # The source: git's own archive of the commit (dates are the commit's), with
@@ -73,9 +72,14 @@ cp build-windows-i686/"$name"-win32.zip build-windows-i686/"$name"-win32.exe "$s
 step="writing SOURCE and SHA256SUMS"
 echo "$commit" >"$stage/files/SOURCE"
 (cd "$stage/files" && sha256sum -- * >"$stage/SHA256SUMS" && mv "$stage/SHA256SUMS" SHA256SUMS)
-# Every file is there: the old release of this commit, if any, makes way.
+# Every file is there: the old release of this commit, if any, is moved
+# aside, and put back should the new one not take its place.
 step="putting the release in $out"
-rm -rf "$out"
-mv "$stage/files" "$out"
+trap '' INT TERM HUP
+[ ! -e "$out" ] || mv "$out" "$stage/old"
+if ! mv "$stage/files" "$out"; then
+  [ ! -e "$stage/old" ] || mv "$stage/old" "$out"
+  false
+fi
 echo "release $version of $commit in $out:"
 cat "$out/SHA256SUMS"

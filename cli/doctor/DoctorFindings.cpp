@@ -31,12 +31,14 @@ bool RuleApplied(const SystemFacts& facts, const UsbDeviceInfo& device)
     return facts.UdevProperty(device.bus, device.address, "ID_MM_DEVICE_IGNORE").value_or("") == "1";
 }
 
-// Joins the group the rule grants the adapter to, made first where the system has none.
+// Joins the group the rule grants the adapter to. Where the system has no
+// such group, it is made, and the rule applied again: udev passed over
+// the group it did not know.
 std::string JoinFallbackGroup(const SystemFacts& facts)
 {
     const std::string group = kFallbackGroup;
     const std::string join = "sudo usermod -aG " + group + " " + facts.UserName();
-    return facts.GroupExists(group) ? join : "sudo groupadd --system " + group + " && " + join;
+    return facts.GroupExists(group) ? join : "sudo groupadd --system " + group + " && " + join + " && " + TriggerRule();
 }
 
 }  // namespace
@@ -57,13 +59,13 @@ std::string MayNotOpenAdvice(const SystemFacts& facts, const UsbDeviceInfo& devi
     if (!RuleApplied(facts, device))
         return "The udev rule is installed but was not applied to this adapter (plugged in before the rule came?); "
                "apply it, or plug the adapter in again: " + TriggerRule();
-    if (!facts.SeatAccessManaged() && !facts.UserInGroup(kFallbackGroup))
-        return std::string("No logind hands this seat the adapter, so only the group ") + kFallbackGroup +
-               " opens it; join it, then log out and in again: " + JoinFallbackGroup(facts);
-    if (!facts.SeatAccessManaged())
+    if (facts.UserInGroup(kFallbackGroup))
         return std::string("The rule was applied and you are in the group ") + kFallbackGroup +
                ", yet the node is not yours to open: a later udev rule may set its group or mode; see which with: "
                "udevadm test $(udevadm info -q path -n " + facts.DeviceNode(device.bus, device.address).path + ")";
+    if (!facts.SeatAccessManaged())
+        return std::string("No logind hands this seat the adapter, so only the group ") + kFallbackGroup +
+               " opens it; join it, then log out and in again: " + JoinFallbackGroup(facts);
     return std::string("The rule gives the adapter to the user at the machine's seat; from another login (ssh, "
                        "another seat) join the group ") + kFallbackGroup + ", then log out and in again: " +
            JoinFallbackGroup(facts);

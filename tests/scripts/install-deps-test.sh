@@ -15,6 +15,8 @@ mkdir "$tools"
 for tool in bash env grep cat; do ln -s "$(command -v "$tool")" "$tools/$tool"; done
 cat > "$tools/dpkg-query" <<'STAND_IN'
 #!/usr/bin/env bash
+# Held, and so installed; everything else missing.
+[ "${*: -1}" = cmake ] && printf installed && exit 0
 exit 1
 STAND_IN
 cat > "$tools/dpkg" <<'STAND_IN'
@@ -34,7 +36,13 @@ cat > "$tools/id" <<'STAND_IN'
 #!/usr/bin/env bash
 echo "$USER_ID"
 STAND_IN
-chmod +x "$tools"/*
+# sudo, where a test puts it: it refuses.
+cat > "$work/sudo" <<'STAND_IN'
+#!/usr/bin/env bash
+echo "sudo: a password is required" >&2
+exit 1
+STAND_IN
+chmod +x "$tools"/* "$work/sudo"
 
 failures=0
 # expect NAME EXIT USER_ID INSTALL_EXIT SET TEXT...: runs the script, checks its exit code and that its output holds each text.
@@ -64,4 +72,11 @@ expect "32-bit Wine cannot be had" 0 0 0 windows \
   "dpkg --add-architecture i386" "WARNING: wine32:i386 could not be installed"
 expect "no root and no sudo" 1 1000 0 windows-package \
   "there is no sudo here; as root, run: apt-get update && apt-get install nsis unzip"
+expect "no root and no sudo, 32-bit Wine" 1 1000 0 windows \
+  "as root, run: dpkg --add-architecture i386 && apt-get update && apt-get install"
+expect "a held package is there" 0 0 0 build "apt-get install -y -qq --no-install-recommends ninja-build"
+if grep -q "install .*cmake" "$work/calls"; then echo "FAIL held package installed again"; failures=$((failures + 1)); fi
+ln -s "$work/sudo" "$tools/sudo"
+expect "sudo refuses" 1 1000 0 windows \
+  "i386 architecture could not be added" "sudo refused); retry with: sudo apt-get update && sudo apt-get install"
 [ $failures = 0 ]

@@ -93,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(Cli, DoctorFindingsTest,
                         f.plugdevExists = false;
                     },
                     "ana is not in the group plugdev",
-                    "sudo groupadd --system plugdev && sudo usermod -aG plugdev ana"},
+                    "sudo groupadd --system plugdev && sudo usermod -aG plugdev ana && sudo udevadm control "
+                    "--reload-rules && sudo udevadm trigger --action=change --subsystem-match=usb "
+                    "--attr-match=idVendor=10c4"},
         FindingCase{"NoLogindNoRule",
                     [](FakeSystemFacts& f) {
                         f.logind = false;
@@ -140,7 +142,8 @@ TEST_P(AdviceTest, FitsTheSystemAndTheUser)
         std::string(GetParam().name) == "NoLsusb" ? NoAdapterAdvice(facts) : MayNotOpenAdvice(facts, kAdapter);
     EXPECT_TRUE(advice.ends_with(GetParam().endsWith)) << advice;
     for (const std::string& group : {std::string("root"), facts.node.group, facts.user})
-        EXPECT_TRUE(group == "plugdev" || advice.find("group " + group) == std::string::npos) << advice;
+        for (const std::string& join : {"group " + group, "-aG " + group + " "})
+            EXPECT_TRUE(group == "plugdev" || advice.find(join) == std::string::npos) << advice;
 }
 
 const char* const kTrigger = "sudo udevadm control --reload-rules && sudo udevadm trigger --action=change "
@@ -169,12 +172,20 @@ INSTANTIATE_TEST_SUITE_P(Cli, AdviceTest,
                        f.logind = false;
                        f.plugdevExists = false;
                    },
-                   ": sudo groupadd --system plugdev && sudo usermod -aG plugdev ana"},
+                   ": sudo groupadd --system plugdev && sudo usermod -aG plugdev ana && sudo udevadm control "
+                   "--reload-rules && sudo udevadm trigger --action=change --subsystem-match=usb "
+                   "--attr-match=idVendor=10c4"},
         AdviceCase{"NoLogindInPlugdevAnotherRuleWins",
                    [](FakeSystemFacts& f) {
                        f.logind = false;
                        f.groups.push_back("plugdev");
                        f.node = {"/dev/bus/usb/001/002", "frtest", "frtest", "c---------", false, true};
+                   },
+                   "udevadm test $(udevadm info -q path -n /dev/bus/usb/001/002)"},
+        AdviceCase{"LogindInPlugdevAnotherRuleWins",
+                   [](FakeSystemFacts& f) {
+                       f.groups.push_back("plugdev");
+                       f.node = {"/dev/bus/usb/001/002", "root", "root", "crw-rw-r--", false, true};
                    },
                    "udevadm test $(udevadm info -q path -n /dev/bus/usb/001/002)"},
         AdviceCase{"NodeOfTheUsersOwnGroupFromAnotherLogin",
