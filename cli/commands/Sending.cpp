@@ -89,6 +89,12 @@ namespace {
 
 std::string HistoryName(RunContext& run) { return "the history of writes \"" + run.HistoryFile().string() + "\""; }
 
+// Why nothing is sent: the history cannot take the write's line.
+Failure HistoryRefuses(RunContext& run, const std::string& problem)
+{
+    return {kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " + problem};
+}
+
 // Said once a command: the line is in, but the history keeps growing.
 void TellNotTrimmed(RunContext& run, const Appended& appended)
 {
@@ -179,8 +185,8 @@ SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
     const Appended ahead = AppendHistory(run.HistoryFile(), entry);
     TellNotTrimmed(run, ahead);
     if (ahead.failed) {
-        SendOutcome refused{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " +
-                                                *ahead.failed, "not sent", false, request.servo};
+        SendOutcome refused{kExitFileError, HistoryRefuses(run, *ahead.failed).message, "not sent", false,
+                            request.servo};
         refused.nothingSent = true;
         return refused;
     }
@@ -228,14 +234,14 @@ std::optional<Failure> CheckHistoryRoom(RunContext& run, const SendRequest& requ
     entry.result = "written and verified";
     const std::size_t outcome = JsonText(OutcomeJson(entry)).size();
     if (auto problem = CheckHistory(run.HistoryFile(), true, ahead + outcome + 3))  // and their line ends
-        return Failure{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " + *problem};
+        return HistoryRefuses(run, *problem);
     return std::nullopt;
 }
 
 std::optional<Failure> CheckHistoryFirst(RunContext& run)
 {
     if (auto problem = CheckHistory(run.HistoryFile(), run.options.dryRun))
-        return Failure{kExitFileError, HistoryName(run) + " cannot be written, so nothing was sent: " + *problem};
+        return HistoryRefuses(run, *problem);
     return std::nullopt;
 }
 

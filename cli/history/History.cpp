@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include "FileWriting.h"
@@ -108,15 +109,41 @@ std::optional<std::string> Trim(const std::filesystem::path& file, std::uintmax_
     return std::nullopt;
 }
 
+// Why there can be no history at file at all, or nullopt.
+std::optional<std::string> Unusable(const std::filesystem::path& file)
+{
+    if (file.empty())
+        return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
+    if (auto refused = NotAHistoryFile(file))
+        return "it " + *refused;
+    return std::nullopt;
+}
+
+// Makes the folder, takes the lock (held in lock) and checks that the file
+// takes a line; why not, or nullopt.
+std::optional<std::string> LockForAppend(const std::filesystem::path& file, std::unique_ptr<HistoryLock>& lock)
+{
+    if (auto unusable = Unusable(file))
+        return unusable;
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (error)
+        return "its folder \"" + file.parent_path().string() + "\" cannot be made (" + error.message() + ")";
+    std::string why;
+    lock = TakeHistoryLock(LockPath(file), why);
+    if (!lock)
+        return "its lock cannot be taken (" + why + ")";
+    if (auto refused = CheckCanWrite(file, OutputMode::Append))
+        return "it " + *refused;
+    return std::nullopt;
+}
+
 // Appends one line, ending first a line a crash left without its end.
 Appended AppendLine(const std::filesystem::path& file, std::string line, std::uintmax_t limit)
 {
-    if (auto problem = CheckHistory(file))
+    std::unique_ptr<HistoryLock> lock;
+    if (auto problem = LockForAppend(file, lock))
         return {problem, std::nullopt};
-    std::string why;
-    const auto lock = TakeHistoryLock(LockPath(file), why);
-    if (!lock)
-        return {"its lock cannot be taken (" + why + ")", std::nullopt};
     {
         std::ifstream in(file, std::ios::binary | std::ios::ate);
         if (in && in.tellg() > 0) {
@@ -242,8 +269,6 @@ std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
 }
 
 HistoryReader::HistoryReader(std::filesystem::path file) : m_file(std::move(file)) {}
-
-HistoryReader::~HistoryReader() = default;
 
 std::optional<std::string> HistoryReader::Open()
 {
@@ -381,37 +406,29 @@ KnownRecord KnownBefore(HistoryReader& history, const TServoConfig& read)
 
 std::optional<std::string> CheckHistory(const std::filesystem::path& file, bool dryRun, std::uintmax_t lineBytes)
 {
-    if (file.empty())
-        return std::string("the system names no folder for it (set XDG_STATE_HOME or HOME)");
-    if (auto refused = NotAHistoryFile(file))
-        return "it " + *refused;
+    if (!dryRun) {
+        std::unique_ptr<HistoryLock> lock;
+        return LockForAppend(file, lock);
+    }
+    if (auto unusable = Unusable(file))
+        return unusable;
     std::error_code error;
     std::string why;
-    if (dryRun) {  // nothing is made: what the real run would meet, in its order
-        std::filesystem::path folder = file.parent_path();
-        while (!std::filesystem::exists(folder, error) && folder != folder.parent_path())
-            folder = folder.parent_path();
-        const bool lockThere = std::filesystem::symlink_status(LockPath(file), error).type() !=
-                               std::filesystem::file_type::not_found;
-        if (!lockThere && !files::FolderWritable(folder))
-            return std::string("its lock cannot be taken (its folder cannot be written)");
-        if (lockThere && !TakeHistoryLock(LockPath(file), why, LockUse::Check))
-            return "its lock cannot be taken (" + why + ")";
-        const bool there = std::filesystem::exists(file, error);
-        if (auto refused = CheckCanWrite(there ? file : folder / "history", OutputMode::Append))
-            return "it " + *refused;
-        if (auto full = files::NoRoomFor(there ? file : folder / "history", lineBytes))
-            return "its lines " + *full;
-        return std::nullopt;
-    }
-    std::filesystem::create_directories(file.parent_path(), error);
-    if (error)
-        return "its folder \"" + file.parent_path().string() + "\" cannot be made (" + error.message() + ")";
-    const auto lock = TakeHistoryLock(LockPath(file), why);
-    if (!lock)
+    // A dry run makes nothing: what the real run would meet, in its order.
+    std::filesystem::path folder = file.parent_path();
+    while (!std::filesystem::exists(folder, error) && folder != folder.parent_path())
+        folder = folder.parent_path();
+    const bool lockThere = std::filesystem::symlink_status(LockPath(file), error).type() !=
+                           std::filesystem::file_type::not_found;
+    if (!lockThere && !files::FolderWritable(folder))
+        return std::string("its lock cannot be taken (its folder cannot be written)");
+    if (lockThere && !TakeHistoryLock(LockPath(file), why, LockUse::Check))
         return "its lock cannot be taken (" + why + ")";
-    if (auto refused = CheckCanWrite(file, OutputMode::Append))
+    const bool there = std::filesystem::exists(file, error);
+    if (auto refused = CheckCanWrite(there ? file : folder / "history", OutputMode::Append))
         return "it " + *refused;
+    if (auto full = files::NoRoomFor(there ? file : folder / "history", lineBytes))
+        return "its lines " + *full;
     return std::nullopt;
 }
 

@@ -67,7 +67,6 @@ std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line);
 class HistoryReader {
 public:
     explicit HistoryReader(std::filesystem::path file);
-    ~HistoryReader();
     // Why the history cannot be read, or nullopt; a missing file has no entries.
     std::optional<std::string> Open();
     // The next older entry; nullopt once the oldest has been given.
