@@ -38,6 +38,18 @@ void CatchStopSignals()
     rvz::app::IgnoreBrokenPipes();
 }
 
+// A lane to a real adapter: a bridge of its own, the steady clock, and
+// pauses that sleep.
+class RealLane final : public rvz::cli::AdapterLane {
+public:
+    explicit RealLane(std::unique_ptr<rvz::UsbBridge> bridge) : m_bridge(std::move(bridge)) {}
+    rvz::UsbBridge& Bridge() override { return *m_bridge; }
+    void Pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+
+private:
+    std::unique_ptr<rvz::UsbBridge> m_bridge;
+};
+
 class ProgramServices final : public rvz::cli::CliServices {
 public:
     rvz::UsbBridge& Bridge(bool demo) override
@@ -49,6 +61,8 @@ public:
     {
         return demo ? std::nullopt : Real().LibraryStep();
     }
+
+    std::unique_ptr<rvz::cli::AdapterLane> Lane(bool demo, const rvz::AdapterName&) override;
 
     // The demo's workshop: a programmed servo is pulled out with its
     // adapter at the next pause, and the adapter plugged in again with a
@@ -98,6 +112,25 @@ private:
     std::unique_ptr<rvz::app::RealAdapter> m_real;
     Swap m_swap = Swap::None;
 };
+
+// The demo has one simulated adapter: its lane is the workshop's.
+class DemoLane final : public rvz::cli::AdapterLane {
+public:
+    explicit DemoLane(ProgramServices& services) : m_services(services) {}
+    rvz::UsbBridge& Bridge() override { return m_services.Bridge(true); }
+    void Pause(std::chrono::milliseconds duration) override { m_services.Pause(duration); }
+    void ServoProgrammed() override { m_services.ServoProgrammed(); }
+
+private:
+    ProgramServices& m_services;
+};
+
+std::unique_ptr<rvz::cli::AdapterLane> ProgramServices::Lane(bool demo, const rvz::AdapterName&)
+{
+    if (demo)
+        return std::make_unique<DemoLane>(*this);
+    return std::make_unique<RealLane>(Real().OwnBridge());
+}
 
 }  // namespace
 

@@ -25,6 +25,9 @@ public:
     virtual UsbHost* Usb() = 0;
     // The library the bridge was bound to at run time, where there is one.
     virtual std::optional<cli::DoctorStep> LibraryStep() = 0;
+    // A bridge of its own, for a thread that works one adapter while others
+    // work theirs.
+    virtual std::unique_ptr<UsbBridge> OwnBridge() = 0;
 };
 std::unique_ptr<RealAdapter> MakeRealAdapter();
 

@@ -20,6 +20,11 @@ public:
     UsbBridge& Bridge() override { return m_bridge; }
     UsbHost* Usb() override { return &m_usb; }
     std::optional<cli::DoctorStep> LibraryStep() override { return std::nullopt; }
+    // With a libusb context of its own, which no other thread touches.
+    std::unique_ptr<UsbBridge> OwnBridge() override
+    {
+        return std::make_unique<AdapterUsbBridge>(std::make_unique<LibusbHost>());
+    }
 
 private:
     LibusbHost m_usb;

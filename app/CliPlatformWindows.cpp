@@ -32,6 +32,10 @@ public:
         return cli::DoctorStep{std::move(library.finding), library.usable, std::move(library.advice)};
     }
 
+    // The library's calls take the handle of the adapter they work: one
+    // library serves every thread.
+    std::unique_ptr<UsbBridge> OwnBridge() override { return std::make_unique<SiUsbXpBridge>(m_library.Functions()); }
+
 private:
     SiUsbXpLibrary m_library;
     SiUsbXpBridge m_bridge{m_library.Functions()};

@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
+
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "ServoValues.h"
@@ -13,12 +15,16 @@ namespace rvz::cli {
 
 namespace {
 
+// The global options that take a value in the next word.
+constexpr std::array kGlobalValueOptions{"--trace", "--adapter"};
+
 // The command named on the line: the first word that is neither an option
-// nor the value of --trace.
+// nor the value of a global one.
 std::optional<std::string> CommandWord(const std::vector<std::string>& arguments)
 {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--trace") {
+        if (std::find(kGlobalValueOptions.begin(), kGlobalValueOptions.end(), arguments[i]) !=
+            kGlobalValueOptions.end()) {
             ++i;
             continue;
         }
@@ -40,6 +46,18 @@ void BuildParser(CLI::App& app, Options& options)
     app.add_option_function<std::string>("--trace", [&options](const std::string& value) { options.trace = value; },
                                          "append every bridge call with its bytes, status and duration to FILE")
         ->option_text("FILE");
+    app.add_option_function<std::string>(
+           "--adapter", [&options](const std::string& value) { options.adapter = ParseAdapterChoice(value); },
+           "the adapter to use when several are attached: its number or its USB port path, as detect lists them "
+           "(default: the first)")
+        ->option_text("NAME")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                return ParseAdapterChoice(value) ? std::string()
+                                                 : "\"" + value + "\" names no adapter: give its number (0, 1, ...) "
+                                                   "or its USB port path (such as 1-2 or 3-1.4), as detect lists them";
+            },
+            "NAME"));
     app.footer("Exit codes: " + ExitCodesSentence() + ".\nRun '" + std::string(kProgram) +
                " help COMMAND' for a command's options.\nExample: rivivev-uvezi-cli --demo read --json");
     for (const CommandEntry& entry : Commands()) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -27,6 +28,19 @@ inline constexpr const char* kLicenceNotice =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
+// One adapter's own way in, for a batch that works every attached adapter
+// at once, each in a thread of its own: a bridge that no other thread
+// uses, the clock its session waits by, and its bench's pauses.
+class AdapterLane {
+public:
+    virtual ~AdapterLane() = default;
+    virtual UsbBridge& Bridge() = 0;
+    virtual LinkClock& Clock() { return SteadyLinkClock(); }
+    // As CliServices::Pause and ServoProgrammed, for this adapter alone.
+    virtual void Pause(std::chrono::milliseconds duration) = 0;
+    virtual void ServoProgrammed() {}
+};
+
 // What the commands need from the program around them.
 class CliServices {
 public:
@@ -39,13 +53,17 @@ public:
     // (the vendor's library on Windows): the doctor's first step. None
     // where there is no such library.
     virtual std::optional<DoctorStep> LibraryStep(bool /*demo*/) { return std::nullopt; }
+    // A lane of its own to the adapter named (see AdapterLane); null where
+    // the program has none to give. Called before the lanes' threads start.
+    virtual std::unique_ptr<AdapterLane> Lane(bool /*demo*/, const AdapterName& /*adapter*/) { return nullptr; }
     // Waits between two polls of a batch.
     virtual void Pause(std::chrono::milliseconds duration) = 0;
     // The number of the first stopping signal that came (SIGINT for Ctrl+C,
-    // SIGTERM, SIGHUP), or 0.
+    // SIGTERM, SIGHUP), or 0. Asked from every lane's thread.
     virtual int StopSignal() = 0;
     // While the command sends to the servo, a further signal does not end
-    // the program at once: the operation is finished first.
+    // the program at once: the operation is finished first. With lanes, true
+    // while any of them sends.
     virtual void SetSending(bool /*sending*/) {}
     // The clock the adapter session waits by.
     virtual LinkClock& Clock() { return SteadyLinkClock(); }

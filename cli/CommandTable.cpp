@@ -87,6 +87,9 @@ void BatchOptions(CLI::App& command, Options& options)
     AddPath(command, "--log", options.log,
             "append one JSON line per servo to FILE, with the values written and those it held before");
     AddDryRun(command, options, "read the first servo, print what would change, send nothing and end");
+    command.add_flag("--parallel", options.parallel,
+                     "work every adapter attached at the start at once, each with a servo of its own; --count "
+                     "counts the servos of all of them");
 }
 
 void DiffOptions(CLI::App& command, Options& options)

@@ -65,12 +65,17 @@ int RunContext::Finish(int code)
 
 int RunContext::Fail(const Failure& failure)
 {
+    std::lock_guard lock(m_outputMutex);
     m_err << kProgram << ": " << failure.message << "\n";
     m_err.flush();
     return failure.code;
 }
 
-void RunContext::Warn(const std::string& warning) { m_err << kProgram << ": warning: " << warning << "\n"; }
+void RunContext::Warn(const std::string& warning)
+{
+    std::lock_guard lock(m_outputMutex);
+    m_err << kProgram << ": warning: " << warning << "\n";
+}
 
 void RunContext::Progress(const std::string& text)
 {
@@ -80,12 +85,14 @@ void RunContext::Progress(const std::string& text)
 
 void RunContext::Instruct(const std::string& text)
 {
+    std::lock_guard lock(m_outputMutex);
     m_err << text << "\n";
     m_err.flush();
 }
 
 bool RunContext::Emit(const std::string& text)
 {
+    std::lock_guard lock(m_outputMutex);
     if (m_outputLost)
         return false;
     m_out << text;
@@ -119,9 +126,45 @@ UsbBridge& RunContext::Bridge() { return m_traced ? *m_traced : services.Bridge(
 
 RunContext::Session RunContext::OpenSession()
 {
-    Session comm(new TComm(Bridge(), services.Clock()), SessionCloser{this});
+    return OpenSession(Bridge(), services.Clock(), options.adapter.value_or(AdapterChoice::First()));
+}
+
+RunContext::Session RunContext::OpenSession(UsbBridge& bridge, LinkClock& clock, const AdapterChoice& adapter)
+{
+    Session comm(new TComm(bridge, clock), SessionCloser{this});
+    comm->ChooseAdapter(adapter);
     StopOnSignal(*comm);
     return comm;
+}
+
+void RunContext::SayWhichAdapter(const TComm& comm)
+{
+    if (options.adapter || !comm.OpenedAdapter() || m_saidWhichAdapter)
+        return;
+    const std::vector<AdapterName> attached = Adapters();
+    if (attached.size() < 2)
+        return;
+    m_saidWhichAdapter = true;
+    std::string others;
+    for (const AdapterName& adapter : attached)
+        if (!(adapter == *comm.OpenedAdapter()))
+            others += (others.empty() ? "" : ", ") + adapter.Text();
+    Instruct("using adapter " + comm.OpenedAdapter()->Text() + " of " + std::to_string(attached.size()) +
+             " attached; --adapter " + others.substr(0, others.find(',')) + " would choose another (see detect)");
+}
+
+void RunContext::SendingBegins()
+{
+    std::lock_guard lock(m_sendingMutex);
+    if (m_sending++ == 0)
+        services.SetSending(true);
+}
+
+void RunContext::SendingEnds()
+{
+    std::lock_guard lock(m_sendingMutex);
+    if (--m_sending == 0)
+        services.SetSending(false);
 }
 
 void RunContext::SessionCloser::operator()(TComm* comm) const
@@ -136,7 +179,7 @@ void RunContext::SessionCloser::operator()(TComm* comm) const
 RunContext::Sending::Sending(RunContext& run, TComm& comm) : m_run(run), m_comm(comm)
 {
     // Held first, then asked: a signal between the two is not lost.
-    m_run.services.SetSending(true);
+    m_run.SendingBegins();
     m_stoppedBefore = m_run.Stopped() != 0;
     m_comm.SetInterruption(nullptr);
 }
@@ -144,7 +187,7 @@ RunContext::Sending::Sending(RunContext& run, TComm& comm) : m_run(run), m_comm(
 RunContext::Sending::~Sending()
 {
     m_run.StopOnSignal(m_comm);
-    m_run.services.SetSending(false);
+    m_run.SendingEnds();
 }
 
 std::optional<UsbDeviceInfo> RunContext::Adapter()
@@ -153,7 +196,11 @@ std::optional<UsbDeviceInfo> RunContext::Adapter()
     if (!usb)
         return std::nullopt;
     const std::vector<UsbDeviceInfo> adapters = AttachedAdapters(*usb);
-    return adapters.empty() ? std::nullopt : std::optional(adapters.front());
+    const AdapterChoice choice = options.adapter.value_or(AdapterChoice::First());
+    for (std::uint32_t index = 0; index < adapters.size(); ++index)
+        if (choice.Matches({index, adapters[index].port}))
+            return adapters[index];
+    return std::nullopt;
 }
 
 std::string RunContext::Holders()
@@ -169,15 +216,46 @@ std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
     if (comm.OpenAdapter() && comm.ReplyMayBeOnItsWay())
         Progress("waiting a second or two for replies that the last program on the adapter left on their way "
                  "(Ctrl+C stops)");
-    return Describe(rvz::Connect(comm, servo), servo);
+    const Connection link = rvz::Connect(comm, servo);
+    if (link.stage != LinkStage::NoSession)
+        SayWhichAdapter(comm);
+    const bool chosen = options.adapter || comm.ChosenAdapter().Text() != AdapterChoice::First().Text();
+    return Describe(link, servo, chosen ? &comm.ChosenAdapter() : nullptr);
 }
 
-std::optional<Failure> RunContext::Describe(const Connection& link, bool servo)
+std::string RunContext::ChosenAdapterText()
+{
+    if (!options.adapter)
+        return {};
+    if (!options.adapter->index)
+        return options.adapter->port;
+    for (const AdapterName& adapter : Adapters())
+        if (options.adapter->Matches(adapter))
+            return adapter.Text();
+    return options.adapter->Text();
+}
+
+std::string AttachedText(const std::vector<AdapterName>& adapters)
+{
+    std::string text;
+    for (const AdapterName& adapter : adapters)
+        text += (text.empty() ? "" : ", ") +
+                (adapter.port.empty() ? std::to_string(adapter.index)
+                                      : std::to_string(adapter.index) + " (" + adapter.port + ")");
+    return text;
+}
+
+std::optional<Failure> RunContext::Describe(const Connection& link, bool servo, const AdapterChoice* chosen)
 {
     const std::optional<LinkAdvice> advice =
         AdviseOnLink(link, servo, AdviceFor::Command, services.Facts(), [this] { return Adapter(); });
     if (!advice)
         return std::nullopt;
+    // Another adapter than the one asked for is no answer to "plug it in".
+    if (chosen && link.stage == LinkStage::NoSession && link.failure == LinkFailure::NoAdapter)
+        if (const std::vector<AdapterName> attached = Adapters(); !attached.empty())
+            return Failure{advice->code, "no adapter is attached as \"" + chosen->Text() +
+                                             "\"; attached: " + AttachedText(attached) + " (see detect)"};
     return Failure{advice->code, OneLine(*advice)};
 }
 

@@ -5,9 +5,11 @@
 // session. Commands report through it, so every result, warning and error
 // takes the same way out and every lost output is noticed.
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -29,6 +31,8 @@ inline constexpr const char* kStandardStream = "-";
 struct Options {
     bool demo = false;
     std::optional<std::string> trace;
+    std::optional<AdapterChoice> adapter;  // unset: the first adapter, as the window uses
+    bool parallel = false;  // batch: every attached adapter at once
     bool json = false;
     bool jsonInput = false;  // the file of write, init and batch is JSON
     bool verify = false;
@@ -53,6 +57,8 @@ struct Failure {
     std::string message;
 };
 
+// "0 (1-2), 1 (1-3)": the adapters by number and port path.
+std::string AttachedText(const std::vector<AdapterName>& adapters);
 // Why the session's last operation failed, for a message.
 std::string Reason(LinkFailure failure);
 // "after 3 attempts", from the number the operations make.
@@ -69,7 +75,7 @@ public:
     const Options& options;
     CliServices& services;
     // The history's trim failed, and the user was told (once a command is enough).
-    bool toldHistoryNotTrimmed = false;
+    std::atomic<bool> toldHistoryNotTrimmed = false;
 
     // Opens the trace file, if one was asked for; before any command runs.
     std::optional<Failure> Prepare();
@@ -100,21 +106,34 @@ public:
         void operator()(TComm* comm) const;
     };
     using Session = std::unique_ptr<TComm, SessionCloser>;
-    // A session that stops before its next command once a signal came.
+    // A session on the adapter --adapter names (the first without it) that
+    // stops before its next command once a signal came.
     Session OpenSession();
+    // The same on a lane of a batch that works several adapters at once.
+    Session OpenSession(UsbBridge& bridge, LinkClock& clock, const AdapterChoice& adapter);
+    // Where more than one adapter is attached and none was chosen, says
+    // (once) which one the session opened.
+    void SayWhichAdapter(const TComm& comm);
+    // The adapter --adapter names, as the history names it (its port path
+    // where it is attached and has one); empty without --adapter.
+    std::string ChosenAdapterText();
+    // The adapters attached, as detect lists them.
+    std::vector<AdapterName> Adapters() { return Bridge().ListAdapters(); }
 
     // Brings the link up (with the probe, when servo) and says why not, with
     // the exit code: no adapter, busy, wrong adapter, no servo.
     std::optional<Failure> Connect(TComm& comm, bool servo);
-    // Why a link came up no further than needed (servo: the probe too).
-    std::optional<Failure> Describe(const Connection& link, bool servo);
+    // Why a link came up no further than needed (servo: the probe too);
+    // chosen: the adapter the session was to open, when one was chosen.
+    std::optional<Failure> Describe(const Connection& link, bool servo, const AdapterChoice* chosen = nullptr);
     // " (name (PID n))" of the programs that hold the adapter, for a
     // message; empty when unknown.
     std::string Holders();
 
     // While it lives, a signal lets the operation finish: nothing is torn.
     // A signal that came before it stops the command instead: nothing may
-    // be sent once StoppedBefore says so.
+    // be sent once StoppedBefore says so. Several lanes may send at once:
+    // signals are held while any of them does.
     class Sending {
     public:
         Sending(RunContext& run, TComm& comm);
@@ -129,10 +148,15 @@ public:
         bool m_stoppedBefore = false;
     };
 
-private:
+    // The bridge of this run's commands (traced, with --trace).
     UsbBridge& Bridge();
-    // The first adapter on the USB bus, where the real adapter is used.
+
+private:
+    // The chosen adapter on the USB bus, where the real adapter is used.
     std::optional<UsbDeviceInfo> Adapter();
+    // Signals are held while this many sessions send.
+    void SendingBegins();
+    void SendingEnds();
     // The session stops before its next command once a signal came.
     void StopOnSignal(TComm& comm);
 
@@ -141,7 +165,12 @@ private:
     std::ostream& m_err;
     std::ofstream m_traceFile;
     std::unique_ptr<TracingBridge> m_traced;
+    // Lanes of a batch report from their own threads: one line at a time.
+    std::recursive_mutex m_outputMutex;
     bool m_outputLost = false;
+    std::mutex m_sendingMutex;
+    int m_sending = 0;
+    std::atomic<bool> m_saidWhichAdapter = false;
 };
 
 }  // namespace rvz::cli

@@ -86,6 +86,13 @@ public:
     // failure: the checks on the way may have cleared the one that counts.
     void RejectAdapter(LinkFailure why);
 
+    // Which attached adapter the next session opens (the first, unless
+    // chosen). Takes effect at the next open.
+    void ChooseAdapter(const AdapterChoice& choice) { m_choice = choice; }
+    const AdapterChoice& ChosenAdapter() const { return m_choice; }
+    // The adapter of the open session, or of the last one.
+    const std::optional<AdapterName>& OpenedAdapter() const { return m_opened; }
+
     // Reads buffer.size() bytes. Returns the count received (possibly fewer),
     // 0 on any failure and without a session, in which case nothing is called.
     std::int32_t AdapterRead(std::span<std::uint8_t> buffer);
@@ -202,6 +209,8 @@ private:
     std::unique_ptr<SessionNote> m_note;
     std::optional<LinkTime> m_notedUntil;  // what the note says, while it says a reply may come
     BridgeHandle m_adapterHandle = kNullHandle;
+    AdapterChoice m_choice = AdapterChoice::First();
+    std::optional<AdapterName> m_opened;
     bool m_linkVerified = true;
     bool m_rejected = false;
     bool m_identified = false;

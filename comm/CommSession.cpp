@@ -57,13 +57,15 @@ bool TComm::OpenAdapter()
         return Fail(LinkFailure::NotOurs);
 
     m_bridge.SetTimeouts(kAdapterTimeoutMs, kAdapterTimeoutMs);
-    const BridgeStatus opened = m_bridge.Open(0, &m_adapterHandle);
+    AdapterName which;
+    const BridgeStatus opened = m_bridge.OpenChosen(m_choice, &m_adapterHandle, &which);
     if (opened != kBridgeSuccess) {
         Release();
         return Fail(OpenFailure(opened));
     }
     if (m_adapterHandle == kNullHandle)
         return Fail(LinkFailure::NoAdapter);
+    m_opened = which;
     BeginNote();
     return Succeed();
 }

@@ -13,8 +13,9 @@ namespace rvz {
 
 // Whether the device carries one of the adapter's IDs.
 bool IsAdapter(const UsbDeviceInfo& device);
-// The attached devices with the adapter's IDs, in the host's order; none
-// when the USB library cannot start.
+// The attached devices with the adapter's IDs, in the order of their port
+// paths (those without one in the host's order, last); none when the USB
+// library cannot start.
 std::vector<UsbDeviceInfo> AttachedAdapters(UsbHost& host);
 // "10c4:ea61" of the device.
 std::string UsbIdText(const UsbDeviceInfo& device);

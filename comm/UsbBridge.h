@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "AdapterNames.h"
 
 namespace rvz {
 
@@ -83,6 +86,17 @@ public:
     // (see SessionRecords.h). Empty where nothing carries over from one
     // program to the next, as with an adapter that lives in the program.
     virtual std::string SessionKey(BridgeHandle /*handle*/) const { return {}; }
+
+    // Not one of the library's operations: the attached adapters, numbered
+    // as Open numbers them, with their port paths where the bridge knows
+    // them. By default, numbered from the count alone.
+    virtual std::vector<AdapterName> ListAdapters();
+
+    // Not one of the library's operations: opens the adapter the choice
+    // names, as Open does, and says in *opened which one that was.
+    // kDeviceNotFound when none is attached there. By default a number
+    // opens as Open does, and a port path is looked up in ListAdapters.
+    virtual BridgeStatus OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened);
 };
 
 }  // namespace rvz

@@ -22,6 +22,10 @@ struct UsbDeviceInfo {
     std::uint16_t productId = 0;
     std::uint8_t bus = 0;      // where the device sits, so it can be opened again
     std::uint8_t address = 0;
+    // The port path ("1-2.3"), which stays while the device stays in its
+    // port (the address changes each time it is plugged in); empty where
+    // the system does not tell it.
+    std::string port;
 };
 
 struct UsbEndpointDescriptor {

@@ -75,7 +75,7 @@ public:
             const bool adapter = m_input.Byte() % 4 != 0;
             devices.push_back({adapter ? kAdapterUsbIds[1].vendorId : m_input.Integral<std::uint16_t>(),
                                adapter ? kAdapterUsbIds[1].productId : m_input.Integral<std::uint16_t>(), 1,
-                               static_cast<std::uint8_t>(m_input.Byte() % 3)});
+                               static_cast<std::uint8_t>(m_input.Byte() % 3), "1-" + std::to_string(i)});
         }
         return devices;
     }

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "BatchServo.h"
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "OutputFiles.h"
@@ -18,14 +19,6 @@ namespace rvz::cli {
 
 namespace {
 
-// One servo's part of the batch: its log line, and the line for standard output.
-struct ServoResult {
-    int code = kExitOk;  // why it failed: a value refused (2), the write failed (6), other values kept (7) ...
-    nlohmann::json log;
-    std::string line;
-    std::optional<Failure> stops;  // the batch cannot go on: the history cannot take its lines
-};
-
 ServoResult Fails(ServoResult result, int code, const std::string& error, const char* how = "failed")
 {
     result.code = code;
@@ -35,12 +28,16 @@ ServoResult Fails(ServoResult result, int code, const std::string& error, const 
     return result;
 }
 
-// Reads, builds, sends and verifies one servo; logs only what was read or written.
-ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest& request)
+}  // namespace
+
+ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest& request, bool nameAdapter)
 {
     ServoResult result;
     result.log = {{"time", run.services.Now()}, {"servo", servo}};
-    result.line = "servo " + std::to_string(servo) + ": ";
+    const std::string adapter = AdapterOf(comm);
+    if (!adapter.empty())
+        result.log["adapter"] = adapter;
+    result.line = (nameAdapter ? "adapter " + adapter + ": " : "") + "servo " + std::to_string(servo) + ": ";
     TServoConfig before;
     if (auto failure = ReadServo(comm, before))
         return Fails(std::move(result), failure->code, failure->message);
@@ -48,7 +45,7 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     TServoConfig record;
     if (auto failure = BuildRecord(run, request.file.value_or(before), request.given, record))
         return Fails(std::move(result), failure->code, failure->message);
-    const SendRequest send{"batch", false, ReadFromServo(before), before, record};
+    const SendRequest send{"batch", false, ReadFromServo(before), before, record, AdapterOf(comm)};
     if (run.options.dryRun) {
         if (auto failure = CheckHistoryRoom(run, send))
             return Fails(std::move(result), failure->code, failure->message);
@@ -75,6 +72,8 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
     return result;
 }
 
+namespace {
+
 // Polls until condition holds; false when a signal came first.
 template <typename Condition>
 bool WaitUntil(RunContext& run, Condition&& condition)
@@ -89,6 +88,16 @@ bool WaitUntil(RunContext& run, Condition&& condition)
 
 }  // namespace
 
+std::optional<Failure> OpenBatchLog(RunContext& run, std::ofstream& log)
+{
+    const Options& options = run.options;
+    if (options.log)
+        if (auto refused = options.dryRun ? CheckCanWrite(*options.log, OutputMode::Append)
+                                          : OpenTextOutput(*options.log, OutputMode::Append, log))
+            return Failure{kExitFileError, "the log \"" + *options.log + "\" " + *refused};
+    return std::nullopt;
+}
+
 int RunBatch(RunContext& run)
 {
     const Options& options = run.options;
@@ -96,6 +105,9 @@ int RunBatch(RunContext& run)
         return run.Fail({kExitBadArguments, "give a parameter file or --set NAME=VALUE (see --help)"});
     if (options.log && (options.log->empty() || *options.log == kStandardStream))
         return run.Fail({kExitBadArguments, "--log needs the name of a file (standard output carries the results)"});
+    if (options.parallel)
+        if (auto refused = RefuseParallel(run))
+            return run.Fail(*refused);
     RecordRequest request;
     if (auto failure = ReadRequest(run, false, request))
         return run.Fail(*failure);
@@ -110,10 +122,10 @@ int RunBatch(RunContext& run)
     if (auto failure = CheckHistoryFirst(run))
         return run.Fail(*failure);
     std::ofstream log;
-    if (options.log)
-        if (auto refused = options.dryRun ? CheckCanWrite(*options.log, OutputMode::Append)
-                                          : OpenTextOutput(*options.log, OutputMode::Append, log))
-            return run.Fail({kExitFileError, "the log \"" + *options.log + "\" " + *refused});
+    if (auto failure = OpenBatchLog(run, log))
+        return run.Fail(*failure);
+    if (options.parallel)
+        return RunParallelBatch(run, request, log);
 
     const auto comm = run.OpenSession();
     // An adapter another program holds is waited for like one not plugged
@@ -136,7 +148,7 @@ int RunBatch(RunContext& run)
         run.Instruct("waiting for servo " + std::to_string(servo) + ": plug it in with its adapter (Ctrl+C ends the batch)");
         if (!WaitUntil(run, servoAnswers))
             break;
-        const ServoResult result = Program(run, *comm, servo, request);
+        const ServoResult result = Program(run, *comm, servo, request, false);
         const bool ok = result.code == kExitOk;
         if (!ok && !result.log.contains("before") && run.Stopped() != 0)
             break;  // stopped before anything of this servo was read

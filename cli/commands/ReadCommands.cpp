@@ -2,6 +2,8 @@
 // The commands that send nothing to the servo: detect, read, show, make.
 #include <nlohmann/json.hpp>
 
+#include <sstream>
+
 #include "Commands.h"
 #include "ExitCodes.h"
 #include "OutputFiles.h"
@@ -30,28 +32,105 @@ std::optional<Failure> NotEmpty(const std::optional<std::string>& path, const ch
 
 }  // namespace
 
+namespace {
+
+// What a poll found on one adapter.
+struct Detected {
+    std::optional<AdapterName> name;  // as the session opened it
+    std::optional<Failure> failure;
+    bool adapter = false;
+    bool servo = false;
+    std::string identification;  // hex, empty when the adapter did not identify
+    LinkFailure why = LinkFailure::None;
+    nlohmann::json Reason() const { return failure ? nlohmann::json(cli::Reason(why)) : nullptr; }
+    nlohmann::json Identification() const
+    {
+        return identification.empty() ? nlohmann::json(nullptr) : nlohmann::json(identification);
+    }
+};
+
+Detected DetectOne(RunContext& run, const AdapterChoice& choice)
+{
+    const auto comm = run.OpenSession(run.Bridge(), run.services.Clock(), choice);
+    const Connection link = Connect(*comm, true);
+    Detected found;
+    found.adapter = link.stage != LinkStage::NoSession || link.failure == LinkFailure::Busy;
+    found.servo = link.stage == LinkStage::ServoAnswers;
+    found.failure = run.Describe(link, true);
+    found.identification = link.identification ? HexBytes(*link.identification) : "";
+    found.name = comm->OpenedAdapter();
+    found.why = link.failure;
+    return found;
+}
+
+nlohmann::json DetectedJson(const Detected& found, const AdapterName& name)
+{
+    return {{"index", name.index},
+            {"port", name.port.empty() ? nlohmann::json(nullptr) : nlohmann::json(name.port)},
+            {"identification", found.Identification()},
+            {"servo", found.servo},
+            {"reason", found.Reason()}};
+}
+
+std::string DetectedText(const Detected& found)
+{
+    if (found.identification.empty())
+        return found.failure->message + "\n";
+    return "servo adapter: identification " + found.identification + "\n" +
+           (found.servo ? "a servo answers\n" : found.failure->message + "\n");
+}
+
+}  // namespace
+
 int RunDetect(RunContext& run)
 {
-    const auto comm = run.OpenSession();
-    const Connection link = Connect(*comm, true);
-    const bool adapter = link.stage != LinkStage::NoSession || link.failure == LinkFailure::Busy;
-    const bool ours = link.Identified();
-    const bool servo = link.stage == LinkStage::ServoAnswers;
-    const std::optional<Failure> failure = run.Describe(link, true);
-    const std::string identification = link.identification ? HexBytes(*link.identification) : "";
+    // Every attached adapter, unless one was chosen; the first one's poll
+    // is the one the other commands would make.
+    const AdapterChoice first = run.options.adapter.value_or(AdapterChoice::First());
+    std::vector<AdapterName> attached = run.options.adapter ? std::vector<AdapterName>{} : run.Adapters();
+    const Detected chosen = DetectOne(run, first.index || attached.empty() || attached[0].port.empty()
+                                               ? first
+                                               : AdapterChoice{std::nullopt, attached[0].port});
+    std::vector<std::pair<AdapterName, Detected>> all;
+    if (chosen.name)
+        all.emplace_back(*chosen.name, chosen);
+    for (std::size_t i = 1; i < attached.size(); ++i) {
+        const AdapterName& name = attached[i];
+        Detected found = DetectOne(run, name.port.empty() ? AdapterChoice{name.index, {}}
+                                                          : AdapterChoice{std::nullopt, name.port});
+        all.emplace_back(found.name.value_or(name), std::move(found));
+    }
+    int code = kExitOk;
+    for (const auto& [name, found] : all)
+        if (found.failure && code == kExitOk)
+            code = found.failure->code;
+    if (all.empty() && chosen.failure)
+        code = chosen.failure->code;
+
     if (run.options.json) {
-        const nlohmann::json result = {
-            {"adapter", adapter}, {"identification", link.identification ? nlohmann::json(identification) : nullptr},
-            {"servo", servo}, {"reason", failure ? nlohmann::json(Reason(link.failure)) : nullptr}};
-        return run.Emit(JsonText(result) + "\n") ? (failure ? failure->code : kExitOk) : kExitFileError;
+        // The first adapter's keys as before, for scripts that read one; "adapters" lists every one.
+        nlohmann::json result = {
+            {"adapter", chosen.adapter},
+            {"identification", chosen.Identification()},
+            {"servo", chosen.servo},
+            {"reason", chosen.Reason()},
+            {"adapters", nlohmann::json::array()}};
+        for (const auto& [name, found] : all)
+            result["adapters"].push_back(DetectedJson(found, name));
+        return run.Emit(JsonText(result) + "\n") ? code : kExitFileError;
     }
     std::string text;
-    if (!ours)
-        text = failure->message + "\n";
-    else
-        text = "servo adapter: identification " + identification + "\n" +
-               (servo ? "a servo answers\n" : failure->message + "\n");
-    return run.Emit(text) ? (failure ? failure->code : kExitOk) : kExitFileError;
+    if (all.size() < 2) {
+        text = DetectedText(chosen);
+    } else {
+        for (const auto& [name, found] : all) {
+            text += "adapter " + AttachedText({name}) + ":\n";
+            std::istringstream lines(DetectedText(found));
+            for (std::string line; std::getline(lines, line);)
+                text += "  " + line + "\n";
+        }
+    }
+    return run.Emit(text) ? code : kExitFileError;
 }
 
 int RunRead(RunContext& run)

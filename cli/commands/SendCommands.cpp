@@ -69,7 +69,7 @@ int Send(RunContext& run, bool block)
         return run.Fail(*failure);
     const char* command = block ? "init" : "write";
     const KnownRecord known = block ? KnownServo(run, plan.before) : ReadFromServo(plan.before);
-    const SendRequest request{command, block, known, plan.before, plan.record};
+    const SendRequest request{command, block, known, plan.before, plan.record, AdapterOf(*comm)};
     if (!run.options.dryRun)
         return EndSend(run, SendRecord(run, *comm, request));
     if (auto failure = CheckHistoryRoom(run, request))

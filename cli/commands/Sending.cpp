@@ -129,15 +129,21 @@ SendOutcome Outcome(RunContext& run, TComm& comm, const SendRequest& request, co
         return failed;
     }
     SendOutcome written{kExitOk, done, "written", false, record};
-    if (const int signal = run.services.StopSignal(); signal != 0) {
+    // A signal after the send stops the command before the read-back, or during it.
+    const auto stopped = [&](int signal) {
         written.code = run.Stopped();
         written.message = done + "; then stopped by " + SignalName(signal) + ", with the servo holding what was asked" +
                           (run.options.verify ? " (not verified)" : "");
         return written;
-    }
+    };
+    if (const int signal = run.services.StopSignal(); signal != 0)
+        return stopped(signal);
     if (!run.options.verify)
         return written;
     const Verification check = VerifyConfig(comm, record.Bytes);
+    if (const int signal = run.services.StopSignal(); !check.read && check.read.failure == LinkFailure::Interrupted &&
+                                                      signal != 0)
+        return stopped(signal);
     if (!check.read) {
         written.code = kExitFailed;
         written.message = done + ", but the read-back failed: " + Reason(check.read.failure);
@@ -169,10 +175,13 @@ HistoryEntry AheadEntry(RunContext& run, const SendRequest& request)
     entry.before = request.known;
     entry.written = request.block ? WholeRecord(request.record) : ReadFromServo(request.record);
     entry.result = kUnfinished;
+    entry.adapter = request.adapter;
     return entry;
 }
 
 }  // namespace
+
+std::string AdapterOf(const TComm& comm) { return comm.OpenedAdapter() ? comm.OpenedAdapter()->Text() : ""; }
 
 SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
 {

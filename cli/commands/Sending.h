@@ -39,7 +39,11 @@ struct SendRequest {
     KnownRecord known;    // what the servo holds, as the history knows it
     TServoConfig servo;   // what the servo held when read
     TServoConfig record;  // what is sent
+    std::string adapter;  // the adapter it goes through, as the history names it (see AdapterOf)
 };
+
+// The adapter the session opened, as the history names it; empty before one opened.
+std::string AdapterOf(const TComm& comm);
 
 // Sends the record: first the history's line that says what is about to
 // be sent (nothing is sent without it), then the record, holding signals,

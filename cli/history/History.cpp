@@ -217,6 +217,8 @@ nlohmann::json EntryJson(const HistoryEntry& entry)
                            {"verified", entry.verified}};
     if (!entry.id.empty())
         line["id"] = entry.id;
+    if (!entry.adapter.empty())
+        line["adapter"] = entry.adapter;
     return line;
 }
 
@@ -245,7 +247,8 @@ std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
         return line.contains(key) && line[key].is_string() ? std::optional(line[key].get<std::string>()) : std::nullopt;
     };
     if (!line.is_object() || !text("time") || !text("command") || !text("how") || !line.contains("arguments") ||
-        !line["arguments"].is_array() || (line.contains("id") && !text("id")))
+        !line["arguments"].is_array() || (line.contains("id") && !text("id")) ||
+        (line.contains("adapter") && !(text("adapter") && ParseAdapterChoice(*text("adapter")))))
         return std::nullopt;
     HistoryEntry entry;
     if (!TakeOutcome(entry, line))
@@ -254,6 +257,7 @@ std::optional<HistoryEntry> EntryFromJson(const nlohmann::json& line)
     entry.command = *text("command");
     entry.block = *text("how") == "block";
     entry.id = text("id").value_or("");
+    entry.adapter = text("adapter").value_or("");
     for (const nlohmann::json& argument : line["arguments"]) {
         if (!argument.is_string())
             return std::nullopt;
@@ -451,7 +455,7 @@ Appended AppendOutcome(const std::filesystem::path& file, const HistoryEntry& en
 }
 
 std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,
-                                       int& skipped, std::size_t newest)
+                                       int& skipped, std::size_t newest, const std::string& adapter)
 {
     HistoryReader reader(file);
     if (auto problem = reader.Open())
@@ -461,7 +465,8 @@ std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::v
         auto entry = reader.Older();
         if (!entry)
             break;
-        newestFirst.push_back(std::move(*entry));
+        if (adapter.empty() || entry->adapter == adapter)
+            newestFirst.push_back(std::move(*entry));
     }
     entries.insert(entries.end(), std::make_move_iterator(newestFirst.rbegin()),
                    std::make_move_iterator(newestFirst.rend()));

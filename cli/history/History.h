@@ -45,6 +45,7 @@ struct HistoryEntry {
     std::string result;   // "written", "written and verified", "kept other values", "failed", "unfinished"
     bool verified = false;
     std::string id;       // ties the outcome's line to the entry's; empty in lines written whole
+    std::string adapter;  // the port path, or the number, of the adapter written through; empty in older lines
 
     bool Unfinished() const { return result == kUnfinished; }
 };
@@ -118,8 +119,11 @@ Appended AppendOutcome(const std::filesystem::path& file, const HistoryEntry& en
                        std::uintmax_t limit = kHistoryLimit);
 
 // The newest entries, at most newest of them, oldest first. Lines that are
-// not entries are counted in skipped. Why the file cannot be read, or nullopt.
+// not entries are counted in skipped. With adapter, only the writes made
+// through it (as AdapterName::Text names it). Why the file cannot be read,
+// or nullopt.
 std::optional<std::string> ReadHistory(const std::filesystem::path& file, std::vector<HistoryEntry>& entries,
-                                       int& skipped, std::size_t newest = SIZE_MAX);
+                                       int& skipped, std::size_t newest = SIZE_MAX,
+                                       const std::string& adapter = {});
 
 }  // namespace rvz::cli

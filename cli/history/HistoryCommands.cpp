@@ -69,7 +69,7 @@ std::string Joined(const std::vector<std::string>& words)
 std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& entries, std::size_t newest)
 {
     int skipped = 0;
-    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest))
+    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest, run.ChosenAdapterText()))
         return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" cannot be read: " + *problem};
     if (skipped > 0)
         run.Warn("the history \"" + run.HistoryFile().string() + "\" has " + std::to_string(skipped) +
@@ -84,8 +84,11 @@ std::string Heading(const HistoryEntry& entry, std::size_t back)
                                                     "during the send, could not add it, or is still sending), so the "
                                                     "servo may hold the old or the new value of each setting"
                                                   : Shown(entry.result);
-    return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + "  (" + result +
-           ")";
+    // The first adapter of a system that names no ports goes unnamed, as it did before adapters had names.
+    const bool named = !entry.adapter.empty() && entry.adapter != AdapterChoice::First().Text();
+    const std::string through = named ? "  [adapter " + Shown(entry.adapter) + "]" : "";
+    return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + through + "  (" +
+           result + ")";
 }
 
 // What the servo's settings should hold for the undo to go ahead: what
@@ -157,7 +160,11 @@ int RunUndo(RunContext& run)
         if (!entry.before.known[reg])
             return run.Fail({kExitFileError, "the history's line of " + which + " lacks what the servo held before"});
 
-    const auto comm = run.OpenSession();
+    // The write's servo was on the adapter it went through: the undo goes
+    // there unless told otherwise (an older line names none: the first).
+    const AdapterChoice where = run.options.adapter.value_or(
+        ParseAdapterChoice(entry.adapter).value_or(AdapterChoice::First()));
+    const auto comm = run.OpenSession(run.Bridge(), run.services.Clock(), where);
     TServoConfig now;
     if (auto failure = ConnectAndReadServo(run, *comm, now))
         return run.Fail(*failure);
@@ -205,7 +212,7 @@ int RunUndo(RunContext& run)
                    : kExitFileError;
     if (auto failure = CheckHistoryFirst(run))
         return run.Fail(*failure);
-    const SendRequest request{"undo", block, before, now, record};
+    const SendRequest request{"undo", block, before, now, record, AdapterOf(*comm)};
     if (!run.options.dryRun)
         return EndSend(run, SendRecord(run, *comm, request), "undid " + which + ": ", "undoing " + which + ": ");
     if (auto failure = CheckHistoryRoom(run, request))

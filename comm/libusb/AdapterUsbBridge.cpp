@@ -104,31 +104,58 @@ bool AdapterUsbBridge::FindBulkEndpoints(UsbDeviceHandle& device, Session& sessi
     return session.inEndpoint != 0 && session.outEndpoint != 0;
 }
 
+std::vector<AdapterName> AdapterUsbBridge::ListAdapters()
+{
+    std::vector<AdapterName> names;
+    for (const UsbDeviceInfo& device : MatchingDevices())
+        names.push_back({static_cast<std::uint32_t>(names.size()), device.port});
+    return names;
+}
+
 BridgeStatus AdapterUsbBridge::Open(std::uint32_t deviceIndex, BridgeHandle* handle)
 {
-    using namespace bridge_request;
     const auto adapters = MatchingDevices();
     if (deviceIndex >= adapters.size())
         return bridge_status::kDeviceNotFound;
+    return OpenDevice(adapters[deviceIndex], handle);
+}
 
+BridgeStatus AdapterUsbBridge::OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened)
+{
+    const auto adapters = MatchingDevices();
+    for (std::uint32_t index = 0; index < adapters.size(); ++index) {
+        const AdapterName name{index, adapters[index].port};
+        if (!choice.Matches(name))
+            continue;
+        const BridgeStatus status = OpenDevice(adapters[index], handle);
+        if (status == kBridgeSuccess)
+            *opened = name;
+        return status;
+    }
+    return bridge_status::kDeviceNotFound;
+}
+
+BridgeStatus AdapterUsbBridge::OpenDevice(const UsbDeviceInfo& device, BridgeHandle* handle)
+{
+    using namespace bridge_request;
     Session session;
-    session.where = adapters[deviceIndex];
-    session.device = m_host.Open(adapters[deviceIndex]);
+    session.where = device;
+    session.device = m_host.Open(device);
     if (!session.device)
         return m_host.LastOpenError() == UsbResult::Access ? bridge_status::kAccessDenied
                                                            : bridge_status::kDeviceNotFound;
     if (!FindBulkEndpoints(*session.device, session))
         return bridge_status::kDeviceNotFound;
-    UsbDeviceHandle& device = *session.device;
-    if (const UsbResult claimed = device.ClaimInterface(kInterfaceNumber); claimed != UsbResult::Ok)
+    UsbDeviceHandle& opened = *session.device;
+    if (const UsbResult claimed = opened.ClaimInterface(kInterfaceNumber); claimed != UsbResult::Ok)
         return claimed == UsbResult::Busy ? bridge_status::kBusy : bridge_status::kDeviceIoFailed;
 
     // Halts are cleared when an endpoint stalls, not here: a clear-halt
     // waits as long as the kernel likes, and a poll must not.
-    const bool started = device.Control(kVendorOut, kReset, kResetValue, 0, kControlTimeoutMs) == UsbResult::Ok &&
-                         device.Control(kVendorOut, kControl, kEnable, 0, kControlTimeoutMs) == UsbResult::Ok;
+    const bool started = opened.Control(kVendorOut, kReset, kResetValue, 0, kControlTimeoutMs) == UsbResult::Ok &&
+                         opened.Control(kVendorOut, kControl, kEnable, 0, kControlTimeoutMs) == UsbResult::Ok;
     if (!started) {
-        device.ReleaseInterface(kInterfaceNumber);
+        opened.ReleaseInterface(kInterfaceNumber);
         return bridge_status::kDeviceIoFailed;
     }
 

@@ -32,6 +32,8 @@ inline constexpr unsigned kControlTimeoutMs = 50;
 class AdapterUsbBridge final : public UsbBridge {
 public:
     explicit AdapterUsbBridge(UsbHost& host) : m_host(host) {}
+    // A bridge with a host of its own, for a thread that no other shares.
+    explicit AdapterUsbBridge(std::unique_ptr<UsbHost> host) : m_ownHost(std::move(host)), m_host(*m_ownHost) {}
     ~AdapterUsbBridge() override;
 
     BridgeStatus GetNumDevices(std::uint32_t* count) override;
@@ -44,6 +46,11 @@ public:
     // "usb-BBB-AAA": the bus and the address, which the adapter keeps until
     // it is unplugged (and with it, whatever it still had to send is gone).
     std::string SessionKey(BridgeHandle handle) const override;
+    // Numbered in the host's order, named by their port paths.
+    std::vector<AdapterName> ListAdapters() override;
+    // Finds the adapter and opens it from the one listing, so that an
+    // adapter plugged in or out meanwhile cannot shift the choice onto another.
+    BridgeStatus OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened) override;
 
     // Bytes of one bulk IN transfer; a reply longer than asked for leaves its
     // surplus for the next read.
@@ -64,6 +71,7 @@ private:
     };
 
     std::vector<UsbDeviceInfo> MatchingDevices();
+    BridgeStatus OpenDevice(const UsbDeviceInfo& device, BridgeHandle* handle);
     Session* Find(BridgeHandle handle);
     const Session* Find(BridgeHandle handle) const;
     static bool FindBulkEndpoints(UsbDeviceHandle& device, Session& session);
@@ -71,6 +79,7 @@ private:
     // is gone, or an endpoint that stalled and has its halt cleared.
     static UsbResult Track(Session& session, std::uint8_t endpoint, UsbResult result);
 
+    std::unique_ptr<UsbHost> m_ownHost;
     UsbHost& m_host;
     std::map<BridgeHandle, Session> m_sessions;
     BridgeHandle m_nextHandle = 1;

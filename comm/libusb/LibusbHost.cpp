@@ -4,7 +4,10 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
+
+#include "AdapterNames.h"
 
 namespace rvz {
 
@@ -133,9 +136,14 @@ std::vector<UsbDeviceInfo> LibusbHost::ListDevices()
     const ssize_t count = libusb_get_device_list(m_context, &list);
     for (ssize_t i = 0; i < count; ++i) {
         libusb_device_descriptor descriptor{};
-        if (libusb_get_device_descriptor(list[i], &descriptor) == 0)
-            devices.push_back({descriptor.idVendor, descriptor.idProduct, libusb_get_bus_number(list[i]),
-                               libusb_get_device_address(list[i])});
+        if (libusb_get_device_descriptor(list[i], &descriptor) != 0)
+            continue;
+        // USB allows seven tiers of hubs below the root.
+        std::array<std::uint8_t, 7> ports{};
+        const int depth = libusb_get_port_numbers(list[i], ports.data(), static_cast<int>(ports.size()));
+        const std::uint8_t bus = libusb_get_bus_number(list[i]);
+        devices.push_back({descriptor.idVendor, descriptor.idProduct, bus, libusb_get_device_address(list[i]),
+                           PortPath(bus, std::span(ports).first(static_cast<std::size_t>(std::max(depth, 0))))});
     }
     if (list)
         libusb_free_device_list(list, 1);

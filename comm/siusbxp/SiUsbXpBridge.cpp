@@ -35,11 +35,20 @@ BridgeStatus SiUsbXpBridge::Open(std::uint32_t deviceIndex, BridgeHandle* handle
     const BridgeStatus status = m_functions->open(deviceIndex, &opened);
     // Whatever a failed open left in its handle is never used, nor closed.
     *handle = status == kBridgeSuccess ? reinterpret_cast<BridgeHandle>(opened) : kNullHandle;
+    if (*handle != kNullHandle)
+        m_indexOf[*handle] = deviceIndex;
     return status;
+}
+
+std::string SiUsbXpBridge::SessionKey(BridgeHandle handle) const
+{
+    const auto it = m_indexOf.find(handle);
+    return it == m_indexOf.end() ? std::string() : "siusbxp-" + std::to_string(it->second);
 }
 
 BridgeStatus SiUsbXpBridge::Close(BridgeHandle handle)
 {
+    m_indexOf.erase(handle);
     return m_functions ? m_functions->close(ToLibrary(handle)) : kNoLibrary;
 }
 

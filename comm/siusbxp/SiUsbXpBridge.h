@@ -6,6 +6,9 @@
 // unchanged; only what could make the caller step out of its buffers is
 // kept in bounds.
 
+#include <map>
+#include <string>
+
 #include "SiUsbXpApi.h"
 #include "UsbBridge.h"
 
@@ -27,12 +30,13 @@ public:
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> source, std::uint32_t* written) override;
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
-    // The library opens the first adapter it lists, and tells nothing that
-    // would name it: the one key stands for whichever that is.
-    std::string SessionKey(BridgeHandle handle) const override { return handle != kNullHandle ? "siusbxp-0" : ""; }
+    // The library tells nothing that would name an adapter but its number
+    // in its list: the key of a number stands for whichever adapter that is.
+    std::string SessionKey(BridgeHandle handle) const override;
 
 private:
     const siusbxp::Functions* m_functions;
+    std::map<BridgeHandle, std::uint32_t> m_indexOf;  // of the open handles
 };
 
 }  // namespace rvz

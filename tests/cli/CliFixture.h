@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "Cli.h"
 #include "ExitCodes.h"
 #include "SimulatedAdapter.h"
+#include "SimulatedBench.h"
 #include "TempDir.h"
 
 namespace rvz::cli::test {
@@ -80,6 +83,31 @@ private:
     BridgeHandle m_open = kNullHandle;
 };
 
+// A lane of a parallel batch to one adapter of the bench: its own bridge,
+// its own virtual clock, and its own bench hand at each pause.
+class TestLane final : public AdapterLane {
+public:
+    TestLane(SimulatedAdapter& slot, const std::string& port) : adapter(slot), bridge(slot, port)
+    {
+        slot.UseClock(clock);
+    }
+    UsbBridge& Bridge() override { return bridge; }
+    LinkClock& Clock() override { return clock; }
+    void Pause(std::chrono::milliseconds duration) override
+    {
+        clock.SleepFor(duration);
+        if (onPause)
+            onPause();
+    }
+    void ServoProgrammed() override { ++programmed; }
+
+    SimulatedAdapter& adapter;
+    rvz::test::BenchSlotBridge bridge;
+    ManualLinkClock clock;
+    std::function<void()> onPause;
+    int programmed = 0;
+};
+
 class TestServices final : public CliServices {
 public:
     SimulatedAdapter sim{true};
@@ -89,14 +117,36 @@ public:
     std::function<void()> onPause;  // what happens at the bench while the batch waits
     int pauses = 0;
     int programmed = 0;
-    int signal = 0;
+    std::atomic<int> signal = 0;
     // A signal that comes as the servo receives its command number this (0: never).
     std::size_t signalAtCommand = 0;
     int signalThen = 2;
     std::istringstream input;
     std::filesystem::path history;
 
-    UsbBridge& Bridge(bool) override { return killable; }
+    // Several adapters, when a test puts them on the bench; then the
+    // commands see them all, and a parallel batch gets a lane to each.
+    std::unique_ptr<rvz::test::SimulatedBench> bench;
+    std::function<void(std::size_t slot, TestLane& lane)> prepareLane;  // as a lane is made
+    std::function<void(std::size_t slot, TestLane& lane)> onLanePause;  // in the lane's thread
+    std::atomic<int> lanePauses = 0;
+
+    UsbBridge& Bridge(bool) override { return bench ? static_cast<UsbBridge&>(*bench) : killable; }
+    std::unique_ptr<AdapterLane> Lane(bool, const AdapterName& adapter) override
+    {
+        if (!bench)
+            return nullptr;
+        const std::size_t slot = std::stoul(adapter.port.substr(2)) - 1;
+        auto lane = std::make_unique<TestLane>(bench->At(slot), adapter.port);
+        lane->onPause = [this, slot, made = lane.get()] {
+            ++lanePauses;
+            if (onLanePause)
+                onLanePause(slot, *made);
+        };
+        if (prepareLane)
+            prepareLane(slot, *lane);
+        return lane;
+    }
     UsbHost* Usb(bool) override { return nullptr; }
     LinkClock& Clock() override { return clock; }
     void Pause(std::chrono::milliseconds duration) override
@@ -111,7 +161,7 @@ public:
         if (signalAtCommand > 0 && sim.CommandCount() >= signalAtCommand)
             signal = signalThen;
         // A batch that never ends is stopped as by Ctrl+C.
-        return pauses > 50 ? 2 : signal;
+        return pauses > 50 || lanePauses > 2000 ? 2 : signal.load();
     }
     void ServoProgrammed() override { ++programmed; }
     std::string Now() override { return "2026-12-08T10:00:00Z"; }

@@ -16,7 +16,7 @@ namespace {
 
 using rvz::test::FakeSystemFacts;
 
-const UsbDeviceInfo kAdapter{0x10c4, 0xea61, 1, 2};
+const UsbDeviceInfo kAdapter{0x10c4, 0xea61, 1, 2, {}};
 
 // Byte 21 says 55: a USBXpress device of another kind.
 IdentificationBytes OtherKind()

@@ -104,6 +104,7 @@ struct VirtualAdapter::Handler {
     int detaches = 0;
     int attaches = 0;
     std::minstd_rand random{20261208};
+    Clock::time_point lastCommandAt = Clock::now();
     int haltsCleared = 0;
     int discarded = 0;
 };
@@ -117,10 +118,28 @@ void Complete(UMockdevIoctlClient* client, int error)
 
 }  // namespace
 
-VirtualAdapter::VirtualAdapter(std::string sysPath, std::string devNode)
-    : m_servo(true), m_sysPath(std::move(sysPath)), m_devNode(std::move(devNode)), m_handler(std::make_unique<Handler>())
+namespace {
+
+std::string NodeOf(std::uint8_t address)
+{
+    char node[32];
+    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03u", address);
+    return node;
+}
+
+}  // namespace
+
+VirtualAdapter::VirtualAdapter(std::uint8_t port, std::uint8_t address)
+    : m_servo(true), m_port(port), m_address(address), m_sysPath("/sys/devices/1-" + std::to_string(port)),
+      m_devNode(NodeOf(address)), m_handler(std::make_unique<Handler>())
 {
     m_servo.Open(0, &m_servoHandle);
+}
+
+std::chrono::steady_clock::time_point VirtualAdapter::LastCommandAt() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_handler->lastCommandAt;
 }
 
 void VirtualAdapter::SetBehaviour(const VirtualAdapterBehaviour& behaviour)
@@ -365,6 +384,7 @@ private:
                 urb.done = true;
             }
         } else if (urb.endpoint == kBulkOut) {
+            m_h.lastCommandAt = Clock::now();
             if (m_h.exchangesToVanish > 0 && --m_h.exchangesToVanish == 0) {
                 m_h.gone = true;
                 Complete(client, ENODEV);
@@ -576,12 +596,18 @@ VirtualUsbBus::VirtualUsbBus() : m_testbed(umockdev_testbed_new())
 
 VirtualUsbBus::~VirtualUsbBus()
 {
-    for (auto& adapter : m_adapters) {
-        umockdev_testbed_detach_ioctl(m_testbed, adapter->m_devNode.c_str(), nullptr);
-        VirtualAdapterAccess::Detach(*adapter);
-        g_clear_object(&adapter->m_handler->base);
-    }
+    for (auto& adapter : m_adapters)
+        DetachHandler(*adapter);
     g_object_unref(m_testbed);
+}
+
+void VirtualUsbBus::DetachHandler(VirtualAdapter& adapter)
+{
+    if (!std::exchange(adapter.m_attached, false))
+        return;
+    umockdev_testbed_detach_ioctl(m_testbed, adapter.m_devNode.c_str(), nullptr);
+    VirtualAdapterAccess::Detach(adapter);
+    g_clear_object(&adapter.m_handler->base);
 }
 
 std::string VirtualUsbBus::RootDir() const
@@ -594,11 +620,41 @@ std::string VirtualUsbBus::RootDir() const
 
 VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
 {
-    char node[32];
-    std::snprintf(node, sizeof node, "/dev/bus/usb/001/%03u", address);
-    char name[16];
-    std::snprintf(name, sizeof name, "1-%u", address);
-    auto adapter = std::unique_ptr<VirtualAdapter>(new VirtualAdapter(std::string("/sys/devices/") + name, node));
+    return Plug(UsbPort{address}, address, announce);
+}
+
+VirtualAdapter& VirtualUsbBus::Plug(UsbPort port, bool announce)
+{
+    for (int tried = 2; tried <= 127; ++tried) {
+        const std::uint8_t address = m_nextAddress;
+        m_nextAddress = static_cast<std::uint8_t>(address >= 127 ? 2 : address + 1);
+        const bool taken = std::any_of(m_adapters.begin(), m_adapters.end(),
+                                       [&](const auto& a) { return a->m_plugged && a->m_address == address; });
+        if (!taken)
+            return Plug(port, address, announce);
+    }
+    throw std::logic_error("every address on the virtual bus is taken");
+}
+
+VirtualAdapter& VirtualUsbBus::Plug(UsbPort port, std::uint8_t address, bool announce)
+{
+    for (const auto& other : m_adapters) {
+        if (!other->m_plugged)
+            continue;
+        if (other->m_port == port.number)
+            throw std::logic_error("port 1-" + std::to_string(port.number) + " of the virtual bus is taken");
+        if (other->m_address == address)
+            throw std::logic_error("address " + std::to_string(address) + " on the virtual bus is taken");
+    }
+    // An address comes round again long after its last device was pulled
+    // out; the node's handler goes over to the newcomer.
+    for (const auto& old : m_adapters)
+        if (old->m_address == address)
+            DetachHandler(*old);
+    m_nextAddress = static_cast<std::uint8_t>(address >= 127 ? 2 : address + 1);
+    auto adapter = std::unique_ptr<VirtualAdapter>(new VirtualAdapter(port.number, address));
+    const std::string name = "1-" + std::to_string(port.number);
+    const char* node = adapter->m_devNode.c_str();
 
     adapter->m_handler->base = umockdev_ioctl_base_new();
     g_signal_connect_after(adapter->m_handler->base, "handle-ioctl", G_CALLBACK(VirtualAdapterAccess::HandleIoctl),
@@ -607,10 +663,13 @@ VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
                      adapter.get());
     // The handler is in place before the device appears, so an open that
     // follows the announcement is answered.
-    if (!umockdev_testbed_attach_ioctl(m_testbed, node, adapter->m_handler->base, nullptr))
+    if (!umockdev_testbed_attach_ioctl(m_testbed, node, adapter->m_handler->base, nullptr)) {
+        g_clear_object(&adapter->m_handler->base);
         throw std::runtime_error("umockdev could not attach the ioctl handler");
+    }
+    adapter->m_attached = true;
 
-    const std::string description = std::string("P: /devices/") + name + "\nN: " + (node + 5) +
+    const std::string description = "P: /devices/" + name + "\nN: " + (node + 5) +
                                     "\nE: SUBSYSTEM=usb\nE: DRIVER=usb\nE: DEVTYPE=usb_device"
                                     "\nE: DEVNAME=" + node + "\nE: BUSNUM=001\nE: DEVNUM=" + (node + 17) +
                                     "\nE: PRODUCT=10c4/ea61/100"
@@ -627,8 +686,10 @@ VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
     if (!umockdev_testbed_add_from_string(m_testbed, (description + hex + "\n").c_str(), &error)) {
         const std::string message = error ? error->message : "unknown";
         g_clear_error(&error);
+        DetachHandler(*adapter);
         throw std::runtime_error("umockdev could not add the device: " + message);
     }
+    adapter->m_plugged = true;
     // Announced, so that a running libusb learns of the new device.
     if (announce)
         umockdev_testbed_uevent(m_testbed, adapter->m_sysPath.c_str(), "add");
@@ -638,6 +699,8 @@ VirtualAdapter& VirtualUsbBus::Plug(std::uint8_t address, bool announce)
 
 void VirtualUsbBus::Unplug(VirtualAdapter& adapter)
 {
+    if (!std::exchange(adapter.m_plugged, false))
+        return;
     adapter.Vanish();
     umockdev_testbed_uevent(m_testbed, adapter.m_sysPath.c_str(), "remove");
     umockdev_testbed_remove_device(m_testbed, adapter.m_sysPath.c_str());

@@ -80,20 +80,33 @@ public:
 
     const std::string& DevicePath() const { return m_sysPath; }
     const std::string& DeviceNode() const { return m_devNode; }
+    std::uint8_t Port() const { return m_port; }
+    std::uint8_t Address() const { return m_address; }
+    // When the last bulk OUT transfer (a command) arrived, or the adapter
+    // was plugged in, if none did: a launcher waits for a quiet spell before
+    // it pulls the adapter out, so as not to tear a write.
+    std::chrono::steady_clock::time_point LastCommandAt() const;
 
     struct Handler;  // the usbfs side, defined with the handler
 
 private:
     friend class VirtualUsbBus;
     friend class VirtualAdapterAccess;
-    VirtualAdapter(std::string sysPath, std::string devNode);
+    VirtualAdapter(std::uint8_t port, std::uint8_t address);
 
     mutable std::mutex m_mutex;
     SimulatedAdapter m_servo;
     BridgeHandle m_servoHandle = kNullHandle;
+    std::uint8_t m_port;
+    std::uint8_t m_address;
     std::string m_sysPath;
     std::string m_devNode;
     std::unique_ptr<Handler> m_handler;
+    // The bus's bookkeeping: whether the device is on the bus, and whether
+    // its handler still answers at its node (an address taken again moves
+    // the node to the newcomer).
+    bool m_plugged = false;
+    bool m_attached = false;
 };
 
 inline constexpr const char* kVirtualAdapterMissing =
@@ -114,6 +127,13 @@ bool VirtualAdapterRequired();
         }                                                                                                              \
     } while (false)
 
+// A port of the bus's root hub: the device plugged in there is 1-PORT in
+// sysfs, whatever its address, so it keeps its port path when it is pulled
+// out and put back, and libusb reports [PORT] as its port numbers.
+struct UsbPort {
+    std::uint8_t number;
+};
+
 class VirtualUsbBus {
 public:
     VirtualUsbBus();
@@ -124,19 +144,30 @@ public:
     // True when the process runs under umockdev's preload library.
     static bool Available();
 
-    // Plugs an adapter in at bus 1 with the given address, and announces it
-    // to whoever listens for devices (libusb, once it runs).
+    // Plugs an adapter in at bus 1 with the given address, at the port of
+    // the same number, and announces it to whoever listens for devices
+    // (libusb, once it runs).
     VirtualAdapter& Plug(std::uint8_t address, bool announce = true);
+    // Plugs an adapter in at the port, with the next free address as the
+    // kernel gives them: one past the last one given, from 2 (the root hub
+    // has 1) to 127 and round again. Throws when the port or address is taken.
+    VirtualAdapter& Plug(UsbPort port, bool announce = true);
+    VirtualAdapter& Plug(UsbPort port, std::uint8_t address, bool announce = true);
     // Pulls it out: I/O fails, the device node and sysfs entry go, and the
-    // system announces the removal.
+    // system announces the removal. Once only; later calls do nothing.
     void Unplug(VirtualAdapter& adapter);
 
     // The testbed's root, for a child process that should see the same bus.
     std::string RootDir() const;
 
 private:
+    void DetachHandler(VirtualAdapter& adapter);
+
     UMockdevTestbed* m_testbed;
+    // Every adapter ever plugged in: a program may still hold one that was
+    // pulled out, so they live as long as the bus.
     std::vector<std::unique_ptr<VirtualAdapter>> m_adapters;
+    std::uint8_t m_nextAddress = 2;
 };
 
 }  // namespace rvz::test

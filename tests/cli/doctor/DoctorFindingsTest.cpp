@@ -17,7 +17,7 @@ namespace {
 
 using rvz::test::FakeSystemFacts;
 
-const UsbDeviceInfo kAdapter{0x10c4, 0xea61, 1, 2};
+const UsbDeviceInfo kAdapter{0x10c4, 0xea61, 1, 2, {}};
 
 struct FindingCase {
     const char* name;

@@ -24,7 +24,7 @@ struct UsbLog {
 };
 
 struct FakeDevice {
-    UsbDeviceInfo info{0x10C4, 0x0002, 1, 5};
+    UsbDeviceInfo info{0x10C4, 0x0002, 1, 5, {}};
     std::vector<UsbEndpointDescriptor> endpoints{{0x81, 0x02}, {0x02, 0x02}};
     bool unplugged = false;
     UsbResult claim = UsbResult::Ok;
@@ -152,9 +152,9 @@ protected:
 
 TEST_F(AdapterUsbBridgeTest, CountMatchesOnlyAdapterIds)
 {
-    for (UsbDeviceInfo info : {UsbDeviceInfo{0x10C4, 0xEA61, 1, 6},
-                               UsbDeviceInfo{0x10C4, 0xEA60, 1, 7},  // a serial bridge, not ours
-                               UsbDeviceInfo{0x1234, 0x0002, 1, 8}}) {
+    for (UsbDeviceInfo info : {UsbDeviceInfo{0x10C4, 0xEA61, 1, 6, {}},
+                               UsbDeviceInfo{0x10C4, 0xEA60, 1, 7, {}},  // a serial bridge, not ours
+                               UsbDeviceInfo{0x1234, 0x0002, 1, 8, {}}}) {
         FakeDevice other;
         other.info = info;
         host.devices.push_back(other);
