@@ -117,6 +117,7 @@ public:
         services.lanePauses = 0;
         m_adapters.assign(count, {});
         const int servos = between(1, 8);
+        m_servos = servos;
         // A signal as a random adapter's servo gets a random command.
         const int signalSlot = between(0, 3) == 0 ? between(0, static_cast<int>(count) - 1) : -1;
         const std::size_t signalAt = static_cast<std::size_t>(between(1, 60));
@@ -211,6 +212,9 @@ private:
             if (out.str().find(shown) == std::string::npos)
                 return "a logged servo is not on standard output: " + shown;
         }
+        // Servos are numbered 1, 2, ... as they come, never beyond --count.
+        if (!numbers.empty() && (*numbers.begin() < 1 || *numbers.rbegin() > m_servos))
+            return "a servo numbered beyond the count";
         if (services.signal != 0 && code != ExitCodeOfSignal(2))
             return "a signal came, and the batch did not end with its code";
         if (services.signal == 0 && code == kExitOk && static_cast<int>(numbers.size()) == 0)
@@ -247,6 +251,7 @@ private:
     }
 
     std::vector<BenchAdapter> m_adapters;
+    int m_servos = 0;
     std::string m_described;
 };
 
