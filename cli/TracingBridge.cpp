@@ -94,4 +94,24 @@ BridgeStatus TracingBridge::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32
     return status;
 }
 
+BridgeStatus TracingBridge::OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened)
+{
+    const std::vector<AdapterName> adapters = m_inner.ListAdapters();
+    if (choice.index) {
+        const BridgeStatus status = Open(*choice.index, handle);
+        if (status == kBridgeSuccess)
+            *opened = *choice.index < adapters.size() ? adapters[*choice.index] : AdapterName{*choice.index, {}};
+        return status;
+    }
+    for (const AdapterName& adapter : adapters) {
+        if (!choice.Matches(adapter))
+            continue;
+        const BridgeStatus status = Open(adapter.index, handle);
+        if (status == kBridgeSuccess)
+            *opened = adapter;
+        return status;
+    }
+    return bridge_status::kDeviceNotFound;
+}
+
 }  // namespace rvz::cli

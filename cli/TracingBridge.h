@@ -25,6 +25,9 @@ public:
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t flushTransmit, std::uint8_t flushReceive) override;
     BridgeStatus SetTimeouts(std::uint32_t readTimeoutMs, std::uint32_t writeTimeoutMs) override;
     std::string SessionKey(BridgeHandle handle) const override { return m_inner.SessionKey(handle); }
+    // The inner bridge's names and ports; the open itself is traced as Open.
+    std::vector<AdapterName> ListAdapters() override { return m_inner.ListAdapters(); }
+    BridgeStatus OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened) override;
 
 private:
     void Line(std::chrono::steady_clock::time_point started, const std::string& what, BridgeStatus status);

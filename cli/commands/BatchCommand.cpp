@@ -68,7 +68,8 @@ ServoResult Program(RunContext& run, TComm& comm, int servo, const RecordRequest
         return Fails(std::move(result), outcome.code, outcome.message, "kept other values");
     }
     result.log["result"] = run.options.verify && outcome.code == kExitOk ? "written and verified" : "written";
-    result.line += result.log["result"].get<std::string>();
+    // A signal after the send leaves it unverified, and the line says so.
+    result.line += outcome.code == kExitOk ? result.log["result"].get<std::string>() : outcome.message;
     return result;
 }
 

@@ -158,9 +158,11 @@ private:
         auto servoAnswers = [&] {
             const Connection link = Connect(*comm, true);
             const bool busy = link.stage == LinkStage::NoSession && link.failure == LinkFailure::Busy;
-            const bool attached = link.stage != LinkStage::NoSession && link.stage != LinkStage::ServoAnswers;
+            // Attached, but not open (no access, a transfer that failed), or open without a servo that answers.
+            const bool absent = link.failure == LinkFailure::NoAdapter || link.failure == LinkFailure::AdapterGone;
+            const bool attached = link.stage != LinkStage::ServoAnswers && (link.stage != LinkStage::NoSession || !absent);
             const std::optional<LinkFailure> now = busy || attached ? std::optional(link.failure) : std::nullopt;
-            if (now && now != said) {
+            if (now && now != said && m_run.Stopped() == 0) {
                 if (busy)
                     m_run.Instruct(name + ": " + Reason(link.failure) +
                                    ": close the other program, or wait until it ends; this adapter goes on once it "

@@ -25,15 +25,25 @@ std::string Quoted(const std::string& text)
     return quoted + "'";
 }
 
-// How to put back what the servo held before.
-std::string RestoreCommand(RunContext& run, const TServoConfig& before)
+}  // namespace
+
+std::string AdapterOf(const TComm& comm) { return comm.OpenedAdapter() ? comm.OpenedAdapter()->Text() : ""; }
+
+namespace {
+
+// How to put back what the servo held before, on the adapter it is on:
+// without --adapter the command would go to the first one, and another servo.
+std::string RestoreCommand(RunContext& run, const TComm& comm, const TServoConfig& before)
 {
+    const std::string adapter = AdapterOf(comm);
+    const std::string program = std::string(kProgram) +
+                                (adapter.empty() || adapter == AdapterChoice::First().Text() ? "" : " --adapter " + adapter);
     if (run.options.backup)
-        return std::string(kProgram) + " write " + Quoted(*run.options.backup);
+        return program + " write " + Quoted(*run.options.backup);
     // Without a backup: every register a write sends, as it was, byte for
     // byte; registers given alone are sent as they are.
     const nlohmann::json registers = {{"registers", RegistersJson(ReadFromServo(before))}};
-    return "echo '" + JsonText(registers) + "' | " + kProgram + " write --json -";
+    return "echo '" + JsonText(registers) + "' | " + program + " write --json -";
 }
 
 // What a write that ended part-way may have left: read back when the servo
@@ -68,7 +78,7 @@ std::string AfterPartialWrite(RunContext& run, TComm& comm, const TServoConfig& 
                     ? ", or a neutral position with only one of its two registers written"
                     : "");
     }
-    return held + "; put back what it held with: " + RestoreCommand(run, before);
+    return held + "; put back what it held with: " + RestoreCommand(run, comm, before);
 }
 
 std::string RegistersKept(const TServoConfig& written, const Verification& check)
@@ -180,8 +190,6 @@ HistoryEntry AheadEntry(RunContext& run, const SendRequest& request)
 }
 
 }  // namespace
-
-std::string AdapterOf(const TComm& comm) { return comm.OpenedAdapter() ? comm.OpenedAdapter()->Text() : ""; }
 
 SendOutcome SendRecord(RunContext& run, TComm& comm, const SendRequest& request)
 {

@@ -80,6 +80,17 @@ TEST_F(CliBenchTest, EachAdapterIsNamedChosenAndOnRecord)
     EXPECT_EQ(Slot(1).ServoRegisters(), SimulatedAdapter::kFactoryRegisters);
     EXPECT_EQ(History().back().adapter, "1-2");
 
+    // A write cut short says how to put the servo back on its own adapter, not the first.
+    Slot(2).UnplugAtCommand(14);
+    EXPECT_EQ(Run({"--adapter", "2", "write", "--set", "upper=2100"}), kExitFailed);
+    EXPECT_NE(err.str().find("| rivivev-uvezi-cli --adapter 1-3 write --json -"), std::string::npos) << err.str();
+    Slot(2).Plug();
+    // With the trace, the adapter is named by its port as well.
+    ASSERT_EQ(Run({"--trace", File("trace.txt"), "--adapter", "1-3", "write", "--set", "upper=1900"}), kExitOk)
+        << err.str();
+    ASSERT_EQ(Run({"--trace", File("trace.txt"), "--adapter", "2", "write", "--set", "upper=2000"}), kExitOk);
+    EXPECT_EQ(History().back().adapter, "1-3");
+
     EXPECT_EQ(Run({"--adapter", "1-9", "read"}), kExitNoAdapter);
     EXPECT_NE(err.str().find("no adapter is attached as \"1-9\"; attached: 0 (1-1), 1 (1-2), 2 (1-3)"),
               std::string::npos)
