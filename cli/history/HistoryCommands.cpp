@@ -69,7 +69,17 @@ std::string Joined(const std::vector<std::string>& words)
 std::optional<Failure> LoadHistory(RunContext& run, std::vector<HistoryEntry>& entries, std::size_t newest)
 {
     int skipped = 0;
-    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest, run.ChosenAdapterText()))
+    const std::string adapter = run.ChosenAdapterText();
+    const auto attached = [&] {
+        const std::vector<AdapterName> adapters = run.Adapters();
+        return std::any_of(adapters.begin(), adapters.end(),
+                           [&](const AdapterName& name) { return run.options.adapter->Matches(name); });
+    };
+    if (run.options.adapter && run.options.adapter->index && !attached())
+        run.Warn("no adapter is attached as " + adapter + ", so its port path is not known: only the writes the "
+                 "history names by the number " + adapter + " count; give the port path to find those made "
+                 "through a port");
+    if (auto problem = ReadHistory(run.HistoryFile(), entries, skipped, newest, adapter))
         return Failure{kExitFileError, "the history \"" + run.HistoryFile().string() + "\" cannot be read: " + *problem};
     if (skipped > 0)
         run.Warn("the history \"" + run.HistoryFile().string() + "\" has " + std::to_string(skipped) +

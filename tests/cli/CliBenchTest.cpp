@@ -91,6 +91,11 @@ TEST_F(CliBenchTest, EachAdapterIsNamedChosenAndOnRecord)
     ASSERT_EQ(Run({"--trace", File("trace.txt"), "--adapter", "2", "write", "--set", "upper=2000"}), kExitOk);
     EXPECT_EQ(History().back().adapter, "1-3");
 
+    Slot(2).Unplug();
+    ASSERT_EQ(Run({"history", "--adapter", "2"}), kExitOk);
+    EXPECT_NE(err.str().find("no adapter is attached as 2, so its port path is not known"), std::string::npos);
+    Slot(2).Plug();
+
     EXPECT_EQ(Run({"--adapter", "1-9", "read"}), kExitNoAdapter);
     EXPECT_NE(err.str().find("no adapter is attached as \"1-9\"; attached: 0 (1-1), 1 (1-2), 2 (1-3)"),
               std::string::npos)
