@@ -2,8 +2,9 @@
 // The command line through the real libusb against the virtual adapter:
 // the doctor's diagnosis for every failing step that needs no hardware, and
 // one read as a person would run it.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "Cli.h"
 #include "ExitCodes.h"
 #include "FakeSystemFacts.h"
+#include "History.h"
 #include "LibusbHost.h"
 #include "TempDir.h"
 #include "VirtualAdapter.h"
@@ -196,6 +198,33 @@ TEST(CliThroughUsbTest, ReadsTheServo)
     std::ostringstream err;
     ASSERT_EQ(RunCli({"read"}, services, out, err), kExitOk) << err.str();
     EXPECT_NE(out.str().find("registers    01=23 06=01 07=4E 08=9C 09=80 0A=0D"), std::string::npos) << out.str();
+}
+
+// Through libusb, adapters are numbered by port, and a port path chooses
+// one however the others come and go; the history names it by its port.
+TEST(CliThroughUsbTest, AnAdapterIsChosenByItsPortPath)
+{
+    RVZ_REQUIRE_VIRTUAL_ADAPTER();
+    VirtualUsbBus bus;
+    VirtualAdapter& third = bus.Plug(test::UsbPort{3});
+    VirtualAdapter& first = bus.Plug(test::UsbPort{1});
+    UsbServices services;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunCli({"detect", "--json"}, services, out, err), kExitOk) << err.str();
+    const nlohmann::json found = nlohmann::json::parse(out.str());
+    ASSERT_EQ(found["adapters"].size(), 2u) << out.str();
+    EXPECT_EQ(found["adapters"][0]["port"], "1-1");
+    EXPECT_EQ(found["adapters"][1]["port"], "1-3");
+    bus.Unplug(first);
+    ASSERT_EQ(RunCli({"--adapter", "1-3", "write", "--set", "neutral=1520"}, services, out, err), kExitOk) << err.str();
+    EXPECT_EQ(third.WithServo([](SimulatedAdapter& servo) { return servo.ServoRegisters()[9]; }), 0x00);
+    EXPECT_EQ(RunCli({"--adapter", "1-1", "read"}, services, out, err), kExitNoAdapter);
+    std::vector<HistoryEntry> entries;
+    int skipped = 0;
+    ASSERT_FALSE(ReadHistory(services.temp.path() / "history.jsonl", entries, skipped));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].adapter, "1-3");
 }
 
 // A write without a file starts from what the servo holds: only the named
