@@ -31,66 +31,17 @@ private:
     test::BenchSlotBridge m_bridge;
 };
 
-// The adapters at ports 1-1 to 1-N, as the commands see them.
-class Bench final : public UsbBridge {
-public:
-    explicit Bench(std::size_t count) : m_adapters(count)
-    {
-        for (SimulatedAdapter& adapter : m_adapters) {
-            adapter.UseClock(SteadyLinkClock());
-            adapter.SetReplyDelay(kServoAnswersAfter);
-            adapter.KeepCommands(false);
-        }
-    }
-    SimulatedAdapter& At(std::size_t i) { return m_adapters[i]; }
-    std::size_t Size() const { return m_adapters.size(); }
-
-    BridgeStatus GetNumDevices(std::uint32_t* count) override
-    {
-        *count = static_cast<std::uint32_t>(m_adapters.size());
-        return kBridgeSuccess;
-    }
-    std::vector<AdapterName> ListAdapters() override
-    {
-        std::vector<AdapterName> names;
-        for (std::uint32_t i = 0; i < m_adapters.size(); ++i)
-            names.push_back({i, "1-" + std::to_string(i + 1)});
-        return names;
-    }
-    BridgeStatus Open(std::uint32_t index, BridgeHandle* handle) override
-    {
-        m_open = index;
-        return m_adapters[index].Open(0, handle);
-    }
-    BridgeStatus Close(BridgeHandle handle) override { return m_adapters[m_open].Close(handle); }
-    BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> to, std::uint32_t* received) override
-    {
-        return m_adapters[m_open].Read(handle, to, received);
-    }
-    BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> from, std::uint32_t* written) override
-    {
-        return m_adapters[m_open].Write(handle, from, written);
-    }
-    BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t transmit, std::uint8_t receive) override
-    {
-        return m_adapters[m_open].FlushBuffers(handle, transmit, receive);
-    }
-    BridgeStatus SetTimeouts(std::uint32_t read, std::uint32_t write) override
-    {
-        for (SimulatedAdapter& adapter : m_adapters)
-            adapter.SetTimeouts(read, write);
-        return kBridgeSuccess;
-    }
-
-private:
-    std::vector<SimulatedAdapter> m_adapters;
-    std::uint32_t m_open = 0;  // one session at a time: the commands run one after another
-};
-
 class BenchServices final : public cli::CliServices {
 public:
-    explicit BenchServices(std::size_t count) : bench(count) {}
-    Bench bench;
+    explicit BenchServices(std::size_t count) : bench(count)
+    {
+        for (std::size_t i = 0; i < count; ++i) {
+            bench.At(i).UseClock(SteadyLinkClock());
+            bench.At(i).SetReplyDelay(kServoAnswersAfter);
+            bench.At(i).KeepCommands(false);
+        }
+    }
+    test::SimulatedBench bench;
     std::filesystem::path history = std::filesystem::temp_directory_path() / "rvz-batch-bench-history.jsonl";
 
     UsbBridge& Bridge(bool) override { return bench; }

@@ -219,7 +219,7 @@ std::optional<Failure> RunContext::Connect(TComm& comm, bool servo)
     const Connection link = rvz::Connect(comm, servo);
     if (link.stage != LinkStage::NoSession)
         SayWhichAdapter(comm);
-    const bool chosen = options.adapter || comm.ChosenAdapter().Text() != AdapterChoice::First().Text();
+    const bool chosen = options.adapter || !IsFirstByNumber(comm.ChosenAdapter().Text());
     return Describe(link, servo, chosen ? &comm.ChosenAdapter() : nullptr);
 }
 

@@ -96,22 +96,12 @@ BridgeStatus TracingBridge::SetTimeouts(std::uint32_t readTimeoutMs, std::uint32
 
 BridgeStatus TracingBridge::OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened)
 {
-    const std::vector<AdapterName> adapters = m_inner.ListAdapters();
-    if (choice.index) {
-        const BridgeStatus status = Open(*choice.index, handle);
-        if (status == kBridgeSuccess)
-            *opened = *choice.index < adapters.size() ? adapters[*choice.index] : AdapterName{*choice.index, {}};
-        return status;
-    }
-    for (const AdapterName& adapter : adapters) {
-        if (!choice.Matches(adapter))
-            continue;
-        const BridgeStatus status = Open(adapter.index, handle);
-        if (status == kBridgeSuccess)
-            *opened = adapter;
-        return status;
-    }
-    return bridge_status::kDeviceNotFound;
+    const BridgeStatus status = UsbBridge::OpenChosen(choice, handle, opened);
+    // A number opens without a look at the list: the inner bridge tells its port.
+    if (status == kBridgeSuccess && opened->port.empty())
+        if (const std::vector<AdapterName> adapters = m_inner.ListAdapters(); opened->index < adapters.size())
+            opened->port = adapters[opened->index].port;
+    return status;
 }
 
 }  // namespace rvz::cli

@@ -29,9 +29,20 @@ struct AdapterChoice {
     std::string port;
 
     static AdapterChoice First() { return {0, {}}; }
+    // The adapter by its port path, which stays while others come and go;
+    // by its number only where it has none.
+    static AdapterChoice Of(const AdapterName& adapter)
+    {
+        return adapter.port.empty() ? AdapterChoice{adapter.index, {}} : AdapterChoice{std::nullopt, adapter.port};
+    }
     bool Matches(const AdapterName& adapter) const;
     std::string Text() const;
 };
+
+// Whether an adapter's name, as AdapterName::Text gives it, is the first
+// adapter's number on a system that names no ports: as the only one there
+// was before adapters had names, it goes unnamed in hints and lists.
+inline bool IsFirstByNumber(std::string_view text) { return text.empty() || text == "0"; }
 
 // "0", "3": a number; "1-2", "3-1.4.2": a port path. Anything else is none.
 std::optional<AdapterChoice> ParseAdapterChoice(std::string_view text);

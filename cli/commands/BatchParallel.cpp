@@ -142,15 +142,9 @@ public:
     }
 
 private:
-    // The port path names the adapter however the others are plugged; the number only where there is none.
-    AdapterChoice Choice() const
-    {
-        return m_adapter.port.empty() ? AdapterChoice{m_adapter.index, {}} : AdapterChoice{std::nullopt, m_adapter.port};
-    }
-
     void Work()
     {
-        const auto comm = m_run.OpenSession(m_way->Bridge(), m_way->Clock(), Choice());
+        const auto comm = m_run.OpenSession(m_way->Bridge(), m_way->Clock(), AdapterChoice::Of(m_adapter));
         const std::string name = "adapter " + m_adapter.Text();
         // What stands in the way is said once while it stays so: another
         // program holds the adapter, or no servo on it answers.

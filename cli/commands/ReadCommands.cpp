@@ -84,28 +84,24 @@ std::string DetectedText(const Detected& found)
 
 int RunDetect(RunContext& run)
 {
-    // Every attached adapter, unless one was chosen; the first one's poll
-    // is the one the other commands would make.
-    const AdapterChoice first = run.options.adapter.value_or(AdapterChoice::First());
-    std::vector<AdapterName> attached = run.options.adapter ? std::vector<AdapterName>{} : run.Adapters();
-    const Detected chosen = DetectOne(run, first.index || attached.empty() || attached[0].port.empty()
-                                               ? first
-                                               : AdapterChoice{std::nullopt, attached[0].port});
-    std::vector<std::pair<AdapterName, Detected>> all;
-    if (chosen.name)
-        all.emplace_back(*chosen.name, chosen);
-    for (std::size_t i = 1; i < attached.size(); ++i) {
-        const AdapterName& name = attached[i];
-        Detected found = DetectOne(run, name.port.empty() ? AdapterChoice{name.index, {}}
-                                                          : AdapterChoice{std::nullopt, name.port});
-        all.emplace_back(found.name.value_or(name), std::move(found));
-    }
+    // The adapter chosen, or every one attached; with none, the first, so
+    // that its poll says why. The first poll is the one the other commands make.
+    std::vector<std::pair<AdapterChoice, std::optional<AdapterName>>> polls;
+    if (!run.options.adapter)
+        for (const AdapterName& name : run.Adapters())
+            polls.emplace_back(AdapterChoice::Of(name), name);
+    if (polls.empty())
+        polls.emplace_back(run.options.adapter.value_or(AdapterChoice::First()), std::nullopt);
+    std::vector<Detected> all;
     int code = kExitOk;
-    for (const auto& [name, found] : all)
-        if (found.failure && code == kExitOk)
-            code = found.failure->code;
-    if (all.empty() && chosen.failure)
-        code = chosen.failure->code;
+    for (const auto& [choice, listed] : polls) {
+        all.push_back(DetectOne(run, choice));
+        if (!all.back().name)
+            all.back().name = listed;  // listed, but not opened (busy, say)
+        if (all.back().failure && code == kExitOk)
+            code = all.back().failure->code;
+    }
+    const Detected& chosen = all.front();
 
     if (run.options.json) {
         // The first adapter's keys as before, for scripts that read one; "adapters" lists every one.
@@ -115,16 +111,18 @@ int RunDetect(RunContext& run)
             {"servo", chosen.servo},
             {"reason", chosen.Reason()},
             {"adapters", nlohmann::json::array()}};
-        for (const auto& [name, found] : all)
-            result["adapters"].push_back(DetectedJson(found, name));
+        for (const Detected& found : all)
+            if (found.name)
+                result["adapters"].push_back(DetectedJson(found, *found.name));
         return run.Emit(JsonText(result) + "\n") ? code : kExitFileError;
     }
     std::string text;
-    if (all.size() < 2) {
+    // One adapter found as before, unless one was chosen: then it is named.
+    if (all.size() < 2 && !(run.options.adapter && chosen.name)) {
         text = DetectedText(chosen);
     } else {
-        for (const auto& [name, found] : all) {
-            text += "adapter " + AttachedText({name}) + ":\n";
+        for (const Detected& found : all) {
+            text += "adapter " + AttachedText({found.name.value_or(AdapterName{})}) + ":\n";
             std::istringstream lines(DetectedText(found));
             for (std::string line; std::getline(lines, line);)
                 text += "  " + line + "\n";

@@ -36,8 +36,7 @@ namespace {
 std::string RestoreCommand(RunContext& run, const TComm& comm, const TServoConfig& before)
 {
     const std::string adapter = AdapterOf(comm);
-    const std::string program = std::string(kProgram) +
-                                (adapter.empty() || adapter == AdapterChoice::First().Text() ? "" : " --adapter " + adapter);
+    const std::string program = std::string(kProgram) + (IsFirstByNumber(adapter) ? "" : " --adapter " + adapter);
     if (run.options.backup)
         return program + " write " + Quoted(*run.options.backup);
     // Without a backup: every register a write sends, as it was, byte for

@@ -94,9 +94,7 @@ std::string Heading(const HistoryEntry& entry, std::size_t back)
                                                     "during the send, could not add it, or is still sending), so the "
                                                     "servo may hold the old or the new value of each setting"
                                                   : Shown(entry.result);
-    // The first adapter of a system that names no ports goes unnamed, as it did before adapters had names.
-    const bool named = !entry.adapter.empty() && entry.adapter != AdapterChoice::First().Text();
-    const std::string through = named ? "  [adapter " + Shown(entry.adapter) + "]" : "";
+    const std::string through = IsFirstByNumber(entry.adapter) ? "" : "  [adapter " + Shown(entry.adapter) + "]";
     return "#" + std::to_string(back) + "  " + Shown(entry.time) + "  " + Joined(entry.arguments) + through + "  (" +
            result + ")";
 }

@@ -201,7 +201,8 @@ TEST(CliThroughUsbTest, ReadsTheServo)
 }
 
 // Through libusb, adapters are numbered by port, and a port path chooses
-// one however the others come and go; the history names it by its port.
+// one however the others come and go, and again once it is put back in
+// its port; the history names it by its port.
 TEST(CliThroughUsbTest, AnAdapterIsChosenByItsPortPath)
 {
     RVZ_REQUIRE_VIRTUAL_ADAPTER();
@@ -220,6 +221,10 @@ TEST(CliThroughUsbTest, AnAdapterIsChosenByItsPortPath)
     ASSERT_EQ(RunCli({"--adapter", "1-3", "write", "--set", "neutral=1520"}, services, out, err), kExitOk) << err.str();
     EXPECT_EQ(third.WithServo([](SimulatedAdapter& servo) { return servo.ServoRegisters()[9]; }), 0x00);
     EXPECT_EQ(RunCli({"--adapter", "1-1", "read"}, services, out, err), kExitNoAdapter);
+    // Put back in the same port, with a new address, it answers to the same name.
+    const VirtualAdapter& again = bus.Plug(test::UsbPort{1});
+    EXPECT_NE(again.Address(), first.Address());
+    EXPECT_EQ(RunCli({"--adapter", "1-1", "read"}, services, out, err), kExitOk) << err.str();
     std::vector<HistoryEntry> entries;
     int skipped = 0;
     ASSERT_FALSE(ReadHistory(services.temp.path() / "history.jsonl", entries, skipped));

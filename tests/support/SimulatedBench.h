@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,9 @@ public:
     BridgeStatus GetNumDevices(std::uint32_t* count) override
     {
         *count = static_cast<std::uint32_t>(Plugged().size());
-        // As the USB bridge does: an open session's adapter that went away fails the count.
-        for (const Session& open : m_open)
-            if (!At(open.slot).IsPluggedIn())
-                return bridge_status::kDeviceNotFound;
+        // As the USB bridge does: the open session's adapter gone fails the count.
+        if (m_open && !At(*m_open).IsPluggedIn())
+            return bridge_status::kDeviceNotFound;
         return *count > 0 ? kBridgeSuccess : bridge_status::kDeviceNotFound;
     }
     std::vector<AdapterName> ListAdapters() override
@@ -42,48 +42,46 @@ public:
             names.push_back({static_cast<std::uint32_t>(names.size()), Port(slot)});
         return names;
     }
-    BridgeStatus Open(std::uint32_t index, BridgeHandle* handle) override
-    {
-        const std::vector<std::size_t> plugged = Plugged();
-        if (index >= plugged.size())
-            return bridge_status::kDeviceNotFound;
-        return OpenSlot(plugged[index], handle);
-    }
     BridgeStatus OpenChosen(const AdapterChoice& choice, BridgeHandle* handle, AdapterName* opened) override
     {
         for (const AdapterName& name : ListAdapters()) {
             if (!choice.Matches(name))
                 continue;
-            const BridgeStatus status = OpenSlot(std::stoul(name.port.substr(2)) - 1, handle);
+            const BridgeStatus status = Open(name.index, handle);
             if (status == kBridgeSuccess)
                 *opened = name;
             return status;
         }
         return bridge_status::kDeviceNotFound;
     }
+    // The commands run one after another: one session at a time.
+    BridgeStatus Open(std::uint32_t index, BridgeHandle* handle) override
+    {
+        const std::vector<std::size_t> plugged = Plugged();
+        if (index >= plugged.size())
+            return bridge_status::kDeviceNotFound;
+        const BridgeStatus status = At(plugged[index]).Open(0, handle);
+        if (status == kBridgeSuccess)
+            m_open = plugged[index];
+        return status;
+    }
     BridgeStatus Close(BridgeHandle handle) override
     {
-        const Session* open = Find(handle);
-        if (!open)
-            return bridge_status::kInvalidHandle;
-        const BridgeStatus status = At(open->slot).Close(open->inner);
-        m_open.erase(m_open.begin() + (open - m_open.data()));
+        const BridgeStatus status = Opened().Close(handle);
+        m_open.reset();
         return status;
     }
     BridgeStatus Read(BridgeHandle handle, std::span<std::uint8_t> to, std::uint32_t* received) override
     {
-        const Session* open = Find(handle);
-        return open ? At(open->slot).Read(open->inner, to, received) : bridge_status::kInvalidHandle;
+        return Opened().Read(handle, to, received);
     }
     BridgeStatus Write(BridgeHandle handle, std::span<const std::uint8_t> from, std::uint32_t* written) override
     {
-        const Session* open = Find(handle);
-        return open ? At(open->slot).Write(open->inner, from, written) : bridge_status::kInvalidHandle;
+        return Opened().Write(handle, from, written);
     }
     BridgeStatus FlushBuffers(BridgeHandle handle, std::uint8_t transmit, std::uint8_t receive) override
     {
-        const Session* open = Find(handle);
-        return open ? At(open->slot).FlushBuffers(open->inner, transmit, receive) : bridge_status::kInvalidHandle;
+        return Opened().FlushBuffers(handle, transmit, receive);
     }
     BridgeStatus SetTimeouts(std::uint32_t read, std::uint32_t write) override
     {
@@ -93,12 +91,7 @@ public:
     }
 
 private:
-    struct Session {
-        std::size_t slot;
-        BridgeHandle inner;
-        BridgeHandle outer;
-    };
-    std::vector<std::size_t> Plugged()
+    std::vector<std::size_t> Plugged() const
     {
         std::vector<std::size_t> plugged;
         for (std::size_t slot = 0; slot < m_slots.size(); ++slot)
@@ -106,27 +99,11 @@ private:
                 plugged.push_back(slot);
         return plugged;
     }
-    BridgeStatus OpenSlot(std::size_t slot, BridgeHandle* handle)
-    {
-        BridgeHandle inner = kNullHandle;
-        const BridgeStatus status = At(slot).Open(0, &inner);
-        if (status != kBridgeSuccess)
-            return status;
-        *handle = m_next++;
-        m_open.push_back({slot, inner, *handle});
-        return kBridgeSuccess;
-    }
-    const Session* Find(BridgeHandle handle) const
-    {
-        for (const Session& open : m_open)
-            if (open.outer == handle)
-                return &open;
-        return nullptr;
-    }
+    // Without a session, the first adapter answers: with a handle it never gave, it fails.
+    SimulatedAdapter& Opened() { return At(m_open.value_or(0)); }
 
     std::vector<std::unique_ptr<SimulatedAdapter>> m_slots;
-    std::vector<Session> m_open;
-    BridgeHandle m_next = 1;
+    std::optional<std::size_t> m_open;
 };
 
 // One adapter of the bench, as a lane's own bridge sees it: the only

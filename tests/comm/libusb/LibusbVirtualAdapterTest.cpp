@@ -3,14 +3,9 @@
 // against a virtual adapter: every case runs the session and the protocol
 // as the window does, and every failure must end in a clean false.
 #include <gtest/gtest.h>
-#include <libusb.h>
 
-#include <array>
 #include <chrono>
 #include <functional>
-#include <map>
-#include <stdexcept>
-#include <string>
 #include <thread>
 
 #include "AdapterUsbBridge.h"
@@ -197,45 +192,6 @@ TEST_F(VirtualAdapterTest, OpenAdapterUnpluggedBesideAnotherOne)
     EXPECT_EQ(IdentifyAdapter(comm, id), AdapterIdentity::Ours);
     Registers record{};
     EXPECT_TRUE(ReadConfig(record));
-}
-
-// What a fresh libusb lists: each device's address by its bus and port
-// numbers, written as sysfs names them ("1-2").
-std::map<std::string, int> AddressesByPort()
-{
-    std::map<std::string, int> found;
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) != 0)
-        return found;
-    libusb_device** list = nullptr;
-    const ssize_t count = libusb_get_device_list(context, &list);
-    for (ssize_t i = 0; i < count; ++i) {
-        std::array<std::uint8_t, 7> ports{};
-        const int depth = libusb_get_port_numbers(list[i], ports.data(), static_cast<int>(ports.size()));
-        std::string path = std::to_string(libusb_get_bus_number(list[i]));
-        for (int k = 0; k < depth; ++k)
-            path += (k == 0 ? "-" : ".") + std::to_string(ports[static_cast<std::size_t>(k)]);
-        found[path] = libusb_get_device_address(list[i]);
-    }
-    if (list)
-        libusb_free_device_list(list, 1);
-    libusb_exit(context);
-    return found;
-}
-
-TEST_F(VirtualAdapterTest, AnAdapterPutBackKeepsItsPortAndGetsANewAddress)
-{
-    VirtualAdapter& first = bus->Plug(test::UsbPort{1});
-    EXPECT_NE(first.Address(), adapter->Address());
-    EXPECT_EQ(AddressesByPort(), (std::map<std::string, int>{{"1-1", first.Address()}, {"1-2", 2}}));
-    EXPECT_THROW(bus->Plug(test::UsbPort{1}), std::logic_error);
-
-    bus->Unplug(*adapter);
-    VirtualAdapter& again = bus->Plug(test::UsbPort{2});
-    EXPECT_EQ(again.Port(), 2);
-    EXPECT_NE(again.Address(), 2);
-    EXPECT_NE(again.Address(), first.Address());
-    EXPECT_EQ(AddressesByPort(), (std::map<std::string, int>{{"1-1", first.Address()}, {"1-2", again.Address()}}));
 }
 
 // A device that never answers control requests: the open gives up, and one
